@@ -1,0 +1,33 @@
+// The program folder: where the run log, the backup file and tmp.htm live, and the file
+// names appended to it.
+#pragma once
+
+#include <string>
+
+namespace pellvane {
+
+// Appended to the program folder as they stand.
+inline constexpr const char* kLogFileName = "/pellvane.log";
+inline constexpr const char* kBackupFileName = "/pellvane.sav";
+inline constexpr const char* kPageFileName = "/tmp.htm";
+
+// What the folder is chosen from; each pointer may be null when the variable is unset.
+struct FolderSources {
+  const char* pellvane_home = nullptr;
+  const char* xdg_data_home = nullptr;
+  const char* home = nullptr;
+  std::string executable_folder;  // empty when unknown
+};
+
+// $PELLVANE_HOME when set; else the executable's folder when it is writable; else
+// ${XDG_DATA_HOME:-$HOME/.local/share}/pellvane, created (0700) when missing.
+// The result has no trailing slash, except for the root itself.
+std::string ResolveProgramFolder(const FolderSources& sources);
+
+// The sources of this process: its environment and /proc/self/exe.
+FolderSources ProcessFolderSources();
+
+// ResolveProgramFolder(ProcessFolderSources()), worked out once per process.
+const std::string& ProgramFolder();
+
+}  // namespace pellvane

@@ -1,0 +1,28 @@
+// Fills an HTML template with the current address: every marker is replaced, line by line,
+// and the page is written with every line ending in CR CR LF.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pellvane {
+
+// The marker a template holds where the address goes; its single quotes belong to it.
+inline constexpr std::string_view kIpMarker = "'!!!***IP***!!!'";
+
+enum class FillResult {
+  kOk,
+  kTemplateUnreadable,  // the output file was not touched
+  kOutputUnwritable,
+};
+
+// Replaces every occurrence of marker in text, left to right, by value; stores the filled line
+// in text and returns it too. An empty marker leaves the text as it is.
+std::string ReplaceMarker(std::string& text, std::string_view value, std::string_view marker);
+
+// Copies the template into the output file with each line filled. A line ends at CR LF or a
+// lone CR; a bare LF stays inside its line. Bytes pass through unchanged.
+FillResult FillTemplate(const std::string& template_path, const std::string& output_path,
+                        std::string_view value, std::string_view marker);
+
+}  // namespace pellvane
