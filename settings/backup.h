@@ -1,0 +1,23 @@
+// The backup file pellvane.sav: the settings record as one binary image, written by -backup
+// and read back by -restore.
+#pragma once
+
+#include <string>
+
+#include "app/run_log.h"
+#include "platform/dialogs.h"
+#include "settings/settings_record.h"
+
+namespace pellvane {
+
+// Writes the record to folder + "/pellvane.sav" whole or not at all, logs and shows the
+// closing message. False (and the failure message) when it could not be written.
+bool BackupSettings(const SettingsRecord& record, const std::string& folder, const RunLog& log,
+                    Dialogs& dialogs);
+
+// Reads folder + "/pellvane.sav" into the record. A missing, short or broken file leaves the
+// record untouched, logs and shows the failure message and returns false.
+bool RestoreSettings(SettingsRecord& record, const std::string& folder, const RunLog& log,
+                     Dialogs& dialogs);
+
+}  // namespace pellvane

@@ -1,0 +1,66 @@
+// The Internet transfer component: HTTP(S) fetches and FTP(S)/SFTP operations on libcurl,
+// with the members the check and the publish use and a state-change event.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace pellvane {
+
+// StateChanged states the program tells apart.
+inline constexpr std::int16_t icError = 11;
+inline constexpr std::int16_t icResponseCompleted = 12;
+
+// Protocol values.
+inline constexpr int icDefault = 1;  // taken from the URL
+inline constexpr int icFTP = 2;
+
+class Inet {
+ public:
+  Inet();
+  ~Inet();
+  Inet(const Inet&) = delete;
+  Inet& operator=(const Inet&) = delete;
+
+  // Stops whatever is under way (from another thread, or between operations).
+  void Cancel();
+
+  void SetURL(std::string url);
+  const std::string& URL() const;
+  // 0 the system's proxy settings, 1 direct, 2 the Proxy text.
+  void SetAccessType(int access_type);
+  int AccessType() const;
+  void SetProxy(std::string proxy);
+  const std::string& Proxy() const;
+  void SetProtocol(int protocol);
+  int Protocol() const;
+  void SetUserName(std::string user);
+  void SetPassword(std::string password);
+
+  // GET of URL(); the whole body, or empty when the fetch failed.
+  std::string OpenURL();
+  // One FTP command on URL() ("put <local> <remote>", "dir", "close"); returns when done,
+  // true when it succeeded. `url` empty means URL().
+  bool Execute(std::string_view url, std::string_view operation);
+
+  // 0 after a request without error; otherwise the code and a text a user can act on.
+  std::int32_t ResponseCode() const;
+  const std::string& ResponseInfo() const;
+  // The next part of the last response's data, at most `size` bytes; empty when all is read.
+  std::string GetChunk(std::size_t size);
+
+  // Raised on the caller's thread after every request: 12 when it completed, 11 on error.
+  void SetStateChanged(std::function<void(std::int16_t)> handler);
+
+  // The component's own time-outs, in milliseconds.
+  void SetTimeouts(long connect_ms, long request_ms);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace pellvane
