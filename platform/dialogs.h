@@ -15,7 +15,7 @@ enum class MsgKind { kInfo, kError };
 
 struct FileChooserRequest {
   std::string title;
-  std::string filter;      // "Name (*.a)|*.a|Name (*.b)|*.b" pairs
+  std::string filter;       // "Name (*.a)|*.a|Name (*.b)|*.b" pairs
   int selected_filter = 1;  // counted from 1
   std::string start_folder;
 };

@@ -33,7 +33,7 @@ class Fd {
 std::optional<std::string> ReadWholeFile(const std::string& path) {
   Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return std::nullopt;
-  struct stat st{};
+  struct stat st {};
   if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   std::string data;
   data.reserve(static_cast<std::size_t>(st.st_size));

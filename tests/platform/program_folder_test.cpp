@@ -37,7 +37,7 @@ int ResolveFromReadOnlyExe(void* arg) {
   s.executable_folder = p->exe;
   s.xdg_data_home = p->data.c_str();
   const std::string folder = ResolveProgramFolder(s);
-  struct stat st{};
+  struct stat st {};
   if (folder != p->data + "/pellvane") return 1;
   if (stat(folder.c_str(), &st) != 0 || (st.st_mode & 0777) != 0700) return 2;
   return 0;

@@ -8,7 +8,6 @@
 namespace pellvane {
 namespace {
 
-
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
@@ -48,18 +47,18 @@ TEST_P(FillTemplateTest, WritesLinesEndingInCrCrLf) {
 
 INSTANTIATE_TEST_SUITE_P(
     Templates, FillTemplateTest,
-    ::testing::Values(
-        FillCase{"Empty", "", ""},
-        FillCase{"NoMarkerCrLf", "<p>\r\nx\r\n", "<p>\r\r\nx\r\r\n"},
-        FillCase{"LastLineWithoutEnd", "a\r\nb", "a\r\r\nb\r\r\n"},
-        FillCase{"LoneCrEndsLine", "a\rb\r", "a\r\r\nb\r\r\n"},
-        FillCase{"BareLfStaysInLine", "a\nb\n", "a\nb\n\r\r\n"},
-        FillCase{"EmptyLinesKept", "\r\n\r\n", "\r\r\n\r\r\n"},
-        FillCase{"CrCrLf", "a\r\r\n", "a\r\r\n\r\r\n"},
-        FillCase{"Markers", "<b>'!!!***IP***!!!'</b>\r\n'!!!***IP***!!!''!!!***IP***!!!'",
-                 "<b>1.2.3.4</b>\r\r\n1.2.3.41.2.3.4\r\r\n"},
-        FillCase{"BytesPassUnchanged", std::string("\xe4\xf6\0\xff\r\n\xc3\xa4", 8),
-                 std::string("\xe4\xf6\0\xff\r\r\n\xc3\xa4\r\r\n", 12)}),
+    ::testing::Values(FillCase{"Empty", "", ""},
+                      FillCase{"NoMarkerCrLf", "<p>\r\nx\r\n", "<p>\r\r\nx\r\r\n"},
+                      FillCase{"LastLineWithoutEnd", "a\r\nb", "a\r\r\nb\r\r\n"},
+                      FillCase{"LoneCrEndsLine", "a\rb\r", "a\r\r\nb\r\r\n"},
+                      FillCase{"BareLfStaysInLine", "a\nb\n", "a\nb\n\r\r\n"},
+                      FillCase{"EmptyLinesKept", "\r\n\r\n", "\r\r\n\r\r\n"},
+                      FillCase{"CrCrLf", "a\r\r\n", "a\r\r\n\r\r\n"},
+                      FillCase{"Markers",
+                               "<b>'!!!***IP***!!!'</b>\r\n'!!!***IP***!!!''!!!***IP***!!!'",
+                               "<b>1.2.3.4</b>\r\r\n1.2.3.41.2.3.4\r\r\n"},
+                      FillCase{"BytesPassUnchanged", std::string("\xe4\xf6\0\xff\r\n\xc3\xa4", 8),
+                               std::string("\xe4\xf6\0\xff\r\r\n\xc3\xa4\r\r\n", 12)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FillTemplate, UnreadableTemplateLeavesTheOldPageUntouched) {
