@@ -20,6 +20,8 @@ class Control {
   bool visible() const { return visible_; }
   void SetEnabled(bool on) { Update(enabled_, on); }
   void SetVisible(bool on) { Update(visible_, on); }
+  const std::string& caption() const { return caption_; }
+  void SetCaption(std::string caption) { Update(caption_, caption); }
 
   // Tells the view that something shown has changed; the view mirrors it at once.
   void SetObserver(std::function<void()> observer) { observer_ = std::move(observer); }
@@ -40,17 +42,13 @@ class Control {
   std::string name_;
   bool enabled_ = true;
   bool visible_ = true;
+  std::string caption_;
   std::function<void()> observer_;
 };
 
 class Label : public Control {
  public:
   using Control::Control;
-  const std::string& caption() const { return caption_; }
-  void SetCaption(std::string caption) { Update(caption_, caption); }
-
- private:
-  std::string caption_;
 };
 
 // Setting a different text runs the change handler before SetText returns.
@@ -135,13 +133,10 @@ class ScrollBar : public Control {
 class CommandButton : public Control {
  public:
   using Control::Control;
-  const std::string& caption() const { return caption_; }
-  void SetCaption(std::string caption) { Update(caption_, caption); }
   void Click() const;
   void OnClick(std::function<void()> handler) { on_click_ = std::move(handler); }
 
  private:
-  std::string caption_;
   std::function<void()> on_click_;
 };
 

@@ -1,0 +1,246 @@
+#include "ui/frm_main.h"
+
+#include "platform/program_folder.h"
+
+namespace pellvane {
+namespace {
+
+template <typename T, typename... Args>
+void MakeSlots(Slots<T>& slots, const std::string& name, Args&... args) {
+  for (int i = 0; i < kSlots; ++i) {
+    slots[i] = std::make_unique<T>(name, args..., i);
+  }
+}
+
+template <typename T>
+void MakeTextSlots(Slots<T>& slots, const std::string& name) {
+  for (int i = 0; i < kSlots; ++i) slots[i] = std::make_unique<T>(name + std::to_string(i));
+}
+
+// A stored default outside the slots opens the first one.
+int SlotOrFirst(int index) { return index >= 0 && index < kSlots ? index : 0; }
+
+}  // namespace
+
+frmMain::frmMain(Settings& settings, Dialogs& dialogs, std::string program_folder)
+    : settings_(settings), dialogs_(dialogs), program_folder_(std::move(program_folder)) {
+  Build();
+  WireHandlers();
+}
+
+void frmMain::Build() {
+  MakeTextSlots(txtWserver, "txtWserver");
+  MakeSlots(optDefWserver, "optDefWserver", Frame1);
+  MakeTextSlots(txtFTPserver, "txtFTPserver");
+  MakeSlots(optDefFTPserver, "optDefFTPserver", Frame3);
+  MakeTextSlots(txtRemoteFile, "txtRemoteFile");
+  MakeTextSlots(txtFTPUser, "txtFTPUser");
+  MakeTextSlots(txtFTPPass, "txtFTPPass");
+  MakeTextSlots(txtHTMLTemplate, "txtTemplate");
+  for (int i = 0; i < 3; ++i) {
+    optUseDefProxy[i] = std::make_unique<OptionButton>("optUseDefProxy", fraProxy, i);
+  }
+
+  // Captions and texts as laid out; ShowSettings replaces the placeholders before showing.
+  lblCurWebsrv.SetCaption("Webserver x");
+  lblDefWSrv.SetCaption("Standart Server");
+  chkUseFTP.SetCaption("FTP Verwenden");
+  lblCurFTPSrv.SetCaption("FTPserver x");
+  Label1.SetCaption("Standart Server");
+  Label2.SetCaption("Remotefile:");
+  Label3.SetCaption("Userame:");
+  Label4.SetCaption("Password:");
+  Label5.SetCaption("HTML-Templatefile:");
+  cmdSelectFile.SetCaption("...");
+  optUseDefProxy[1]->SetCaption("Keinen Proxy verwenden");
+  optUseDefProxy[0]->SetCaption("Standart Proxy verwenden");
+  optUseDefProxy[2]->SetCaption("Proxy angeben");
+  lblProxy.SetCaption("Proxy Server:");
+  lblProxyPort.SetCaption("Port:");
+  cmdNow.SetCaption("Jetzt Prüfen!");
+  chkLOG.SetCaption("LOG-File benutzen");
+  cmdLOG.SetCaption("Log ansehen");
+  cmdEnd.SetCaption("Beenden");
+  lblHREF.SetCaption(PELLVANE_ECHO_HOST);
+
+  txtWserver[0]->SetText(kEchoUrl);
+  for (int i = 1; i < kSlots; ++i) txtWserver[i]->SetText("txtWserver" + std::to_string(i));
+  for (int i = 0; i < kSlots; ++i) {
+    const std::string n = std::to_string(i);
+    txtFTPserver[i]->SetText("txtFTPserver" + n);
+    txtRemoteFile[i]->SetText("txtRemoteFile" + n);
+    txtFTPUser[i]->SetText("txtFTPUser" + n);
+    txtFTPPass[i]->SetText("txtFTPPass" + n);
+    txtHTMLTemplate[i]->SetText("txtTemplate" + n);
+    optDefWserver[i]->SetCaption("Option1");
+    optDefFTPserver[i]->SetCaption("Option1");
+    for (Control* c : WebSlot(i)) c->SetVisible(i == 0);
+    for (Control* c : FtpSlot(i)) c->SetVisible(i == 0);
+    txtHTMLTemplate[i]->SetVisible(false);
+  }
+  optDefWserver[0]->Select();
+  optDefFTPserver[0]->Select();
+  txtProxySrv.SetText("txtProxySrv");
+  txtProxyPort.SetText("txtProxyPort");
+  txtProxyUser.SetText("txtProxyUser");
+  txtProxyPass.SetText("txtProxyPass");
+  txtProxyUser.SetVisible(false);
+  txtProxyPass.SetVisible(false);
+}
+
+void frmMain::StoreOnChange(TextBox& box, std::string& field) {
+  box.OnChange([this, &box, &field] {
+    field = box.text();
+    settings_.SaveSettings();
+  });
+}
+
+void frmMain::WireHandlers() {
+  SettingsRecord& r = settings_.record();
+  for (int i = 0; i < kSlots; ++i) {
+    StoreOnChange(*txtWserver[i], r.wserver[i]);
+    StoreOnChange(*txtFTPserver[i], r.ftpserver[i]);
+    StoreOnChange(*txtRemoteFile[i], r.ftpremotefile[i]);
+    StoreOnChange(*txtFTPUser[i], r.ftpuser[i]);
+    StoreOnChange(*txtFTPPass[i], r.ftppass[i]);
+    StoreOnChange(*txtHTMLTemplate[i], r.htmltemplatefile[i]);
+    optDefWserver[i]->OnClick([this](int index) {
+      settings_.record().wdefserver = static_cast<std::int16_t>(index);
+      settings_.SaveSettings();
+    });
+    optDefFTPserver[i]->OnClick([this](int index) {
+      settings_.record().ftpdefserver = static_cast<std::int16_t>(index);
+      settings_.SaveSettings();
+    });
+  }
+  StoreOnChange(txtProxySrv, r.proxysrv);
+  StoreOnChange(txtProxyPort, r.proxyport);
+  StoreOnChange(txtProxyUser, r.puser);
+  StoreOnChange(txtProxyPass, r.ppass);
+  for (int i = 0; i < 3; ++i) {
+    optUseDefProxy[i]->OnClick([this](int index) {
+      settings_.record().proxycon = static_cast<std::int16_t>(index);
+      settings_.SaveSettings();
+      EnableProxyControls();
+    });
+  }
+  chkUseFTP.OnClick([this] {
+    settings_.record().useftp = chkUseFTP.value() == 1;
+    settings_.SaveSettings();
+    EnableFTPControls();
+  });
+  chkLOG.OnClick([this] {
+    settings_.record().writelog = chkLOG.value() == 1;
+    settings_.SaveSettings();
+    EnableLogControls();
+  });
+  vscrWserver.OnChange([this] { vscrWserver_Change(); });
+  vscrFtpserver.OnChange([this] { vscrFtpserver_Change(); });
+  vscrWserver.OnGotFocus([this] { vscrWserver_GotFocus(); });
+  vscrFtpserver.OnGotFocus([this] { vscrFtpserver_GotFocus(); });
+  cmdSelectFile.OnClick([this] { cmdSelectFile_Click(); });
+  cmdLOG.OnClick([this] { cmdLOG_Click(); });
+}
+
+void frmMain::ShowSettings() {
+  const SettingsRecord& r = settings_.record();
+  const int web_default = SlotOrFirst(r.wdefserver);
+  const int ftp_default = SlotOrFirst(r.ftpdefserver);
+  for (int i = 0; i < kSlots; ++i) {
+    txtWserver[i]->SetText(r.wserver[i]);
+    if (web_default == i) optDefWserver[i]->Select();
+    vscrWserver.SetValue(web_default);
+    vscrWserver_Change();
+    txtFTPserver[i]->SetText(r.ftpserver[i]);
+    txtRemoteFile[i]->SetText(r.ftpremotefile[i]);
+    txtFTPUser[i]->SetText(r.ftpuser[i]);
+    txtFTPPass[i]->SetText(r.ftppass[i]);
+    txtHTMLTemplate[i]->SetText(r.htmltemplatefile[i]);
+    if (ftp_default == i) optDefFTPserver[i]->Select();
+    vscrFtpserver.SetValue(ftp_default);
+    vscrFtpserver_Change();
+  }
+  txtProxySrv.SetText(r.proxysrv);
+  txtProxyPort.SetText(r.proxyport);
+  txtProxyUser.SetText(r.puser);
+  txtProxyPass.SetText(r.ppass);
+  txtWserver[0]->SetText(kEchoUrl);
+  EnableFTPControls();
+  EnableProxyControls();
+  EnableLogControls();
+}
+
+std::vector<Control*> frmMain::WebSlot(int i) const {
+  return {txtWserver[i].get(), optDefWserver[i].get()};
+}
+
+std::vector<Control*> frmMain::FtpSlot(int i) const {
+  return {txtFTPserver[i].get(), txtRemoteFile[i].get(),   txtFTPUser[i].get(),
+          txtFTPPass[i].get(),   optDefFTPserver[i].get(), txtHTMLTemplate[i].get()};
+}
+
+void frmMain::Refresh(const ScrollBar& bar, Label& caption, const char* prefix,
+                      std::vector<Control*> (frmMain::*slot)(int) const) {
+  const int v = bar.value();
+  for (int i = 0; i < kSlots; ++i) {
+    if (i == v) continue;
+    for (Control* c : (this->*slot)(i)) c->SetVisible(false);
+  }
+  for (Control* c : (this->*slot)(v)) c->SetVisible(true);
+  caption.SetCaption(prefix + std::to_string(v + 1));
+}
+
+void frmMain::vscrWserver_Change() {
+  Refresh(vscrWserver, lblCurWebsrv, "Webserver ", &frmMain::WebSlot);
+}
+
+void frmMain::vscrFtpserver_Change() {
+  Refresh(vscrFtpserver, lblCurFTPSrv, "FTPServer ", &frmMain::FtpSlot);
+}
+
+void frmMain::vscrWserver_GotFocus() { focused_ = txtWserver[vscrWserver.value()].get(); }
+
+void frmMain::vscrFtpserver_GotFocus() { focused_ = txtFTPserver[vscrFtpserver.value()].get(); }
+
+void frmMain::EnableFTPControls() {
+  const bool on = settings_.record().useftp;
+  for (int i = 0; i < kSlots; ++i) {
+    for (Control* c : FtpSlot(i)) c->SetEnabled(on);
+  }
+  vscrFtpserver.SetEnabled(on);
+  chkUseFTP.SetValue(on ? 1 : 0);
+}
+
+void frmMain::EnableProxyControls() {
+  const int mode = settings_.record().proxycon;
+  const bool on = mode == 2;
+  for (Control* c : std::initializer_list<Control*>{&txtProxySrv, &txtProxyPort, &txtProxyUser,
+                                                    &txtProxyPass, &lblProxy, &lblProxyPort}) {
+    c->SetEnabled(on);
+  }
+  // A stored mode outside 0..2 acts as the system's default proxy.
+  optUseDefProxy[mode >= 0 && mode <= 2 ? mode : 0]->Select();
+}
+
+void frmMain::EnableLogControls() {
+  const bool on = settings_.record().writelog;
+  cmdLOG.SetEnabled(on);
+  chkLOG.SetValue(on ? 1 : 0);
+}
+
+void frmMain::cmdSelectFile_Click() {
+  FileChooserRequest request;
+  request.title = "Templatefile auswählen";
+  request.filter = std::string("Alle Dateien (*.*)|*.*|") +
+                   "HTML-Dateien (*.htm; *.html)|*.htm;*.html|" + "Textdateien (*.txt)|*.txt";
+  request.selected_filter = 2;
+  request.start_folder = program_folder_;
+  const std::optional<std::string> chosen = dialogs_.ChooseFile(request);
+  if (chosen) txtHTMLTemplate[vscrFtpserver.value()]->SetText(*chosen);
+}
+
+void frmMain::lblHREF_Click() { dialogs_.OpenUrl(kMakerUrl); }
+
+void frmMain::cmdLOG_Click() { dialogs_.OpenInEditor(program_folder_ + kLogFileName); }
+
+}  // namespace pellvane

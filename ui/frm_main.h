@@ -1,0 +1,108 @@
+// The main window as a model without Qt: every control of the settings window, the two
+// five-slot pagers and the handlers that store each edit in the settings record at once.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/dialogs.h"
+#include "settings/hp_reg.h"
+#include "ui/controls.h"
+
+namespace pellvane {
+
+// The built-in echo page of web slot 1 and the maker's home page.
+inline const std::string kEchoUrl = std::string("http://") + PELLVANE_ECHO_HOST + "/ip.shtml";
+inline const std::string kMakerUrl = std::string("http://") + PELLVANE_ECHO_HOST + "/";
+
+template <typename T>
+using Slots = std::array<std::unique_ptr<T>, kSlots>;
+
+class frmMain {
+ public:
+  frmMain(Settings& settings, Dialogs& dialogs, std::string program_folder);
+
+  // Copies the settings record into the controls and opens both pagers on their defaults.
+  void ShowSettings();
+
+  // Pager handlers: show the visible slot, name it, hand the focus on.
+  void vscrWserver_Change();
+  void vscrFtpserver_Change();
+  void vscrWserver_GotFocus();
+  void vscrFtpserver_GotFocus();
+
+  // Enabling routines: grey out what does not apply and set the switches from the record.
+  void EnableFTPControls();
+  void EnableProxyControls();
+  void EnableLogControls();
+
+  void cmdSelectFile_Click();
+  void lblHREF_Click();
+  void cmdLOG_Click();
+
+  // The text box that has the keyboard focus after a focus hand-over; for the view.
+  const TextBox* focused() const { return focused_; }
+
+  // Web server pager.
+  Label lblCurWebsrv{"lblCurWebsrv"};
+  Label lblDefWSrv{"lblDefWSrv"};
+  Slots<TextBox> txtWserver;
+  ScrollBar vscrWserver{"vscrWserver", 0, kSlots - 1};
+  OptionGroup Frame1;
+  Slots<OptionButton> optDefWserver;
+
+  // FTP part.
+  CheckBox chkUseFTP{"chkUseFTP"};
+  Label lblCurFTPSrv{"lblCurFTPSrv"};
+  Label Label1{"Label1"};
+  Slots<TextBox> txtFTPserver;
+  ScrollBar vscrFtpserver{"vscrFtpserver", 0, kSlots - 1};
+  OptionGroup Frame3;
+  Slots<OptionButton> optDefFTPserver;
+  Label Label2{"Label2"};
+  Slots<TextBox> txtRemoteFile;
+  Label Label3{"Label3"};
+  Label Label4{"Label4"};
+  Slots<TextBox> txtFTPUser;
+  Slots<TextBox> txtFTPPass;
+  Label Label5{"Label5"};
+  Slots<TextBox> txtHTMLTemplate;
+  CommandButton cmdSelectFile{"cmdSelectFile"};
+
+  // Proxy part; the indices of optUseDefProxy are the proxy modes.
+  OptionGroup fraProxy;
+  Slots<OptionButton> optUseDefProxy;  // only 0..2 exist
+  Label lblProxy{"lblProxy"};
+  TextBox txtProxySrv{"txtProxySrv"};
+  Label lblProxyPort{"lblProxyPort"};
+  TextBox txtProxyPort{"txtProxyPort"};
+  TextBox txtProxyUser{"txtProxyUser"};
+  TextBox txtProxyPass{"txtProxyPass"};
+
+  // Command part.
+  CommandButton cmdNow{"cmdNow"};
+  CheckBox chkLOG{"chkLOG"};
+  CommandButton cmdLOG{"cmdLOG"};
+  CommandButton cmdEnd{"cmdEnd"};
+  Label lblHREF{"lblHREF"};
+
+ private:
+  void Build();
+  void WireHandlers();
+  // Stores a box's text in its record field and saves, on every change.
+  void StoreOnChange(TextBox& box, std::string& field);
+  // The slot's controls in the order they are hidden and shown.
+  std::vector<Control*> WebSlot(int i) const;
+  std::vector<Control*> FtpSlot(int i) const;
+  void Refresh(const ScrollBar& bar, Label& caption, const char* prefix,
+               std::vector<Control*> (frmMain::*slot)(int) const);
+
+  Settings& settings_;
+  Dialogs& dialogs_;
+  std::string program_folder_;
+  const TextBox* focused_ = nullptr;
+};
+
+}  // namespace pellvane
