@@ -1,9 +1,18 @@
 // pellvane: keeps a web page showing this machine's current public IPv4 address.
+// -now and -backup run here without any window library; the window modes start
+// pellvane-window beside this executable.
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "app/command_line.h"
+#include "app/headless_run.h"
 #include "platform/program_folder.h"
+#include "platform/registry.h"
 
 namespace {
 
@@ -12,11 +21,28 @@ void PrintHelp() {
       "Aufruf: pellvane [-now | -backup | -restore]\n"
       "  -now       IP-Adresse prüfen und bei Änderung per FTP veröffentlichen\n"
       "  -backup    Einstellungen in pellvane.sav sichern\n"
-      "  -restore   Einstellungen aus pellvane.sav wiederherstellen\n"
+      "  -restore   Einstellungen aus pellvane.sav wiederherstellen, dann das Fenster\n"
+      "  (ohne)     das Einstellungsfenster\n"
       "  --help     diese Hilfe\n"
       "  --version  Version\n"
-      "Programmordner: %s\n",
-      pellvane::ProgramFolder().c_str());
+      "Programmordner: %s\n"
+      "Einstellungen:  %s\n",
+      pellvane::ProgramFolder().c_str(), pellvane::RegistryStorePath().c_str());
+}
+
+// Replaces this process by the window program; returns only when that failed.
+int StartWindow(char** argv) {
+  if (!pellvane::HasDisplay()) {
+    std::fprintf(stderr,
+                 "pellvane: keine grafische Anzeige (DISPLAY/WAYLAND_DISPLAY); "
+                 "ohne Fenster gehen nur -now und -backup\n");
+    return 1;
+  }
+  const std::string window = pellvane::ExecutableFolder() + "/pellvane-window";
+  execv(window.c_str(), argv);
+  std::fprintf(stderr, "pellvane: %s lässt sich nicht starten: %s\n", window.c_str(),
+               std::strerror(errno));
+  return 1;
 }
 
 }  // namespace
@@ -31,6 +57,7 @@ int main(int argc, char** argv) {
     std::printf("pellvane %s\n", PELLVANE_VERSION);
     return 0;
   }
-  PrintHelp();
-  return 1;
+  const std::string command_line = pellvane::JoinArguments(argc, argv);
+  if (pellvane::IsHeadlessMode(command_line)) return pellvane::RunHeadless(command_line);
+  return StartWindow(argv);
 }

@@ -24,7 +24,7 @@ void RunLog::WriteLog(std::string_view text) const {
     (void)written;  // a short or failed write loses the line, as any other failure does
     close(fd);
   }
-  if (yield_) yield_();
+  Yield();
 }
 
 }  // namespace pellvane

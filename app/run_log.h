@@ -17,6 +17,10 @@ class RunLog {
 
   // Runs after every line written while logging is on: lets the window handle its events.
   void SetYieldHook(std::function<void()> hook) { yield_ = std::move(hook); }
+  // Runs the hook on its own, for other code that lets the window handle its events.
+  void Yield() const {
+    if (yield_) yield_();
+  }
 
   // "<timestamp> - <text>" CR LF; an empty text writes CR LF alone.
   void WriteLog(std::string_view text) const;

@@ -2,6 +2,7 @@
 // with the members the check and the publish use and a state-change event.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -13,6 +14,12 @@ namespace pellvane {
 // StateChanged states the program tells apart.
 inline constexpr std::int16_t icError = 11;
 inline constexpr std::int16_t icResponseCompleted = 12;
+
+// The component's time-outs unless SetTimeouts changes them: to connect, and for a whole request.
+inline constexpr long kConnectTimeoutMs = 15000;
+inline constexpr long kRequestTimeoutMs = 60000;
+// The largest echo page body OpenURL accepts.
+inline constexpr std::size_t kMaxBodyBytes = 64 * 1024;
 
 // Protocol values.
 inline constexpr int icDefault = 1;  // taken from the URL

@@ -1,6 +1,12 @@
 #include "ui/frm_main.h"
 
+#include "app/command_line.h"
+#include "detect/check_ip.h"
+#include "detect/ip_valid.h"
 #include "platform/program_folder.h"
+#include "publish/publish_ip.h"
+#include "settings/backup.h"
+#include "transfer/state_events.h"
 
 namespace pellvane {
 namespace {
@@ -22,8 +28,14 @@ int SlotOrFirst(int index) { return index >= 0 && index < kSlots ? index : 0; }
 
 }  // namespace
 
-frmMain::frmMain(Settings& settings, Dialogs& dialogs, std::string program_folder)
-    : settings_(settings), dialogs_(dialogs), program_folder_(std::move(program_folder)) {
+frmMain::frmMain(Settings& settings, Dialogs& dialogs, const RunLog& log, Inet& inet,
+                 std::string program_folder, std::string command_line)
+    : settings_(settings),
+      dialogs_(dialogs),
+      log_(log),
+      inet_(inet),
+      program_folder_(std::move(program_folder)),
+      command_line_(std::move(command_line)) {
   Build();
   WireHandlers();
 }
@@ -96,6 +108,9 @@ void frmMain::StoreOnChange(TextBox& box, std::string& field) {
 }
 
 void frmMain::WireHandlers() {
+  inet_.SetStateChanged([this](std::int16_t state) {
+    HandleStateChanged(state, inet_, Unattended(), log_, dialogs_, [this] { log_.Yield(); });
+  });
   SettingsRecord& r = settings_.record();
   for (int i = 0; i < kSlots; ++i) {
     StoreOnChange(*txtWserver[i], r.wserver[i]);
@@ -140,6 +155,68 @@ void frmMain::WireHandlers() {
   vscrFtpserver.OnGotFocus([this] { vscrFtpserver_GotFocus(); });
   cmdSelectFile.OnClick([this] { cmdSelectFile_Click(); });
   cmdLOG.OnClick([this] { cmdLOG_Click(); });
+  cmdNow.OnClick([this] { cmdNow_Click(); });
+  cmdEnd.OnClick([this] { Form_Unload(); });
+}
+
+bool frmMain::Unattended() const { return Lowered(command_line_) == "-now"; }
+
+std::optional<int> frmMain::Form_Load() {
+  settings_.InitSettingsKey();
+  settings_.LoadSettings();
+  ShowSettings();
+  log_.WriteLog("Starte Programm mit Parameter \"" + command_line_ + "\"");
+  const std::string mode = Lowered(command_line_);
+  if (mode == "-now") {
+    const int status = CheckAndPublish();
+    Form_Unload();
+    return status;
+  }
+  if (mode == "-backup") {
+    const bool ok = BackupSettings(settings_.record(), program_folder_, log_, dialogs_);
+    Form_Unload();
+    return ok ? kExitOk : kExitNoAddress;
+  }
+  if (mode == "-restore") {
+    if (RestoreSettings(settings_.record(), program_folder_, log_, dialogs_)) {
+      settings_.SaveSettings();
+      ShowSettings();
+    }
+    return std::nullopt;
+  }
+  log_.WriteLog("unbekannter Parameter '" + command_line_ + "'");
+  return std::nullopt;
+}
+
+void frmMain::Form_Unload() {
+  if (unloaded_) return;
+  log_.WriteLog("Beende Programm");
+  log_.WriteLog("");
+  settings_.SaveSettings();
+  cmdEnd.SetEnabled(false);
+  unloaded_ = true;
+}
+
+void frmMain::cmdNow_Click() {
+  cmdNow.SetEnabled(false);
+  CheckAndPublish();
+  cmdNow.SetEnabled(true);
+}
+
+int frmMain::CheckAndPublish() {
+  const std::string lastip_before = settings_.record().lastip;
+  const CheckContext check{
+      inet_, settings_, log_, dialogs_, Unattended(), *txtWserver[vscrWserver.value()], CurIP};
+  if (!CheckIP(check)) return IsIPValid(CurIP) ? kExitOk : kExitNoAddress;
+  const int v = vscrFtpserver.value();
+  const PublishContext publish{
+      inet_,
+      settings_,
+      log_,
+      program_folder_,
+      {*txtFTPserver[v], *txtRemoteFile[v], *txtFTPUser[v], *txtFTPPass[v], *txtHTMLTemplate[v]},
+      CurIP};
+  return PublishIP(publish, lastip_before) ? kExitOk : kExitPublishFailed;
 }
 
 void frmMain::ShowSettings() {

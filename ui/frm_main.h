@@ -4,11 +4,14 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/run_log.h"
 #include "platform/dialogs.h"
 #include "settings/hp_reg.h"
+#include "transfer/inet.h"
 #include "ui/controls.h"
 
 namespace pellvane {
@@ -20,9 +23,25 @@ inline const std::string kMakerUrl = std::string("http://") + PELLVANE_ECHO_HOST
 template <typename T>
 using Slots = std::array<std::unique_ptr<T>, kSlots>;
 
+// Exit statuses of the runs that end by themselves.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNoAddress = 1;
+inline constexpr int kExitPublishFailed = 2;
+
 class frmMain {
  public:
-  frmMain(Settings& settings, Dialogs& dialogs, std::string program_folder);
+  // `log` follows the record's writelog switch; `command_line` is the arguments as one text.
+  frmMain(Settings& settings, Dialogs& dialogs, const RunLog& log, Inet& inet,
+          std::string program_folder, std::string command_line);
+
+  // Start-up and the command line's mode. The exit status when the mode ends the program by
+  // itself (-now, -backup); nothing when the window is to be shown.
+  std::optional<int> Form_Load();
+  // Logs the end, saves, and marks the window unloaded; the caller then ends the process.
+  void Form_Unload();
+  bool unloaded() const { return unloaded_; }
+
+  void cmdNow_Click();
 
   // Copies the settings record into the controls and opens both pagers on their defaults.
   void ShowSettings();
@@ -41,6 +60,9 @@ class frmMain {
   void cmdSelectFile_Click();
   void lblHREF_Click();
   void cmdLOG_Click();
+
+  // The body the latest check fetched.
+  std::string CurIP;
 
   // The text box that has the keyboard focus after a focus hand-over; for the view.
   const TextBox* focused() const { return focused_; }
@@ -94,6 +116,9 @@ class frmMain {
   // Stores a box's text in its record field and saves, on every change.
   void StoreOnChange(TextBox& box, std::string& field);
   // The slot's controls in the order they are hidden and shown.
+  bool Unattended() const;
+  // One check and, when the address changed, one publish; the -now exit status.
+  int CheckAndPublish();
   std::vector<Control*> WebSlot(int i) const;
   std::vector<Control*> FtpSlot(int i) const;
   void Refresh(const ScrollBar& bar, Label& caption, const char* prefix,
@@ -101,8 +126,12 @@ class frmMain {
 
   Settings& settings_;
   Dialogs& dialogs_;
+  const RunLog& log_;
+  Inet& inet_;
   std::string program_folder_;
+  std::string command_line_;
   const TextBox* focused_ = nullptr;
+  bool unloaded_ = false;
 };
 
 }  // namespace pellvane

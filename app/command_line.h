@@ -1,0 +1,23 @@
+// The command line as one text and the decisions made on it.
+#pragma once
+
+#include <string>
+
+namespace pellvane {
+
+// The arguments after the program name, joined by single blanks.
+std::string JoinArguments(int argc, char** argv);
+
+// The text lower-cased, for the mode decision.
+std::string Lowered(std::string text);
+
+// -now and -backup, in any letter case: the modes that run without a window.
+bool IsHeadlessMode(const std::string& command_line);
+
+// True when a window can be shown: a display is named, or Qt's platform is chosen.
+bool HasDisplay();
+
+// The folder of the running executable.
+std::string ExecutableFolder();
+
+}  // namespace pellvane

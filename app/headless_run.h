@@ -1,0 +1,12 @@
+// A run without a window: the settings, the log and the transfer component on the real
+// store and files, message boxes on standard output.
+#pragma once
+
+#include <string>
+
+namespace pellvane {
+
+// Runs start-up and the mode of the command line; returns the exit status.
+int RunHeadless(const std::string& command_line);
+
+}  // namespace pellvane

@@ -1,0 +1,60 @@
+#include "detect/check_ip.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "detect/ip_valid.h"
+
+namespace pellvane {
+
+bool HasScheme(std::string_view text, std::initializer_list<std::string_view> schemes) {
+  return std::any_of(schemes.begin(), schemes.end(), [text](std::string_view scheme) {
+    return text.size() >= scheme.size() &&
+           std::equal(scheme.begin(), scheme.end(), text.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) ==
+                    std::tolower(static_cast<unsigned char>(b));
+           });
+  });
+}
+
+void ApplyProxy(Inet& inet, const SettingsRecord& record) {
+  inet.SetURL("");
+  inet.SetAccessType(record.proxycon);
+  if (inet.AccessType() == 2 && !record.proxysrv.empty() && !record.proxyport.empty()) {
+    inet.SetProxy(record.proxysrv + ":" + record.proxyport);
+  }
+}
+
+bool CheckIP(const CheckContext& ctx) {
+  SettingsRecord& record = ctx.settings.record();
+  ctx.log.WriteLog("Checke IP");
+  ctx.cur_ip.clear();
+  ctx.inet.Cancel();
+  ApplyProxy(ctx.inet, record);
+  ctx.inet.SetProtocol(icDefault);
+  if (!HasScheme(ctx.web_slot.text(), {"http://", "https://"})) {
+    ctx.web_slot.SetText("http://" + ctx.web_slot.text());
+  }
+  ctx.inet.SetURL(ctx.web_slot.text());
+  ctx.log.WriteLog("...alte IP-Adresse: " + record.lastip);
+  ctx.log.WriteLog("Prüfe IP-Adresse mit " + ctx.inet.URL() + "...");
+  ctx.cur_ip = ctx.inet.OpenURL();
+
+  if (!IsIPValid(ctx.cur_ip)) {
+    ctx.log.WriteLog("Keine gültige IP erhalten");
+    if (!ctx.unattended) ctx.dialogs.MsgBox("Keine gültige IP erhalten");
+    return false;
+  }
+  ctx.log.WriteLog("...neue IP-Adresse: " + ctx.cur_ip);
+  const bool changed = ctx.cur_ip != record.lastip;
+  if (!changed) {
+    ctx.log.WriteLog("......keine Änderung der IP-Adresse");
+    if (!ctx.unattended) ctx.dialogs.MsgBox("Keine Änderung der IP-Adresse");
+  }
+  if (!ctx.unattended) ctx.dialogs.MsgBox("Ihrer aktuelle IP-Adresse: " + ctx.cur_ip);
+  record.lastip = ctx.cur_ip;
+  ctx.settings.SaveSettings();
+  return changed;
+}
+
+}  // namespace pellvane

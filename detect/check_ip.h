@@ -1,0 +1,35 @@
+// One check cycle: fetch the echo page of the visible web slot, test the body, compare it
+// with the last address and store it.
+#pragma once
+
+#include <string>
+
+#include "app/run_log.h"
+#include "platform/dialogs.h"
+#include "settings/hp_reg.h"
+#include "transfer/inet.h"
+#include "ui/controls.h"
+
+namespace pellvane {
+
+// What a check reads and writes besides the settings.
+struct CheckContext {
+  Inet& inet;
+  Settings& settings;
+  const RunLog& log;
+  Dialogs& dialogs;
+  bool unattended;      // the "-now" run: no message boxes
+  TextBox& web_slot;    // the URL box of the slot the web pager shows
+  std::string& cur_ip;  // the body of the latest fetch
+};
+
+// True when the text starts with one of the schemes, in any letter case.
+bool HasScheme(std::string_view text, std::initializer_list<std::string_view> schemes);
+
+// Applies the stored proxy mode to the component before a request.
+void ApplyProxy(Inet& inet, const SettingsRecord& record);
+
+// True when a valid address was fetched and it differs from lastip; lastip is then stored.
+bool CheckIP(const CheckContext& ctx);
+
+}  // namespace pellvane

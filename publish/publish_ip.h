@@ -1,0 +1,39 @@
+// The FTP publish: fill the visible FTP slot's template with the address and upload it,
+// then list and close. A failed publish puts lastip back, so the next check publishes again.
+#pragma once
+
+#include <string>
+
+#include "app/run_log.h"
+#include "settings/hp_reg.h"
+#include "transfer/inet.h"
+#include "ui/controls.h"
+
+namespace pellvane {
+
+// The text boxes of the FTP slot the pager shows.
+struct FtpSlotBoxes {
+  TextBox& server;
+  TextBox& remote_file;
+  TextBox& user;
+  TextBox& password;
+  TextBox& template_file;
+};
+
+struct PublishContext {
+  Inet& inet;
+  Settings& settings;
+  const RunLog& log;
+  const std::string& program_folder;
+  FtpSlotBoxes slot;
+  const std::string& cur_ip;
+};
+
+// "put <local> <remote>", each path in double quotes when it holds a blank.
+std::string UploadCommand(const std::string& local, const std::string& remote);
+
+// Does nothing while FTP is off. `lastip_before` is lastip as it stood before the check that
+// found the change; a failed publish stores it again. True unless the publish failed.
+bool PublishIP(const PublishContext& ctx, const std::string& lastip_before);
+
+}  // namespace pellvane

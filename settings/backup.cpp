@@ -1,0 +1,188 @@
+#include "settings/backup.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <string_view>
+#include <type_traits>
+
+#include "platform/program_folder.h"
+
+namespace pellvane {
+namespace {
+
+constexpr std::size_t kMaxText = std::numeric_limits<std::uint16_t>::max();
+constexpr std::size_t kTexts = 35;
+constexpr std::size_t kNumbers = 6;
+// The largest record the layout can hold; bytes after a record are never read.
+constexpr std::size_t kMaxRecordSize = kNumbers * 2 + kTexts * (2 + kMaxText);
+
+// Calls `f` on every field of the record in the file's order.
+template <typename Record, typename F>
+void ForEachField(Record& r, F&& f) {
+  for (auto& t : r.wserver) f(t);
+  f(r.wdefserver);
+  f(r.proxycon);
+  f(r.proxysrv);
+  f(r.proxyport);
+  f(r.puser);
+  f(r.ppass);
+  f(r.lastip);
+  f(r.useftp);
+  for (auto* slots :
+       {&r.ftpserver, &r.ftpuser, &r.ftppass, &r.ftpremotefile, &r.htmltemplatefile}) {
+    for (auto& t : *slots) f(t);
+  }
+  f(r.ftpdefserver);
+  f(r.inettimeout);
+  f(r.writelog);
+}
+
+void PutU16(std::string& out, std::uint16_t v) {
+  out += static_cast<char>(v & 0xff);
+  out += static_cast<char>(v >> 8);
+}
+
+// The record's image; nothing when a text is too long for its 16-bit count.
+std::optional<std::string> Image(const SettingsRecord& record) {
+  std::string out;
+  bool fits = true;
+  ForEachField(record, [&](const auto& field) {
+    using T = std::decay_t<decltype(field)>;
+    if constexpr (std::is_same_v<T, std::string>) {
+      if (field.size() > kMaxText) fits = false;
+      PutU16(out, static_cast<std::uint16_t>(field.size()));
+      out += field;
+    } else if constexpr (std::is_same_v<T, bool>) {
+      PutU16(out, field ? 0xFFFF : 0x0000);
+    } else {
+      PutU16(out, static_cast<std::uint16_t>(field));
+    }
+  });
+  if (!fits) return std::nullopt;
+  return out;
+}
+
+// Reads a whole record from the front of `bytes`; nothing when it is cut short or a flag is
+// neither 0000 nor FFFF.
+std::optional<SettingsRecord> Parse(std::string_view bytes) {
+  SettingsRecord record;
+  bool ok = true;
+  std::size_t pos = 0;
+  const auto u16 = [&](std::uint16_t* v) {
+    if (bytes.size() - pos < 2) return false;
+    *v = static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[pos]) |
+                                    static_cast<unsigned char>(bytes[pos + 1]) << 8);
+    pos += 2;
+    return true;
+  };
+  ForEachField(record, [&](auto& field) {
+    using T = std::decay_t<decltype(field)>;
+    std::uint16_t v = 0;
+    if (!ok || !u16(&v)) {
+      ok = false;
+      return;
+    }
+    if constexpr (std::is_same_v<T, std::string>) {
+      if (bytes.size() - pos < v) {
+        ok = false;
+        return;
+      }
+      field.assign(bytes.substr(pos, v));
+      pos += v;
+    } else if constexpr (std::is_same_v<T, bool>) {
+      ok = v == 0x0000 || v == 0xFFFF;
+      field = v == 0xFFFF;
+    } else {
+      field = static_cast<std::int16_t>(v);
+    }
+  });
+  if (!ok) return std::nullopt;
+  return record;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Writes a temporary file beside `path` (owner-only) and renames it over `path`.
+bool WriteAtomically(const std::string& path, const std::string& bytes) {
+  std::string temp = path + ".XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return false;
+  const bool written = fchmod(fd, 0600) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
+  const bool closed = close(fd) == 0;
+  if (written && closed && rename(temp.c_str(), path.c_str()) == 0) return true;
+  unlink(temp.c_str());
+  return false;
+}
+
+// At most `limit` bytes of the file; nothing when it cannot be read.
+std::optional<std::string> ReadUpTo(const std::string& path, std::size_t limit) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string bytes;
+  char buf[65536];
+  bool ok = true;
+  while (bytes.size() < limit) {
+    const ssize_t n = read(fd, buf, std::min(sizeof buf, limit - bytes.size()));
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    bytes.append(buf, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  if (!ok) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace
+
+bool BackupSettings(const SettingsRecord& record, const std::string& folder, const RunLog& log,
+                    Dialogs& dialogs) {
+  log.WriteLog("Starte Backup...");
+  const std::string path = folder + kBackupFileName;
+  const std::optional<std::string> image = Image(record);
+  if (!image || !WriteAtomically(path, *image)) {
+    const std::string message = "Backup fehlgeschlagen: " + path;
+    log.WriteLog(message);
+    dialogs.MsgBox(message, MsgKind::kError);
+    return false;
+  }
+  const std::string message =
+      "Backup beendet...\rEinstellungen in " + folder + kBackupFileName + " gesichert.";
+  log.WriteLog(message);
+  dialogs.MsgBox(message, MsgKind::kInfo);
+  return true;
+}
+
+bool RestoreSettings(SettingsRecord& record, const std::string& folder, const RunLog& log,
+                     Dialogs& dialogs) {
+  log.WriteLog("Starte Wiederherstellung...");
+  const std::string path = folder + kBackupFileName;
+  const std::optional<std::string> bytes = ReadUpTo(path, kMaxRecordSize);
+  std::optional<SettingsRecord> restored;
+  if (bytes) restored = Parse(*bytes);
+  if (!restored) {
+    const std::string message = "Wiederherstellung fehlgeschlagen: " + path;
+    log.WriteLog(message);
+    dialogs.MsgBox(message, MsgKind::kError);
+    return false;
+  }
+  record = std::move(*restored);
+  // The log follows the writelog just restored.
+  log.WriteLog("Wiederherstellung beendet...");
+  return true;
+}
+
+}  // namespace pellvane

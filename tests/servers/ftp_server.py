@@ -1,0 +1,62 @@
+#!/usr/bin/python3
+"""An FTP (or explicit-TLS FTPS) server on 127.0.0.1 for the tests, on pyftpdlib.
+
+It listens on a free port, writes that port to --port-file once it accepts connections,
+and appends every command it receives to --commands, one per line, so that a test can
+check what the client sent. --read-only refuses uploads with 550.
+"""
+import argparse
+import os
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--root", required=True)
+    p.add_argument("--user", required=True)
+    p.add_argument("--password", required=True)
+    p.add_argument("--port-file", required=True)
+    p.add_argument("--commands", required=True)
+    p.add_argument("--cert")
+    p.add_argument("--key")
+    p.add_argument("--read-only", action="store_true")
+    a = p.parse_args()
+
+    base = FTPHandler
+    if a.cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
+
+    log = open(a.commands, "a", buffering=1, encoding="utf-8", errors="replace")
+
+    class Handler(base):
+        def pre_process_command(self, line, cmd, arg):
+            log.write(line + "\n")
+            return super().pre_process_command(line, cmd, arg)
+
+    if a.cert:
+        Handler.certfile = a.cert
+        Handler.keyfile = a.key
+        Handler.tls_control_required = True
+        Handler.tls_data_required = True
+
+    auth = DummyAuthorizer()
+    auth.add_user(a.user, a.password, a.root, perm="elr" if a.read_only else "elradfmwMT")
+    Handler.authorizer = auth
+    Handler.passive_ports = None
+    Handler.banner = "pellvane test server ready"
+
+    server = FTPServer(("127.0.0.1", 0), Handler)
+    port = server.socket.getsockname()[1]
+    tmp = a.port_file + ".part"
+    with open(tmp, "w") as f:
+        f.write(str(port))
+    os.rename(tmp, a.port_file)
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    main()

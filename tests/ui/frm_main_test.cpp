@@ -1,0 +1,168 @@
+#include "ui/frm_main.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+
+#include "support/temp_dir.h"
+
+namespace pellvane {
+namespace {
+
+using testing::TempDir;
+
+// Records every message and answers the file chooser from a queue (empty: cancelled).
+class PresetDialogs final : public Dialogs {
+ public:
+  void MsgBox(const std::string& text, MsgKind) override { messages.push_back(text); }
+  std::optional<std::string> ChooseFile(const FileChooserRequest& request) override {
+    requests.push_back(request);
+    if (answers.empty()) return std::nullopt;
+    std::string a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  void OpenUrl(const std::string& url) override { opened.push_back(url); }
+  void OpenInEditor(const std::string& path) override { opened.push_back(path); }
+
+  std::vector<std::string> messages;
+  std::vector<FileChooserRequest> requests;
+  std::deque<std::string> answers;
+  std::vector<std::string> opened;
+};
+
+class FrmMainTest : public ::testing::Test {
+ protected:
+  FrmMainTest() { setenv("PELLVANE_HOME", dir_.path().c_str(), 1); }
+
+  // A window on the store as it is now, filled as at start-up.
+  std::unique_ptr<frmMain> Open(const std::string& command_line = "") {
+    settings_ = std::make_unique<Settings>(dialogs_);
+    log_ = std::make_unique<RunLog>(dir_.File("pellvane.log"), clock_, settings_->record().writelog);
+    auto w = std::make_unique<frmMain>(*settings_, dialogs_, *log_, inet_, dir_.path(),
+                                       command_line);
+    settings_->InitSettingsKey();
+    settings_->LoadSettings();
+    w->ShowSettings();
+    return w;
+  }
+
+  // What a fresh load from the store gives.
+  SettingsRecord Stored() {
+    PresetDialogs d;
+    Settings s(d);
+    s.LoadSettings();
+    return s.record();
+  }
+
+  void Store(const std::function<void(SettingsRecord&)>& edit) {
+    PresetDialogs d;
+    Settings s(d);
+    s.InitSettingsKey();
+    edit(s.record());
+    s.SaveSettings();
+  }
+
+  TempDir dir_;
+  PresetDialogs dialogs_;
+  FixedClock clock_{0};
+  Inet inet_;
+  std::unique_ptr<Settings> settings_;
+  std::unique_ptr<RunLog> log_;
+};
+
+TEST_F(FrmMainTest, FirstStartShowsEmptyFieldsTheEchoUrlAndTheFirstSlots) {
+  auto w = Open();
+  EXPECT_EQ(w->txtWserver[0]->text(), kEchoUrl);
+  EXPECT_EQ(w->txtWserver[1]->text(), "");
+  EXPECT_EQ(w->txtFTPPass[2]->text(), "");
+  EXPECT_EQ(w->txtProxyPass.text(), "");
+  EXPECT_EQ(w->lblCurWebsrv.caption(), "Webserver 1");
+  EXPECT_EQ(w->lblCurFTPSrv.caption(), "FTPServer 1");
+  EXPECT_TRUE(w->txtHTMLTemplate[0]->visible());
+  EXPECT_FALSE(w->txtHTMLTemplate[1]->visible());
+  EXPECT_FALSE(w->txtProxyUser.visible());
+  // FTP, proxy fields and the log viewer are off on a fresh store.
+  EXPECT_FALSE(w->txtFTPserver[0]->enabled());
+  EXPECT_FALSE(w->vscrFtpserver.enabled());
+  EXPECT_TRUE(w->cmdSelectFile.enabled());
+  EXPECT_FALSE(w->txtProxySrv.enabled());
+  EXPECT_TRUE(w->optUseDefProxy[0]->value());
+  EXPECT_FALSE(w->cmdLOG.enabled());
+  EXPECT_EQ(Stored().wserver[0], kEchoUrl);
+}
+
+TEST_F(FrmMainTest, OpensOnTheStoredDefaultsAndFallsBackForBadIndices) {
+  Store([](SettingsRecord& r) {
+    r.wdefserver = 3;
+    r.ftpdefserver = 9;
+    r.wserver[3] = "http://echo.test/ip";
+    r.useftp = true;
+  });
+  auto w = Open();
+  EXPECT_EQ(w->lblCurWebsrv.caption(), "Webserver 4");
+  EXPECT_TRUE(w->optDefWserver[3]->value());
+  for (int i = 0; i < kSlots; ++i) EXPECT_EQ(w->txtWserver[i]->visible(), i == 3) << i;
+  EXPECT_EQ(w->lblCurFTPSrv.caption(), "FTPServer 1");
+  EXPECT_TRUE(w->txtFTPserver[0]->enabled());
+}
+
+TEST_F(FrmMainTest, TypingStoresAtOnceAndScrollingStoresNothing) {
+  auto w = Open();
+  w->vscrWserver.SetValue(2);
+  w->txtWserver[2]->SetText("e");
+  EXPECT_EQ(Stored().wserver[2], "e");
+
+  settings_->record().lastip = "unsaved";  // any save from here on would store it
+  w->vscrWserver.SetValue(4);
+  w->vscrWserver.SetValue(0);
+  EXPECT_EQ(w->lblCurWebsrv.caption(), "Webserver 1");
+  w->vscrWserver.SetValue(2);
+  EXPECT_EQ(w->txtWserver[2]->text(), "e");  // a slot keeps its text while hidden
+  EXPECT_FALSE(w->optDefWserver[2]->value());
+  EXPECT_EQ(Stored().lastip, "");
+  w->optUseDefProxy[0]->Select();  // already selected: no handler, no save
+  EXPECT_EQ(Stored().lastip, "");
+}
+
+TEST_F(FrmMainTest, SwitchesEnableTheirControlsAndAreStored) {
+  auto w = Open();
+  w->chkUseFTP.SetValue(1);
+  EXPECT_TRUE(w->txtFTPserver[0]->enabled());
+  EXPECT_TRUE(w->vscrFtpserver.enabled());
+  w->optUseDefProxy[2]->Select();
+  EXPECT_TRUE(w->txtProxySrv.enabled());
+  EXPECT_TRUE(w->lblProxyPort.enabled());
+  w->chkLOG.SetValue(1);
+  EXPECT_TRUE(w->cmdLOG.enabled());
+  SettingsRecord r = Stored();
+  EXPECT_TRUE(r.useftp);
+  EXPECT_EQ(r.proxycon, 2);
+  EXPECT_TRUE(r.writelog);
+  w->chkLOG.SetValue(0);
+  EXPECT_FALSE(w->cmdLOG.enabled());
+  EXPECT_FALSE(Stored().writelog);
+}
+
+TEST_F(FrmMainTest, ChosenTemplateLandsInTheVisibleFtpSlotEvenWithFtpOff) {
+  auto w = Open();
+  w->chkUseFTP.SetValue(1);
+  w->vscrFtpserver.SetValue(2);
+  w->chkUseFTP.SetValue(0);
+  dialogs_.answers.push_back("/srv/page.html");
+  w->cmdSelectFile.Click();
+  EXPECT_EQ(w->txtHTMLTemplate[2]->text(), "/srv/page.html");
+  EXPECT_EQ(Stored().htmltemplatefile[2], "/srv/page.html");
+  ASSERT_EQ(dialogs_.requests.size(), 1u);
+  EXPECT_EQ(dialogs_.requests[0].title, "Templatefile auswählen");
+  EXPECT_EQ(dialogs_.requests[0].selected_filter, 2);
+  EXPECT_EQ(dialogs_.requests[0].start_folder, dir_.path());
+
+  w->cmdSelectFile.Click();  // cancelled
+  EXPECT_EQ(w->txtHTMLTemplate[2]->text(), "/srv/page.html");
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+}  // namespace
+}  // namespace pellvane

@@ -1,0 +1,328 @@
+#include "transfer/inet.h"
+
+#include <curl/curl.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "transfer/ftp_command.h"
+#include "transfer/server_url.h"
+
+namespace pellvane {
+namespace {
+
+// A "dir" listing is read away and dropped; beyond this much it is cut short.
+constexpr std::size_t kMaxListingBytes = 1 << 20;
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+void ReplaceAll(std::string& text, const std::string& what, const std::string& with) {
+  for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + with.size())) {
+    text.replace(p, what.size(), with);
+  }
+}
+
+}  // namespace
+
+struct Inet::Impl {
+  Impl() {
+    static const CURLcode global = curl_global_init(CURL_GLOBAL_DEFAULT);
+    (void)global;
+  }
+  ~Impl() {
+    if (easy != nullptr) curl_easy_cleanup(easy);
+  }
+
+  // The handle for the next request, options back to their defaults; its connections (and
+  // an FTP login) are kept.
+  CURL* Begin(std::size_t limit, bool limit_fails);
+  // Sets ResponseCode and ResponseInfo from a finished request; true when it succeeded.
+  bool Finish(CURLcode rc, bool http);
+  bool Fail(std::int32_t fail_code, std::string text);
+  bool Put(const ServerUrl& server, const std::string& local, const std::string& remote);
+  bool Dir(const ServerUrl& server);
+  bool Close();
+  void ApplyLogin(CURL* h, const ServerUrl& server);
+  // The text without the password, nor one typed into the URL.
+  std::string Scrub(std::string text) const;
+  void Raise(bool ok) {
+    if (state_changed) state_changed(ok ? icResponseCompleted : icError);
+  }
+
+  static std::size_t OnBody(char* ptr, std::size_t size, std::size_t n, void* self);
+  static std::size_t OnHeader(char* ptr, std::size_t size, std::size_t n, void* self);
+  static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+  CURL* easy = nullptr;
+  std::string url, proxy, user, password;
+  int access_type = 0;
+  int protocol = icDefault;
+  long connect_ms = kConnectTimeoutMs;
+  long request_ms = kRequestTimeoutMs;
+  std::atomic<bool> cancel{false};
+  std::function<void(std::int16_t)> state_changed;
+
+  std::int32_t code = 0;
+  std::string info;
+  std::string data;  // what GetChunk hands out
+  std::size_t data_pos = 0;
+
+  // Of the request under way.
+  std::string body;
+  std::size_t body_limit = 0;
+  bool limit_fails = false;
+  bool over_limit = false;
+  std::string last_reply;  // the server's last reply line (FTP) or status line (HTTP)
+  char error[CURL_ERROR_SIZE] = {};
+};
+
+std::size_t Inet::Impl::OnBody(char* ptr, std::size_t size, std::size_t n, void* self) {
+  auto& d = *static_cast<Impl*>(self);
+  const std::size_t len = size * n;
+  const std::size_t room = d.body_limit - d.body.size();
+  if (len > room) {
+    if (d.limit_fails) {
+      d.over_limit = true;
+      return 0;  // ends the transfer with a write error
+    }
+    d.body.append(ptr, room);
+    return len;
+  }
+  d.body.append(ptr, len);
+  return len;
+}
+
+std::size_t Inet::Impl::OnHeader(char* ptr, std::size_t size, std::size_t n, void* self) {
+  auto& d = *static_cast<Impl*>(self);
+  std::string line(ptr, size * n);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  const bool reply = line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+                     std::isdigit(static_cast<unsigned char>(line[1])) &&
+                     std::isdigit(static_cast<unsigned char>(line[2]));
+  if (reply || line.rfind("HTTP/", 0) == 0) d.last_reply = line;
+  return size * n;
+}
+
+int Inet::Impl::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<Impl*>(self)->cancel.load() ? 1 : 0;
+}
+
+CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
+  if (easy == nullptr) {
+    easy = curl_easy_init();
+  } else {
+    curl_easy_reset(easy);
+  }
+  cancel = false;
+  body.clear();
+  body_limit = limit;
+  limit_fails = fails;
+  over_limit = false;
+  last_reply.clear();
+  error[0] = '\0';
+  data.clear();
+  data_pos = 0;
+  if (easy == nullptr) return nullptr;
+
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connect_ms);
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, request_ms);
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Impl::OnProgress);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+  // Mode 0 leaves libcurl to the environment's proxy variables; an empty text goes direct.
+  if (access_type == 1) curl_easy_setopt(easy, CURLOPT_PROXY, "");
+  if (access_type == 2) curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
+  // Trust for a server with a certificate of its own, as the curl tool takes it.
+  if (const char* ca = std::getenv("CURL_CA_BUNDLE"); ca != nullptr && *ca != '\0') {
+    curl_easy_setopt(easy, CURLOPT_CAINFO, ca);
+  }
+  return easy;
+}
+
+bool Inet::Impl::Fail(std::int32_t fail_code, std::string text) {
+  code = fail_code;
+  info = Scrub(std::move(text));
+  return false;
+}
+
+bool Inet::Impl::Finish(CURLcode rc, bool http) {
+  long status = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  if (rc == CURLE_OK && !(http && status >= 400)) {
+    code = 0;
+    info.clear();
+    return true;
+  }
+  if (over_limit || rc == CURLE_FILESIZE_EXCEEDED) {
+    return Fail(CURLE_FILESIZE_EXCEEDED, "Antwort größer als 64 KiB");
+  }
+  if (rc == CURLE_ABORTED_BY_CALLBACK) return Fail(rc, "Abgebrochen");
+  if (status >= 400 && !last_reply.empty()) return Fail(static_cast<std::int32_t>(status), last_reply);
+  return Fail(rc, error[0] != '\0' ? error : curl_easy_strerror(rc));
+}
+
+std::string Inet::Impl::Scrub(std::string text) const {
+  std::vector<std::string> secrets{password, ServerUrl(url).Password()};
+  for (const std::string& secret : secrets) {
+    if (!secret.empty()) ReplaceAll(text, secret, "***");
+  }
+  return text;
+}
+
+void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp,ftps,sftp");
+  // Through an HTTP proxy an FTP session needs a tunnel.
+  curl_easy_setopt(h, CURLOPT_HTTPPROXYTUNNEL, 1L);
+  if (server.ExplicitTls()) curl_easy_setopt(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+  if (!user.empty()) {
+    curl_easy_setopt(h, CURLOPT_USERNAME, user.c_str());
+    curl_easy_setopt(h, CURLOPT_PASSWORD, password.c_str());
+  }
+  if (server.Sftp()) {
+    const char* home = std::getenv("HOME");
+    const std::string known = std::string(home != nullptr ? home : "") + "/.ssh/known_hosts";
+    struct stat st{};
+    if (home != nullptr && stat(known.c_str(), &st) == 0) {
+      curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS, known.c_str());
+    }
+  }
+}
+
+bool Inet::Impl::Put(const ServerUrl& server, const std::string& local, const std::string& remote) {
+  std::FILE* file = std::fopen(local.c_str(), "rb");
+  if (file == nullptr) {
+    return Fail(CURLE_READ_ERROR,
+                "Datei nicht lesbar: " + local + " (" + std::strerror(errno) + ")");
+  }
+  struct stat st{};
+  fstat(fileno(file), &st);
+  CURL* h = Begin(0, false);
+  if (h == nullptr) {
+    std::fclose(file);
+    return Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
+  }
+  ApplyLogin(h, server);
+  const std::string target = server.FileUrl(remote);
+  curl_easy_setopt(h, CURLOPT_URL, target.c_str());
+  curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(h, CURLOPT_READDATA, file);
+  curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
+  const CURLcode rc = curl_easy_perform(h);
+  std::fclose(file);
+  return Finish(rc, false);
+}
+
+bool Inet::Impl::Dir(const ServerUrl& server) {
+  CURL* h = Begin(kMaxListingBytes, false);
+  if (h == nullptr) return Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
+  ApplyLogin(h, server);
+  const std::string target = server.FolderUrl();
+  curl_easy_setopt(h, CURLOPT_URL, target.c_str());
+  const bool ok = Finish(curl_easy_perform(h), false);
+  if (ok) data = std::move(body);
+  return ok;
+}
+
+bool Inet::Impl::Close() {
+  // Ending the handle ends its connections, with a QUIT on an FTP one.
+  if (easy != nullptr) curl_easy_cleanup(easy);
+  easy = nullptr;
+  data.clear();
+  data_pos = 0;
+  code = 0;
+  info.clear();
+  return true;
+}
+
+Inet::Inet() : impl_(std::make_unique<Impl>()) {}
+Inet::~Inet() = default;
+
+void Inet::Cancel() { impl_->cancel = true; }
+
+void Inet::SetURL(std::string url) { impl_->url = std::move(url); }
+const std::string& Inet::URL() const { return impl_->url; }
+void Inet::SetAccessType(int access_type) { impl_->access_type = access_type; }
+int Inet::AccessType() const { return impl_->access_type; }
+void Inet::SetProxy(std::string proxy) { impl_->proxy = std::move(proxy); }
+const std::string& Inet::Proxy() const { return impl_->proxy; }
+void Inet::SetProtocol(int protocol) { impl_->protocol = protocol; }
+int Inet::Protocol() const { return impl_->protocol; }
+void Inet::SetUserName(std::string user) { impl_->user = std::move(user); }
+void Inet::SetPassword(std::string password) { impl_->password = std::move(password); }
+
+std::string Inet::OpenURL() {
+  Impl& d = *impl_;
+  bool ok = false;
+  if (CURL* h = d.Begin(kMaxBodyBytes, true); h == nullptr) {
+    d.Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
+  } else {
+    curl_easy_setopt(h, CURLOPT_URL, d.url.c_str());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
+    ok = d.Finish(curl_easy_perform(h), true);
+  }
+  std::string body = ok ? std::move(d.body) : std::string();
+  d.body.clear();
+  d.Raise(ok);
+  return body;
+}
+
+bool Inet::Execute(std::string_view url, std::string_view operation) {
+  Impl& d = *impl_;
+  const ServerUrl server(url.empty() ? d.url : std::string(url));
+  const std::optional<std::vector<std::string>> words = SplitCommand(operation);
+  const std::string verb = words && !words->empty() ? Lower((*words)[0]) : std::string();
+  bool ok = false;
+  if (verb == "put" && words->size() == 3) {
+    ok = d.Put(server, (*words)[1], (*words)[2]);
+  } else if (verb == "dir" && words->size() == 1) {
+    ok = d.Dir(server);
+  } else if (verb == "close" && words->size() == 1) {
+    ok = d.Close();
+  } else {
+    d.data.clear();
+    d.data_pos = 0;
+    ok = d.Fail(500, "500 Befehl nicht ausführbar: " + std::string(operation));
+  }
+  d.Raise(ok);
+  return ok;
+}
+
+std::int32_t Inet::ResponseCode() const { return impl_->code; }
+const std::string& Inet::ResponseInfo() const { return impl_->info; }
+
+std::string Inet::GetChunk(std::size_t size) {
+  Impl& d = *impl_;
+  std::string chunk = d.data.substr(std::min(d.data_pos, d.data.size()), size);
+  d.data_pos += chunk.size();
+  return chunk;
+}
+
+void Inet::SetStateChanged(std::function<void(std::int16_t)> handler) {
+  impl_->state_changed = std::move(handler);
+}
+
+void Inet::SetTimeouts(long connect_ms, long request_ms) {
+  impl_->connect_ms = connect_ms;
+  impl_->request_ms = request_ms;
+}
+
+}  // namespace pellvane

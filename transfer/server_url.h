@@ -1,0 +1,36 @@
+// An FTP, FTPS or SFTP server URL as a user types it, and the libcurl URLs of a remote file
+// and of the login folder on that server.
+#pragma once
+
+#include <string>
+
+namespace pellvane {
+
+class ServerUrl {
+ public:
+  // "ftp://", "ftps://" (explicit TLS on the FTP port) or "sftp://" in any letter case;
+  // without a scheme, FTP. A path after the host is the folder that relative names start in.
+  explicit ServerUrl(const std::string& text);
+
+  bool ExplicitTls() const { return tls_; }
+  bool Sftp() const { return scheme_ == "sftp"; }
+  // The password of a "user:password@host" typed into the URL; empty without one.
+  const std::string& Password() const { return password_; }
+
+  // `remote` with a leading "/" from the server's root, else from the login folder (or the
+  // URL's own folder); every byte outside [A-Za-z0-9-._~/] escaped.
+  std::string FileUrl(const std::string& remote) const;
+  // The folder relative names start in, ending in "/".
+  std::string FolderUrl() const;
+
+ private:
+  std::string StartFolder() const;
+
+  std::string scheme_;  // what libcurl gets: "ftp" (also for explicit TLS) or "sftp"
+  bool tls_ = false;
+  std::string origin_;  // scheme, "://" and the host part
+  std::string path_;    // the URL's folder, without a trailing "/"; may be empty
+  std::string password_;
+};
+
+}  // namespace pellvane

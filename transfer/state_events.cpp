@@ -1,0 +1,32 @@
+#include "transfer/state_events.h"
+
+#include <string>
+
+namespace pellvane {
+namespace {
+
+constexpr std::size_t kChunkSize = 1024;
+
+std::string ResponseText(const Inet& inet) {
+  return std::to_string(inet.ResponseCode()) + " : " + inet.ResponseInfo();
+}
+
+}  // namespace
+
+void HandleStateChanged(std::int16_t state, Inet& inet, bool unattended,
+                        const RunLog& log, Dialogs& dialogs, const std::function<void()>& yield) {
+  if (inet.ResponseCode() != 0) {
+    if (!unattended) dialogs.MsgBox(ResponseText(inet));
+    // Built again: the box may have let other events change the component meanwhile.
+    log.WriteLog(ResponseText(inet));
+  }
+  if (state != icResponseCompleted) return;
+  // Nobody needs the listing; it is read away so that the component is ready again.
+  bool more = true;
+  while (more) {
+    more = !inet.GetChunk(kChunkSize).empty();
+    yield();
+  }
+}
+
+}  // namespace pellvane

@@ -1,0 +1,18 @@
+// The window's handler of the transfer component's state changes: it reports a failed
+// request in a message box (not in the -now run) and in the log, and reads the data away.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "app/run_log.h"
+#include "platform/dialogs.h"
+#include "transfer/inet.h"
+
+namespace pellvane {
+
+// `unattended` (the -now run) leaves the message box out. `yield` lets pending window events run between two chunks of the data.
+void HandleStateChanged(std::int16_t state, Inet& inet, bool unattended,
+                        const RunLog& log, Dialogs& dialogs, const std::function<void()>& yield);
+
+}  // namespace pellvane

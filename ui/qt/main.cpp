@@ -1,0 +1,38 @@
+// pellvane-window: the settings window. pellvane starts it for every mode but -now and
+// -backup, with the same arguments.
+#include <QApplication>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/command_line.h"
+#include "app/session.h"
+#include "ui/qt/main_view.h"
+#include "ui/qt/qt_dialogs.h"
+#include "ui/qt/screenshot.h"
+
+int main(int argc, char** argv) {
+  // Taken before Qt removes the arguments it knows.
+  const std::string command_line = pellvane::JoinArguments(argc, argv);
+  if (!pellvane::HasDisplay()) {
+    std::fprintf(stderr,
+                 "pellvane-window: keine grafische Anzeige (DISPLAY/WAYLAND_DISPLAY); "
+                 "ohne Fenster gehen nur pellvane -now und pellvane -backup\n");
+    return 1;
+  }
+  QApplication app(argc, argv);
+  // Qt sets the locale from the environment; the log's timestamps follow it.
+  std::setlocale(LC_ALL, "");
+
+  pellvane::QtDialogs dialogs;
+  pellvane::Session session(dialogs, command_line);
+  if (const std::optional<int> status = session.window.Form_Load()) return *status;
+
+  pellvane::MainView view(session.window, dialogs, session.log);
+  if (const char* path = std::getenv("PELLVANE_SCREENSHOT"); path != nullptr && *path != '\0') {
+    pellvane::SaveAfterFirstPaint(view, QString::fromLocal8Bit(path));
+  }
+  view.show();
+  app.exec();
+  return pellvane::kExitOk;
+}

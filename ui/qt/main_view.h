@@ -1,0 +1,59 @@
+// The main window on Qt Widgets: one widget per model control at its laid-out place, in
+// tab-index order. It only mirrors the model and feeds user input back to it.
+#pragma once
+
+#include <QWidget>
+#include <unordered_map>
+#include <vector>
+
+#include "app/run_log.h"
+#include "ui/frm_main.h"
+#include "ui/qt/qt_dialogs.h"
+
+class QFrame;
+class QStyle;
+class QScrollBar;
+
+namespace pellvane {
+
+// A place in twips (15 to a device-independent pixel), relative to the containing frame.
+struct Twips {
+  int left, top, width, height;
+};
+
+class MainView final : public QWidget {
+ public:
+  // Message boxes and the file chooser open over this window; while the log writes during a
+  // check or an upload, the window repaints but takes no user input.
+  MainView(frmMain& window, QtDialogs& dialogs, RunLog& log);
+  ~MainView() override;
+  MainView(const MainView&) = delete;
+  MainView& operator=(const MainView&) = delete;
+
+  // The widget that shows `control`; null for a control without one.
+  QWidget* WidgetOf(const Control& control) const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  template <typename W, typename C>
+  W* Add(C& control, QWidget* parent, Twips at, int tab = -1);
+  QFrame* AddFrame(const char* name, QWidget* parent, Twips at);
+  QWidget* AddContainer(const char* name, QWidget* parent, Twips at);
+  void BuildWebPager();
+  void BuildFtpPart();
+  void BuildProxyPart();
+  void BuildCommandPart();
+  void HandFocusOn(ScrollBar& control, QScrollBar* bar);
+  void ChainTabOrder();
+
+  frmMain& window_;
+  RunLog& log_;
+  QStyle* asterisks_;  // the password boxes' style
+  std::vector<Control*> mirrored_;
+  std::unordered_map<const Control*, QWidget*> widgets_;
+  std::vector<std::pair<int, QWidget*>> tab_order_;
+};
+
+}  // namespace pellvane

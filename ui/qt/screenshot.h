@@ -1,0 +1,13 @@
+// Saves a picture of a window as soon as it has been painted once, then closes it; for the
+// documentation's screenshot and the start-up benchmark.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+namespace pellvane {
+
+// After `window`'s first paint: its picture goes to `path` (PNG) and the window is closed.
+void SaveAfterFirstPaint(QWidget& window, const QString& path);
+
+}  // namespace pellvane
