@@ -30,6 +30,9 @@ start_nginx() {
   local port dir=$sandbox/nginx
   port=$(free_port)
   mkdir -p "$dir"
+  # Started as root, nginx serves as "nobody": let it through the sandbox to its own folder.
+  chmod 711 "$sandbox"
+  chmod 755 "$dir"
   cat >"$dir/nginx.conf" <<CONF
 daemon off;
 worker_processes 1;
