@@ -65,11 +65,16 @@ int FreePort() {
 
 const char* Reason(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 302:
+      return "Found";
+    case 404:
+      return "Not Found";
+    case 500:
+      return "Internal Server Error";
+    default:
+      return "Status";
   }
 }
 
@@ -173,10 +178,10 @@ void EchoServer::Impl::Answer(int fd) {
   // A size= body is made block by block, so that a huge one costs the test no memory.
   const bool digits = number("size") >= 0;
   const std::size_t length = digits ? static_cast<std::size_t>(number("size")) : body.size();
-  const std::string header = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) +
-                             "\r\nContent-Type: text/plain\r\nContent-Length: " +
-                             std::to_string(length) + "\r\n" + extra +
-                             "Connection: close\r\n\r\n";
+  const std::string header =
+      "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) +
+      "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(length) + "\r\n" + extra +
+      "Connection: close\r\n\r\n";
   if (!Send(fd, header.data(), header.size())) return;
   const std::size_t end = number("close_after") >= 0
                               ? std::min(length, static_cast<std::size_t>(number("close_after")))
@@ -184,7 +189,8 @@ void EchoServer::Impl::Answer(int fd) {
   const long trickle = number("trickle_ms");
   const std::size_t block = trickle >= 0 ? 1 : 64 * 1000;  // a multiple of 10 keeps digits aligned
   std::string digit_block(block + 10, '0');
-  for (std::size_t i = 0; i < digit_block.size(); ++i) digit_block[i] = static_cast<char>('0' + i % 10);
+  for (std::size_t i = 0; i < digit_block.size(); ++i)
+    digit_block[i] = static_cast<char>('0' + i % 10);
   for (std::size_t at = 0; at < end; at += block) {
     const char* data = digits ? digit_block.data() + at % 10 : body.data() + at;
     if (!Send(fd, data, std::min(block, end - at))) return;
@@ -294,14 +300,16 @@ FtpServer::FtpServer(FtpOptions options) : options_(std::move(options)) {
   root_ = options_.root.empty() ? dir_ + "/root" : options_.root;
   std::filesystem::create_directories(root_);
   std::vector<std::string> argv = {"/usr/bin/python3", PELLVANE_TEST_SERVERS "/ftp_server.py",
-                                   "--root", root_, "--user", options_.user, "--password",
-                                   options_.password, "--port-file", dir_ + "/port",
-                                   "--commands", dir_ + "/commands"};
+                                   "--root",           root_,
+                                   "--user",           options_.user,
+                                   "--password",       options_.password,
+                                   "--port-file",      dir_ + "/port",
+                                   "--commands",       dir_ + "/commands"};
   if (options_.tls) {
     const auto made = RunProgram(
         {"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-         "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-         "subjectAltName=IP:127.0.0.1", "-keyout", dir_ + "/key.pem", "-out", Certificate()},
+         "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+         "-keyout", dir_ + "/key.pem", "-out", Certificate()},
         {});
     if (made.status != 0) throw std::runtime_error("openssl: " + made.err);
     argv.insert(argv.end(), {"--cert", Certificate(), "--key", dir_ + "/key.pem"});
@@ -322,9 +330,7 @@ std::string FtpServer::Url() const {
 
 std::string FtpServer::Certificate() const { return dir_ + "/cert.pem"; }
 
-std::vector<std::string> FtpServer::Commands() const {
-  return Lines(ReadFile(dir_ + "/commands"));
-}
+std::vector<std::string> FtpServer::Commands() const { return Lines(ReadFile(dir_ + "/commands")); }
 
 // ---- ProxyServer
 

@@ -3,10 +3,10 @@
 // an FTP server (pyftpdlib) and an HTTP proxy (tinyproxy). Nothing listens beyond loopback.
 #pragma once
 
+#include <sys/types.h>
 #include <map>
 #include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace pellvane::testing {
