@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QTest>
 
+#include "support/servers.h"
 #include "window_fixture.h"
 
 namespace pellvane::testing {
@@ -43,6 +44,23 @@ TEST_F(CheckTest, NoAnswerFromTheEchoServerEndsWithItsMessage) {
   EXPECT_EQ(Stored().lastip, "");
   EXPECT_NE(ReadFile(dir_.File("pellvane.log")).find("Keine gültige IP erhalten"),
             std::string::npos);
+}
+
+TEST_F(CheckTest, AnsweringEchoPageShowsTheAddressThenThatItIsUnchanged) {
+  EchoServer echo;
+  echo.Serve("/ip", "203.0.113.7");
+  Store([&](SettingsRecord& r) {
+    r.wserver[2] = echo.Url("/ip");
+    r.proxycon = 1;
+  });
+  Open();
+  CheckNow(2);
+  EXPECT_EQ(messages_, std::vector<std::string>{"Ihrer aktuelle IP-Adresse: 203.0.113.7"});
+  EXPECT_EQ(Stored().lastip, "203.0.113.7");
+  messages_.clear();
+  CheckNow(2);
+  EXPECT_EQ(messages_, (std::vector<std::string>{"Keine Änderung der IP-Adresse",
+                                                 "Ihrer aktuelle IP-Adresse: 203.0.113.7"}));
 }
 
 }  // namespace
