@@ -1,11 +1,25 @@
 #include "ui/frm_main.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include "platform/registry.h"
 #include "ui/frm_main_fixture.h"
 
 namespace pellvane {
 namespace {
+
+// Runs `sql` on the store file and returns the first column of its first row (-1: none).
+int OnStore(const char* sql) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(RegistryStorePath().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+  const int n = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : -1;
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return n;
+}
 
 TEST_F(FrmMainTest, FirstStartShowsEmptyFieldsTheEchoUrlAndTheFirstSlots) {
   auto w = Open();
@@ -45,6 +59,9 @@ TEST_F(FrmMainTest, OpensOnTheStoredDefaultsAndFallsBackForBadIndices) {
 
 TEST_F(FrmMainTest, TypingStoresAtOnceAndScrollingStoresNothing) {
   auto w = Open();
+  OnStore("DELETE FROM vals");
+  w->txtProxyPort.SetText("8");
+  EXPECT_EQ(OnStore("SELECT count(*) FROM vals"), 41) << "one typed character saves the record";
   w->vscrWserver.SetValue(2);
   w->txtWserver[2]->SetText("e");
   EXPECT_EQ(Stored().wserver[2], "e");
