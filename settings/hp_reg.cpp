@@ -67,7 +67,8 @@ std::string_view Trimmed(std::string_view s) {
 
 // Decimal text in the 16-bit range; anything else reads as 0, the missing-value default.
 std::int16_t AsInt16(const Variant& v) {
-  std::string_view s = Trimmed(AsText(v));
+  const std::string text = AsText(v);
+  std::string_view s = Trimmed(text);
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
   std::int16_t n = 0;
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
@@ -85,7 +86,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 // "True" in any letter case or "-1"; everything else reads as false.
 bool AsFlag(const Variant& v) {
-  const std::string_view s = Trimmed(AsText(v));
+  const std::string text = AsText(v);
+  const std::string_view s = Trimmed(text);
   return EqualsNoCase(s, "true") || s == "-1";
 }
 
