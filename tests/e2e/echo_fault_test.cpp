@@ -47,7 +47,7 @@ TEST_P(EchoFaultTest, EndsInTimeWithTheLastAddressKept) {
 
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_LT(r.seconds, 10.0) << "the request time-out ends the run";
-  EXPECT_LT(r.max_rss_kb, 32 * 1024) << "a huge answer is not held in memory";
+  EXPECT_LT(r.max_rss_kb, testing::kSmallRunKb) << "a huge answer is not held in memory";
   const auto log = testing::LogTexts(testing::ReadFile(home_.File("pellvane.log")));
   ASSERT_EQ(log.size(), 8u);
   EXPECT_EQ(log[3], "Prüfe IP-Adresse mit " + url + "...");

@@ -8,6 +8,18 @@
 
 namespace pellvane::testing {
 
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+inline constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
+// What a small run of the program may take at its peak: a little with the sanitizers' shadow
+// memory, still far less than a 100 MiB answer would need.
+inline constexpr long kSmallRunKb = kSanitized ? 96 * 1024 : 32 * 1024;
+
 struct ProgramResult {
   int status = -1;  // the exit status, -1 when it died by a signal
   std::string out;
