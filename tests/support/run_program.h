@@ -11,7 +11,11 @@ namespace pellvane::testing {
 #if defined(__SANITIZE_ADDRESS__)
 inline constexpr bool kSanitized = true;
 #elif defined(__has_feature)
-inline constexpr bool kSanitized = __has_feature(address_sanitizer);
+#if __has_feature(address_sanitizer)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
 #else
 inline constexpr bool kSanitized = false;
 #endif
