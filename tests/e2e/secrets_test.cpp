@@ -30,6 +30,8 @@ struct Leak {
   const char* typed;  // the password the user typed
 };
 
+void PrintTo(const Leak& c, std::ostream* os) { *os << c.name; }
+
 constexpr char kServerPassword[] = "Server-pw-4711";
 
 class SecretsTest : public ::testing::TestWithParam<Leak> {
