@@ -3,12 +3,24 @@
 #include "detect/check_ip.h"
 #include "platform/program_folder.h"
 #include "publish/template_fill.h"
+#include "transfer/server_url.h"
 
 namespace pellvane {
 namespace {
 
 std::string QuotedIfBlank(const std::string& path) {
   return path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
+}
+
+// The server text for the log: a password typed into it as user:password@host becomes "***".
+std::string WithoutPassword(std::string server) {
+  const std::string password = ServerUrl(server).Password();
+  if (password.empty()) return server;
+  // The password runs from the host part's first ":" to its last "@"; no ":" comes earlier.
+  const std::size_t scheme = server.find("://");
+  const std::size_t at =
+      server.find(":" + password + "@", scheme == std::string::npos ? 0 : scheme + 3);
+  return server.replace(at + 1, password.size(), "***");
 }
 
 }  // namespace
@@ -20,7 +32,7 @@ std::string UploadCommand(const std::string& local, const std::string& remote) {
 bool PublishIP(const PublishContext& ctx, const std::string& lastip_before) {
   SettingsRecord& record = ctx.settings.record();
   if (!record.useftp) return true;
-  ctx.log.WriteLog("Starte FTP Verbindung mit " + ctx.slot.server.text());
+  ctx.log.WriteLog("Starte FTP Verbindung mit " + WithoutPassword(ctx.slot.server.text()));
   ApplyProxy(ctx.inet, record);
   ctx.inet.SetProtocol(icFTP);
   if (!HasScheme(ctx.slot.server.text(), {"ftp://", "ftps://", "sftp://"})) {

@@ -3,7 +3,8 @@
 
 It listens on a free port, writes that port to --port-file once it accepts connections,
 and appends every command it receives to --commands, one per line, so that a test can
-check what the client sent. --read-only refuses uploads with 550.
+check what the client sent. --read-only refuses uploads with 550. --exit-after-upload ends
+the server, unanswered, at the first command that follows a completed upload.
 """
 import argparse
 import os
@@ -23,6 +24,7 @@ def main():
     p.add_argument("--cert")
     p.add_argument("--key")
     p.add_argument("--read-only", action="store_true")
+    p.add_argument("--exit-after-upload", action="store_true")
     a = p.parse_args()
 
     base = FTPHandler
@@ -33,9 +35,16 @@ def main():
     log = open(a.commands, "a", buffering=1, encoding="utf-8", errors="replace")
 
     class Handler(base):
+        uploaded = False
+
         def pre_process_command(self, line, cmd, arg):
             log.write(line + "\n")
+            if a.exit_after_upload and Handler.uploaded:
+                os._exit(0)
             return super().pre_process_command(line, cmd, arg)
+
+        def on_file_received(self, file):
+            Handler.uploaded = True
 
     if a.cert:
         Handler.certfile = a.cert

@@ -315,6 +315,7 @@ FtpServer::FtpServer(FtpOptions options) : options_(std::move(options)) {
     argv.insert(argv.end(), {"--cert", Certificate(), "--key", dir_ + "/key.pem"});
   }
   if (options_.read_only) argv.push_back("--read-only");
+  if (options_.exit_after_upload) argv.push_back("--exit-after-upload");
   Start(argv, dir_ + "/server.log", dir_ + "/port");
 }
 

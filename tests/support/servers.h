@@ -60,6 +60,8 @@ struct FtpOptions {
   std::string password = "vane";
   bool tls = false;        // explicit TLS (ftps://); the certificate is in Certificate()
   bool read_only = false;  // every upload refused with 550
+  // The server ends, without an answer, at the first command after a completed upload.
+  bool exit_after_upload = false;
   std::string root;        // the served folder; empty means a fresh one
 };
 
