@@ -170,7 +170,7 @@ class FtpFaultTest : public ::testing::Test {
     EXPECT_EQ(Stored(), seeded_);
     EXPECT_NE(ReadFile(home_.File("tmp.htm")).find(kNewIp), std::string::npos);
     EXPECT_LT(result_.seconds, within_s);
-    EXPECT_LT(result_.max_rss_kb, 32 * 1024);
+    EXPECT_LT(result_.max_rss_kb, testing::kSmallRunKb);
   }
 
   TempDir home_;
@@ -238,7 +238,7 @@ TEST_F(FtpFaultTest, ServerGoneAfterTheUploadLeavesThePagePublished) {
   published.lastip = kNewIp;
   EXPECT_EQ(Stored(), published);
   EXPECT_LT(result_.seconds, 5);
-  EXPECT_LT(result_.max_rss_kb, 32 * 1024);
+  EXPECT_LT(result_.max_rss_kb, testing::kSmallRunKb);
 }
 
 TEST_F(FtpFaultTest, ServerThatNeverAnswersIsEndedByTheTimeOut) {
