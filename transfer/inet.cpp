@@ -155,6 +155,9 @@ CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
 }
 
 bool Inet::Impl::Fail(std::int32_t fail_code, std::string text) {
+  // A failed request has no data: nothing of an earlier listing is handed out for it.
+  data.clear();
+  data_pos = 0;
   code = fail_code;
   info = Scrub(std::move(text));
   return false;
@@ -298,8 +301,6 @@ bool Inet::Execute(std::string_view url, std::string_view operation) {
   } else if (verb == "close" && words->size() == 1) {
     ok = d.Close();
   } else {
-    d.data.clear();
-    d.data_pos = 0;
     ok = d.Fail(500, "500 Befehl nicht ausführbar: " + std::string(operation));
   }
   d.Raise(ok);
