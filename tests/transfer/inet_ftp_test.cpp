@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -194,6 +195,25 @@ TEST_F(InetFtpTest, ExplicitTlsAgainstAPlainServerFailsBeforeThePassword) {
   EXPECT_NE(inet_.ResponseCode(), 0);
   EXPECT_EQ(Count(NewCommands(), "PASS "), 0) << "the password is never sent in clear";
   EXPECT_FALSE(FileExists(server_->root() + "/clear.htm"));
+}
+
+TEST_F(InetFtpTest, ServerThatNeverGreetsEndsAtTheRequestTimeout) {
+  testing::EchoServer silent;  // waits for an HTTP request, so it never sends a banner
+  inet_.SetURL("ftp://127.0.0.1:" + std::to_string(silent.port()));
+  inet_.SetTimeouts(1000, 500);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(inet_.Execute("", "put " + Local("late") + " late.htm"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(inet_.ResponseCode(), CURLE_OPERATION_TIMEDOUT) << inet_.ResponseInfo();
+  EXPECT_EQ(states_, std::vector<std::int16_t>{icError});
+}
+
+TEST_F(InetFtpTest, LocalFolderIsNoFileToUpload) {
+  EXPECT_FALSE(inet_.Execute("", "put " + local_.path() + " folder.htm"));
+  EXPECT_EQ(inet_.ResponseCode(), CURLE_READ_ERROR);
+  EXPECT_EQ(inet_.ResponseInfo().rfind("Datei nicht lesbar: " + local_.path(), 0), 0u);
+  EXPECT_FALSE(FileExists(server_->root() + "/folder.htm")) << "no empty file replaces a page";
+  EXPECT_EQ(states_, std::vector<std::int16_t>{icError});
 }
 
 struct PutFault {
