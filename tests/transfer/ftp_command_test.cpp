@@ -13,6 +13,8 @@ struct SplitCase {
   std::optional<Words> words;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
+
 class SplitCommandTest : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitCommandTest, SplitsIntoWords) {

@@ -226,6 +226,8 @@ struct PutFault {
   const char* info;   // what ResponseInfo starts with; nullptr: any text
 };
 
+void PrintTo(const PutFault& c, std::ostream* os) { *os << c.name; }
+
 class InetFtpFaultTest : public InetFtpTest, public ::testing::WithParamInterface<PutFault> {};
 
 TEST_P(InetFtpFaultTest, FailsWithCodeAndTextButNeverThePassword) {

@@ -120,6 +120,8 @@ struct FetchFault {
   const char* info;  // what ResponseInfo starts with; nullptr: any text
 };
 
+void PrintTo(const FetchFault& c, std::ostream* os) { *os << c.name; }
+
 class InetHttpFaultTest : public InetHttpTest, public ::testing::WithParamInterface<FetchFault> {};
 
 TEST_P(InetHttpFaultTest, FailsWithCodeAndTextAndNoBody) {

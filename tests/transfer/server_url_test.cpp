@@ -15,6 +15,8 @@ struct UrlCase {
   bool sftp;
 };
 
+void PrintTo(const UrlCase& c, std::ostream* os) { *os << c.name; }
+
 class ServerUrlTest : public ::testing::TestWithParam<UrlCase> {};
 
 TEST_P(ServerUrlTest, BuildsTheFileAndFolderUrls) {
@@ -68,6 +70,8 @@ struct PasswordCase {
   const char* typed;
   const char* password;
 };
+
+void PrintTo(const PasswordCase& c, std::ostream* os) { *os << c.name; }
 
 class ServerUrlPasswordTest : public ::testing::TestWithParam<PasswordCase> {};
 

@@ -66,6 +66,8 @@ struct EventCase {
   int yields;
 };
 
+void PrintTo(const EventCase& c, std::ostream* os) { *os << c.name; }
+
 class StateEventsCaseTest : public StateEventsTest,
                             public ::testing::WithParamInterface<EventCase> {};
 
