@@ -183,6 +183,14 @@ TEST_F(InetFtpTest, CommandsOtherThanPutDirCloseAreRefusedWithoutReachingTheServ
   EXPECT_EQ(Served("/upper.htm"), "never");
 }
 
+TEST_F(InetFtpTest, LineEndsInARemoteNameSendNoCommandOfTheirOwn) {
+  WriteFile(server_->root() + "/keep.htm", "kept");
+  EXPECT_FALSE(inet_.Execute("", "put " + Local("evil") + " \"x.htm\r\nDELE keep.htm\""));
+  EXPECT_NE(inet_.ResponseCode(), 0);
+  EXPECT_EQ(Count(NewCommands(), "DELE"), 0);
+  EXPECT_EQ(Served("/keep.htm"), "kept");
+}
+
 TEST_F(InetFtpTest, UrlArgumentTakesThePlaceOfTheUrlProperty) {
   inet_.SetURL("ftp://127.0.0.1:1");
   EXPECT_TRUE(inet_.Execute(server_->Url(), "put " + Local("arg") + " arg.htm"));
