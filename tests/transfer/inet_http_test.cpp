@@ -105,6 +105,7 @@ TEST_F(InetHttpTest, CancelFromAnotherThreadEndsATricklingTransfer) {
   EXPECT_LT(took, 3.0);
   EXPECT_EQ(states_, std::vector<std::int16_t>{icError});
   EXPECT_EQ(threads_, std::vector<std::thread::id>{std::this_thread::get_id()});
+  EXPECT_EQ(Fetch(echo_.Url("/ip")), "203.0.113.7") << "the next request runs again";
 }
 
 TEST_F(InetHttpTest, CancelBeforeARequestLeavesTheNextOneRunning) {
