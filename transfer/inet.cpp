@@ -26,7 +26,8 @@ std::string Lower(std::string text) {
 }
 
 void ReplaceAll(std::string& text, const std::string& what, const std::string& with) {
-  for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + with.size())) {
+  for (std::size_t p = text.find(what); p != std::string::npos;
+       p = text.find(what, p + with.size())) {
     text.replace(p, what.size(), with);
   }
 }
@@ -155,6 +156,9 @@ CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
 }
 
 bool Inet::Impl::Fail(std::int32_t fail_code, std::string text) {
+  // A failed request has no data: nothing of an earlier listing is handed out for it.
+  data.clear();
+  data_pos = 0;
   code = fail_code;
   info = Scrub(std::move(text));
   return false;
@@ -172,7 +176,8 @@ bool Inet::Impl::Finish(CURLcode rc, bool http) {
     return Fail(CURLE_FILESIZE_EXCEEDED, "Antwort größer als 64 KiB");
   }
   if (rc == CURLE_ABORTED_BY_CALLBACK) return Fail(rc, "Abgebrochen");
-  if (status >= 400 && !last_reply.empty()) return Fail(static_cast<std::int32_t>(status), last_reply);
+  if (status >= 400 && !last_reply.empty())
+    return Fail(static_cast<std::int32_t>(status), last_reply);
   return Fail(rc, error[0] != '\0' ? error : curl_easy_strerror(rc));
 }
 
@@ -196,7 +201,7 @@ void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
   if (server.Sftp()) {
     const char* home = std::getenv("HOME");
     const std::string known = std::string(home != nullptr ? home : "") + "/.ssh/known_hosts";
-    struct stat st{};
+    struct stat st {};
     if (home != nullptr && stat(known.c_str(), &st) == 0) {
       curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS, known.c_str());
     }
@@ -209,8 +214,12 @@ bool Inet::Impl::Put(const ServerUrl& server, const std::string& local, const st
     return Fail(CURLE_READ_ERROR,
                 "Datei nicht lesbar: " + local + " (" + std::strerror(errno) + ")");
   }
-  struct stat st{};
-  fstat(fileno(file), &st);
+  // A folder opens as well but reads as nothing, which would empty the remote file.
+  struct stat st {};
+  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::fclose(file);
+    return Fail(CURLE_READ_ERROR, "Datei nicht lesbar: " + local + " (keine Datei)");
+  }
   CURL* h = Begin(0, false);
   if (h == nullptr) {
     std::fclose(file);
@@ -298,8 +307,6 @@ bool Inet::Execute(std::string_view url, std::string_view operation) {
   } else if (verb == "close" && words->size() == 1) {
     ok = d.Close();
   } else {
-    d.data.clear();
-    d.data_pos = 0;
     ok = d.Fail(500, "500 Befehl nicht ausführbar: " + std::string(operation));
   }
   d.Raise(ok);

@@ -13,20 +13,23 @@ std::string ResponseText(const Inet& inet) {
 
 }  // namespace
 
-void HandleStateChanged(std::int16_t state, Inet& inet, bool unattended,
-                        const RunLog& log, Dialogs& dialogs, const std::function<void()>& yield) {
+void HandleStateChanged(std::int16_t state, Inet& inet, bool unattended, const RunLog& log,
+                        Dialogs& dialogs, const std::function<void()>& yield) {
   if (inet.ResponseCode() != 0) {
     if (!unattended) dialogs.MsgBox(ResponseText(inet));
     // Built again: the box may have let other events change the component meanwhile.
     log.WriteLog(ResponseText(inet));
   }
   if (state != icResponseCompleted) return;
-  // Nobody needs the listing; it is read away so that the component is ready again.
-  bool more = true;
-  while (more) {
-    more = !inet.GetChunk(kChunkSize).empty();
+  // Nobody needs the listing; it is read away so that the component is ready again. After
+  // the first chunk one more is always taken, so a request without data costs two calls too.
+  inet.GetChunk(kChunkSize);
+  yield();
+  std::string chunk;
+  do {
+    chunk = inet.GetChunk(kChunkSize);
     yield();
-  }
+  } while (!chunk.empty());
 }
 
 }  // namespace pellvane

@@ -47,6 +47,15 @@ def main():
             Handler.uploaded = True
 
     if a.cert:
+        from pyftpdlib.handlers import TLS_DTPHandler
+
+        class DataHandler(TLS_DTPHandler):
+            # curl starts TLS on a data connection before it sends STOR or LIST; the stock
+            # handler drops a connection that turns readable before a transfer is asked for.
+            def readable(self):
+                return self._ssl_accepting or super().readable()
+
+        Handler.dtp_handler = DataHandler
         Handler.certfile = a.cert
         Handler.keyfile = a.key
         Handler.tls_control_required = True
