@@ -135,15 +135,20 @@ void Settings::LoadSettings() {
         f.target);
   }
   if (record_.inettimeout == 0) record_.inettimeout = 20;
+  saved_.reset();
 }
 
 void Settings::SaveSettings() {
   CReadWriteReg& reg = RegAccess();
   reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey);
+  // Filling the window runs a save per field; the same record again has nothing to write.
+  if (saved_ == record_) return;
+  bool all_written = true;
   for (const Field& f : Fields(record_)) {
     const Variant v = std::visit([](auto* target) { return Variant(*target); }, f.target);
-    reg.CreateValue(f.write_name, v, static_cast<std::int32_t>(REG_SZ));
+    all_written &= reg.CreateValue(f.write_name, v, static_cast<std::int32_t>(REG_SZ));
   }
+  saved_ = all_written ? std::optional<SettingsRecord>(record_) : std::nullopt;
 }
 
 }  // namespace pellvane

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "platform/dialogs.h"
 #include "settings/settings_record.h"
@@ -26,7 +27,8 @@ class Settings {
   bool InitSettingsKey();
   // Fills every field from the registry; what is missing or does not convert takes its default.
   void LoadSettings();
-  // Writes all 41 values, each as REG_SZ.
+  // Writes all 41 values, each as REG_SZ; nothing when the record is as this object last
+  // wrote it.
   void SaveSettings();
 
  private:
@@ -34,6 +36,8 @@ class Settings {
 
   Dialogs& dialogs_;
   SettingsRecord record_;
+  // The record as this object last wrote it in full; nothing after a load or a failed write.
+  std::optional<SettingsRecord> saved_;
   std::unique_ptr<CReadWriteReg> reg_access_;
 };
 
