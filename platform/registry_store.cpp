@@ -47,8 +47,8 @@ constexpr const char* kSql[] = {
     "DELETE FROM keys WHERE id = ?1",
     "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2",
     "SELECT type, data FROM vals WHERE key = ?1 AND name = ?2",
-    "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
-    "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data",
+    ("INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
+     "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data"),
     "DELETE FROM vals WHERE key = ?1 AND name = ?2",
     "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2",
     "BEGIN IMMEDIATE",
