@@ -1,7 +1,6 @@
 // Any bytes as the backup file through RestoreSettings: no crash; a refused file leaves the
 // record as it was; an accepted one backs up again to exactly the bytes of its record.
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -11,19 +10,18 @@
 #include <string>
 
 #include "app/run_log.h"
+#include "fuzz_folder.h"
 #include "platform/program_folder.h"
 #include "settings/backup.h"
 #include "support/recording_dialogs.h"
 
 namespace {
 
-// A temporary program folder for the whole run, also the store's home.
+// The program folder for the whole run, also the store's home.
 const std::string& Folder() {
-  static const std::string folder = [] {
-    char name[] = "/tmp/pellvane-fuzz-XXXXXX";
-    if (mkdtemp(name) == nullptr) std::abort();
-    setenv("PELLVANE_HOME", name, 1);
-    return std::string(name);
+  static const std::string& folder = [] {
+    setenv("PELLVANE_HOME", pellvane::fuzzing::FuzzFolder().c_str(), 1);
+    return pellvane::fuzzing::FuzzFolder();
   }();
   return folder;
 }

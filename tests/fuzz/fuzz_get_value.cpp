@@ -1,7 +1,6 @@
 // Any data type and data bytes, stored as a value, through CReadWriteReg::GetValue in both
 // forms: no crash, and each type rendered as the registry access class promises.
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_folder.h"
 #include "platform/registry.h"
 #include "settings/read_write_reg.h"
 #include "support/recording_dialogs.h"
@@ -20,9 +20,7 @@ constexpr const char* kKey = "SOFTWARE\\Brackfell\\Pellvane";
 // The settings key in a temporary store for the whole run.
 pellvane::HKEY Key() {
   static const pellvane::HKEY key = [] {
-    char name[] = "/tmp/pellvane-fuzz-XXXXXX";
-    if (mkdtemp(name) == nullptr) std::abort();
-    setenv("PELLVANE_HOME", name, 1);
+    setenv("PELLVANE_HOME", pellvane::fuzzing::FuzzFolder().c_str(), 1);
     pellvane::HKEY k = 0;
     if (pellvane::RegCreateKeyEx(pellvane::HKEY_LOCAL_MACHINE, kKey, 0, pellvane::KEY_ALL_ACCESS,
                                  &k, nullptr) != pellvane::ERROR_SUCCESS) {
