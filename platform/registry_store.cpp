@@ -12,6 +12,7 @@ namespace pellvane {
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
+constexpr int kRetryMs = 5;
 constexpr const char* kRootName = "HKEY_LOCAL_MACHINE";
 constexpr const char* kSoftwareName = "SOFTWARE";
 
@@ -31,6 +32,13 @@ INSERT INTO keys(id, parent, name) VALUES(1, NULL, 'HKEY_LOCAL_MACHINE');
 INSERT INTO keys(id, parent, name) VALUES(2, 1, 'SOFTWARE');
 )sql";
 
+// The columns of our two tables as PRAGMA table_info gives them: name, type, not null, key.
+constexpr const char* kColumnsSql =
+    "SELECT group_concat(name || ' ' || type || ' ' || \"notnull\" || ' ' || pk, ';') "
+    "FROM pragma_table_info(?1)";
+constexpr const char* kKeysColumns = "id INTEGER 0 1;parent INTEGER 0 0;name TEXT 1 0";
+constexpr const char* kValsColumns = "key INTEGER 1 1;name TEXT 1 2;type INTEGER 1 0;data BLOB 1 0";
+
 constexpr const char* kSql[] = {
     "SELECT id FROM keys WHERE parent IS NULL AND name = ?1",
     "SELECT id FROM keys WHERE parent = ?1 AND name = ?2",
@@ -39,8 +47,8 @@ constexpr const char* kSql[] = {
     "DELETE FROM keys WHERE id = ?1",
     "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2",
     "SELECT type, data FROM vals WHERE key = ?1 AND name = ?2",
-    "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
-    "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data",
+    ("INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
+     "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data"),
     "DELETE FROM vals WHERE key = ?1 AND name = ?2",
     "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2",
     "BEGIN IMMEDIATE",
@@ -91,6 +99,20 @@ class Use {
  private:
   sqlite3_stmt* s_;
 };
+
+// True when `table` has exactly the columns `expected`.
+bool HasColumns(sqlite3* db, const char* table, const char* expected) {
+  sqlite3_stmt* s = nullptr;
+  bool same = false;
+  if (sqlite3_prepare_v2(db, kColumnsSql, -1, &s, nullptr) == SQLITE_OK &&
+      sqlite3_bind_text(s, 1, table, -1, SQLITE_STATIC) == SQLITE_OK &&
+      sqlite3_step(s) == SQLITE_ROW) {
+    const auto* got = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+    same = got != nullptr && std::string(got) == expected;
+  }
+  sqlite3_finalize(s);
+  return same;
+}
 
 bool StatFile(const std::string& path, dev_t* dev, ino_t* ino) {
   struct stat st {};
@@ -148,12 +170,13 @@ bool RegistryStore::replaced() const {
 
 LSTATUS RegistryStore::Open(const std::string& path, bool for_write,
                             std::shared_ptr<RegistryStore>* out) {
+  // Looked for first: a file that another instance creates just after a failed open must not
+  // read as a refusal.
+  if (access(path.c_str(), F_OK) != 0) return ERROR_FILE_NOT_FOUND;
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  if (rc != SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     sqlite3_close_v2(db);
-    return rc == SQLITE_CANTOPEN && access(path.c_str(), F_OK) != 0 ? ERROR_FILE_NOT_FOUND
-                                                                    : ERROR_ACCESS_DENIED;
+    return ERROR_ACCESS_DENIED;
   }
   const bool writable = sqlite3_db_readonly(db, "main") == 0;
   std::shared_ptr<RegistryStore> store(new RegistryStore(path, db, writable));
@@ -185,12 +208,18 @@ LSTATUS RegistryStore::Configure() {
   const char* pragmas = writable_ ? "PRAGMA foreign_keys=ON; PRAGMA journal_mode=WAL; "
                                     "PRAGMA synchronous=NORMAL;"
                                   : "PRAGMA foreign_keys=ON;";
-  const int rc = sqlite3_exec(db_, pragmas, nullptr, nullptr, nullptr);
+  // The switch to WAL needs the file to itself; while another connection is writing it (two
+  // first starts at once), SQLite gives up at once instead of calling the busy handler.
+  int rc = SQLITE_BUSY;
+  for (int waited = 0; (rc & 0xff) == SQLITE_BUSY && waited <= kBusyTimeoutMs; waited += kRetryMs) {
+    if (waited > 0) sqlite3_sleep(kRetryMs);
+    rc = sqlite3_exec(db_, pragmas, nullptr, nullptr, nullptr);
+  }
   return rc == SQLITE_OK ? ERROR_SUCCESS : MapError(rc);
 }
 
-// A file holding our two tables is a store; one with no tables at all is a store not yet
-// written; anything else is not ours to touch.
+// A file holding our two tables, with our columns, is a store; one with no tables at all is a
+// store not yet written; anything else is not ours to touch.
 LSTATUS RegistryStore::CheckSchema() {
   sqlite3_stmt* s = nullptr;
   if (sqlite3_prepare_v2(db_, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &s,
@@ -210,6 +239,9 @@ LSTATUS RegistryStore::CheckSchema() {
   if (rc != SQLITE_DONE) return ERROR_ACCESS_DENIED;
   if (tables == 0) return ERROR_SUCCESS;
   if (ours != 2 || tables != 2) return ERROR_ACCESS_DENIED;
+  if (!HasColumns(db_, "keys", kKeysColumns) || !HasColumns(db_, "vals", kValsColumns)) {
+    return ERROR_ACCESS_DENIED;
+  }
   has_schema_ = true;
   return ERROR_SUCCESS;
 }

@@ -1,7 +1,5 @@
 // Any template bytes through ReplaceMarker and FillTemplate, checked against a plain model of
 // the page: lines split at CR LF or a lone CR, each marker replaced, each line ended CR CR LF.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "fuzz_folder.h"
 #include "publish/template_fill.h"
 
 namespace {
@@ -41,15 +40,6 @@ std::string ExpectedPage(const std::string& in) {
   return page;
 }
 
-std::string Folder() {
-  static const std::string folder = [] {
-    char name[] = "/tmp/pellvane-fuzz-XXXXXX";
-    if (mkdtemp(name) == nullptr) std::abort();
-    return std::string(name);
-  }();
-  return folder;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -59,8 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string returned = pellvane::ReplaceMarker(line, kValue, pellvane::kIpMarker);
   if (returned != line || line != Filled(in)) std::abort();
 
-  const std::string template_path = Folder() + "/template.htm";
-  const std::string output_path = Folder() + "/tmp.htm";
+  const std::string template_path = pellvane::fuzzing::FuzzFolder() + "/template.htm";
+  const std::string output_path = pellvane::fuzzing::FuzzFolder() + "/tmp.htm";
   std::ofstream(template_path, std::ios::binary | std::ios::trunc) << in;
   if (pellvane::FillTemplate(template_path, output_path, kValue, pellvane::kIpMarker) !=
       pellvane::FillResult::kOk) {
