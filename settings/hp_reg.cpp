@@ -119,8 +119,9 @@ bool Settings::InitSettingsKey() {
 void Settings::LoadSettings() {
   CReadWriteReg& reg = RegAccess();
   reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey);
+  std::vector<Variant> stored;
   for (const Field& f : Fields(record_)) {
-    const Variant v = reg.GetValue(f.read_name);
+    const Variant& v = stored.emplace_back(reg.GetValue(f.read_name));
     std::visit(
         [&v](auto* target) {
           using T = std::remove_pointer_t<decltype(target)>;
@@ -135,7 +136,15 @@ void Settings::LoadSettings() {
         f.target);
   }
   if (record_.inettimeout == 0) record_.inettimeout = 20;
-  saved_.reset();
+  // When every value is stored as the text a save would write, the record counts as saved.
+  bool as_written = true;
+  std::size_t i = 0;
+  for (const Field& f : Fields(record_)) {
+    const std::string* text = stored[i++].Text();
+    as_written = as_written && text != nullptr &&
+                 *text == std::visit([](auto* t) { return ToText(Variant(*t)); }, f.target);
+  }
+  saved_ = as_written ? std::optional<SettingsRecord>(record_) : std::nullopt;
 }
 
 void Settings::SaveSettings() {

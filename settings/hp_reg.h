@@ -36,7 +36,7 @@ class Settings {
 
   Dialogs& dialogs_;
   SettingsRecord record_;
-  // The record as this object last wrote it in full; nothing after a load or a failed write.
+  // The record as the store holds it, after a load or a full write; nothing when unknown.
   std::optional<SettingsRecord> saved_;
   std::unique_ptr<CReadWriteReg> reg_access_;
 };

@@ -1,7 +1,10 @@
 #include "settings/hp_reg.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+#include <algorithm>
+#include <tuple>
 
 #include <string>
 #include <vector>
@@ -148,6 +151,35 @@ TEST_F(SettingsTest, StoredTextsThatDoNotFitReadAsDefaults) {
     settings.LoadSettings();
     EXPECT_EQ(settings.record().useftp, expected) << text;
     EXPECT_EQ(settings.record().writelog, expected) << text;
+  }
+}
+
+TEST_F(SettingsTest, SavingWhatTheStoreHoldsWritesNothingElseRewritesAll) {
+  {
+    Settings first(dialogs_);
+    first.InitSettingsKey();
+    first.SaveSettings();
+  }
+  Settings settings(dialogs_);
+  settings.LoadSettings();
+  StoreText("lastip", "198.51.100.9");  // another instance, meanwhile
+  settings.SaveSettings();
+  EXPECT_EQ(StoredValues()[36], "lastip=198.51.100.9") << "an unchanged record is not written";
+
+  settings.record().ftpuser[2] = "u";
+  settings.SaveSettings();
+  EXPECT_EQ(StoredValues()[36], "lastip=") << "a changed record is written whole";
+
+  // Texts a save would write differently make the first save after a load write them.
+  for (const auto& [name, text, saved] : {std::tuple{"useftp", "tRUE", "useftp=True"},
+                                          std::tuple{"inettimeout", "0", "inettimeout=20"},
+                                          std::tuple{"wdefserver", " 2", "wdefserver=2"}}) {
+    StoreText(name, text);
+    Settings again(dialogs_);
+    again.LoadSettings();
+    again.SaveSettings();
+    const auto values = StoredValues();
+    EXPECT_NE(std::find(values.begin(), values.end(), saved), values.end()) << name;
   }
 }
 
