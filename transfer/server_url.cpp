@@ -5,12 +5,15 @@
 namespace pellvane {
 namespace {
 
-std::string Escape(const std::string& path) {
+// Every byte outside [A-Za-z0-9-._~/] as %XX; with `keep_escapes` a "%" stays, so that a
+// folder typed already escaped ("my%20site") is not escaped twice.
+std::string Escape(const std::string& path, bool keep_escapes = false) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (const char ch : path) {
     const auto c = static_cast<unsigned char>(ch);
-    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/' ||
+        (keep_escapes && c == '%')) {
       out += ch;
     } else {
       out += '%';
@@ -42,6 +45,7 @@ ServerUrl::ServerUrl(const std::string& text) {
   const std::string authority = rest.substr(0, slash);
   path_ = slash == std::string::npos ? "" : rest.substr(slash);
   while (!path_.empty() && path_.back() == '/') path_.pop_back();
+  path_ = Escape(path_, true);
   origin_ = scheme_ + "://" + authority;
   if (const std::size_t at = authority.rfind('@'); at != std::string::npos) {
     const std::size_t colon = authority.find(':');

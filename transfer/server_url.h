@@ -9,7 +9,8 @@ namespace pellvane {
 class ServerUrl {
  public:
   // "ftp://", "ftps://" (explicit TLS on the FTP port) or "sftp://" in any letter case;
-  // without a scheme, FTP. A path after the host is the folder that relative names start in.
+  // without a scheme, FTP. A path after the host is the folder that relative names start in;
+  // blanks and other unsafe bytes in it are escaped, escapes already typed are kept.
   explicit ServerUrl(const std::string& text);
 
   bool ExplicitTls() const { return tls_; }

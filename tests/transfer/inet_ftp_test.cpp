@@ -112,6 +112,11 @@ TEST_F(InetFtpTest, QuotedPathsMayHoldBlanks) {
       "", "put \"" + local_.File("program folder/tmp.htm") + "\" \"my site/my page.htm\""));
   EXPECT_EQ(inet_.ResponseCode(), 0) << inet_.ResponseInfo();
   EXPECT_EQ(Served("/my site/my page.htm"), "blanks");
+
+  inet_.SetURL(server_->Url() + "/my site");  // a folder with a blank typed into the URL
+  EXPECT_TRUE(inet_.Execute("", "put \"" + local_.File("program folder/tmp.htm") + "\" url.htm"));
+  EXPECT_EQ(inet_.ResponseCode(), 0) << inet_.ResponseInfo();
+  EXPECT_EQ(Served("/my site/url.htm"), "blanks");
 }
 
 TEST_F(InetFtpTest, OneLoginServesPutDirAndClose) {
