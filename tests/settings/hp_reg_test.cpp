@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <algorithm>
-#include <tuple>
-
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/run_log.h"
@@ -22,7 +20,6 @@ using testing::ReadFile;
 using testing::RecordingDialogs;
 using testing::SampleRecord;
 using testing::StoreHome;
-using testing::WriteFile;
 
 constexpr const char* kKey = "SOFTWARE\\Brackfell\\Pellvane";
 
@@ -193,49 +190,6 @@ TEST_F(SettingsTest, RunLogFollowsTheLoadedSwitch) {
   settings.LoadSettings();
   log.WriteLog("after");
   EXPECT_NE(ReadFile(log.path()).find(" - after\r\n"), std::string::npos);
-}
-
-// A store that is not ours to write: the program runs on the values of an empty store and
-// the file is left as it was.
-TEST_F(SettingsTest, CorruptStoreIsLeftUntouched) {
-  const std::string garbage = "this is no database\n" + std::string(5000, '\x5a');
-  WriteFile(home_.StoreFile(), garbage);
-  Settings settings(dialogs_);
-  EXPECT_FALSE(settings.InitSettingsKey());
-  settings.record() = SampleRecord("1");
-  settings.LoadSettings();
-  EXPECT_EQ(settings.record(), SettingsRecord());
-  settings.record() = SampleRecord("2");
-  settings.SaveSettings();
-  EXPECT_EQ(ReadFile(home_.StoreFile()), garbage);
-  EXPECT_FALSE(testing::FileExists(home_.StoreFile() + "-wal"));
-}
-
-int LoadAndSaveUnprivileged(void*) {
-  RecordingDialogs dialogs;
-  Settings settings(dialogs);
-  if (settings.InitSettingsKey()) return 1;
-  settings.LoadSettings();
-  if (!(settings.record() == SettingsRecord())) return 2;
-  settings.record() = SampleRecord("9");
-  settings.SaveSettings();
-  return 0;
-}
-
-TEST_F(SettingsTest, ReadOnlyStoreStartsEmptyAndStoresNothing) {
-  {
-    Settings settings(dialogs_);
-    settings.InitSettingsKey();
-    settings.record() = SampleRecord("1");
-    settings.SaveSettings();
-  }
-  const auto before = StoredValues();
-  chmod(home_.path().c_str(), 0755);
-  for (const char* suffix : {"", "-wal", "-shm"}) {
-    chmod((home_.StoreFile() + suffix).c_str(), 0644);
-  }
-  EXPECT_EQ(testing::RunUnprivileged(LoadAndSaveUnprivileged, nullptr), 0);
-  EXPECT_EQ(StoredValues(), before);
 }
 
 }  // namespace
