@@ -141,13 +141,18 @@ def main():
             return SFTP_NO_SUCH_FILE
 
     class Login(paramiko.ServerInterface):
+        # Keys are offered as a real server offers them, and every one is refused.
         def get_allowed_auths(self, username):
-            return "password"
+            return "publickey,password"
 
         def check_auth_password(self, username, password):
             ok = username == a.user and password == a.password
-            log("login", username, "accepted" if ok else "refused")
+            log("login", username, "password", "accepted" if ok else "refused")
             return paramiko.AUTH_SUCCESSFUL if ok else paramiko.AUTH_FAILED
+
+        def check_auth_publickey(self, username, key):
+            log("login", username, "publickey", key.get_name(), "refused")
+            return paramiko.AUTH_FAILED
 
         def check_channel_request(self, kind, chanid):
             if kind == "session":
