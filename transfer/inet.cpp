@@ -199,6 +199,10 @@ void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
     curl_easy_setopt(h, CURLOPT_PASSWORD, password.c_str());
   }
   if (server.Sftp()) {
+    // The login is the user and password: no key from ~/.ssh or an agent is offered, which
+    // would show the server who this is and can use up its tries before the password.
+    curl_easy_setopt(h, CURLOPT_SSH_AUTH_TYPES,
+                     static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
     const char* home = std::getenv("HOME");
     const std::string known = std::string(home != nullptr ? home : "") + "/.ssh/known_hosts";
     struct stat st {};
