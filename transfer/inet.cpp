@@ -62,6 +62,7 @@ struct Inet::Impl {
   static std::size_t OnBody(char* ptr, std::size_t size, std::size_t n, void* self);
   static std::size_t OnHeader(char* ptr, std::size_t size, std::size_t n, void* self);
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+  static int OnHostKey(CURL*, const curl_khkey*, const curl_khkey*, curl_khmatch match, void* self);
 
   CURL* easy = nullptr;
   std::string url, proxy, user, password;
@@ -82,7 +83,9 @@ struct Inet::Impl {
   std::size_t body_limit = 0;
   bool limit_fails = false;
   bool over_limit = false;
-  std::string last_reply;  // the server's last reply line (FTP) or status line (HTTP)
+  std::string last_reply;      // the server's last reply line (FTP) or status line (HTTP)
+  std::string known_hosts;     // the file an SFTP server's key is checked against
+  std::string host_key_fault;  // why that check refused the key
   char error[CURL_ERROR_SIZE] = {};
 };
 
@@ -117,6 +120,17 @@ int Inet::Impl::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_
   return static_cast<Impl*>(self)->cancel.load() ? 1 : 0;
 }
 
+int Inet::Impl::OnHostKey(CURL*, const curl_khkey*, const curl_khkey*, curl_khmatch match,
+                          void* self) {
+  if (match == CURLKHMATCH_OK) return CURLKHSTAT_FINE;
+  // A host the file does not name is refused as well: it may be anyone.
+  auto& d = *static_cast<Impl*>(self);
+  d.host_key_fault = (match == CURLKHMATCH_MISMATCH ? "Schlüssel des Servers passt nicht zu "
+                                                    : "Schlüssel des Servers fehlt in ") +
+                     d.known_hosts;
+  return CURLKHSTAT_REJECT;
+}
+
 CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
   if (easy == nullptr) {
     easy = curl_easy_init();
@@ -129,6 +143,8 @@ CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
   limit_fails = fails;
   over_limit = false;
   last_reply.clear();
+  known_hosts.clear();
+  host_key_fault.clear();
   error[0] = '\0';
   data.clear();
   data_pos = 0;
@@ -176,6 +192,7 @@ bool Inet::Impl::Finish(CURLcode rc, bool http) {
     return Fail(CURLE_FILESIZE_EXCEEDED, "Antwort größer als 64 KiB");
   }
   if (rc == CURLE_ABORTED_BY_CALLBACK) return Fail(rc, "Abgebrochen");
+  if (!host_key_fault.empty()) return Fail(rc, host_key_fault);
   if (status >= 400 && !last_reply.empty())
     return Fail(static_cast<std::int32_t>(status), last_reply);
   return Fail(rc, error[0] != '\0' ? error : curl_easy_strerror(rc));
@@ -199,11 +216,19 @@ void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
     curl_easy_setopt(h, CURLOPT_PASSWORD, password.c_str());
   }
   if (server.Sftp()) {
+    // The login is the user and password: no key from ~/.ssh or an agent is offered, which
+    // would show the server who this is and can use up its tries before the password.
+    curl_easy_setopt(h, CURLOPT_SSH_AUTH_TYPES,
+                     static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
+    // With a known_hosts file the server's key must be in it; without one any key is taken.
     const char* home = std::getenv("HOME");
     const std::string known = std::string(home != nullptr ? home : "") + "/.ssh/known_hosts";
     struct stat st {};
     if (home != nullptr && stat(known.c_str(), &st) == 0) {
-      curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS, known.c_str());
+      known_hosts = known;
+      curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS, known_hosts.c_str());
+      curl_easy_setopt(h, CURLOPT_SSH_KEYFUNCTION, &Impl::OnHostKey);
+      curl_easy_setopt(h, CURLOPT_SSH_KEYDATA, this);
     }
   }
 }

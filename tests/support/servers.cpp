@@ -333,6 +333,34 @@ std::string FtpServer::Certificate() const { return dir_ + "/cert.pem"; }
 
 std::vector<std::string> FtpServer::Commands() const { return Lines(ReadFile(dir_ + "/commands")); }
 
+// ---- SftpServer
+
+SftpServer::SftpServer(SftpOptions options) {
+  dir_ = MakeFolder();
+  root_ = dir_ + "/root";
+  std::filesystem::create_directories(root_ + options.home);
+  std::vector<std::string> argv = {"/usr/bin/python3", PELLVANE_TEST_SERVERS "/sftp_server.py",
+                                   "--root",           root_,
+                                   "--home",           options.home,
+                                   "--user",           options.user,
+                                   "--password",       options.password,
+                                   "--port-file",      dir_ + "/port",
+                                   "--known-hosts",    KnownHosts(),
+                                   "--commands",       dir_ + "/commands"};
+  if (options.read_only) argv.push_back("--read-only");
+  Start(argv, dir_ + "/server.log", dir_ + "/port");
+}
+
+SftpServer::~SftpServer() = default;
+
+std::string SftpServer::Url() const { return "sftp://127.0.0.1:" + std::to_string(port()); }
+
+std::string SftpServer::KnownHosts() const { return dir_ + "/known_hosts"; }
+
+std::vector<std::string> SftpServer::Commands() const {
+  return Lines(ReadFile(dir_ + "/commands"));
+}
+
 // ---- ProxyServer
 
 ProxyServer::ProxyServer() {

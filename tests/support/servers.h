@@ -1,6 +1,7 @@
 // Real servers on 127.0.0.1 for the tests, each on a free port, started by the constructor
 // and stopped by the destructor: an HTTP echo page of our own that can misbehave on request,
-// an FTP server (pyftpdlib) and an HTTP proxy (tinyproxy). Nothing listens beyond loopback.
+// an FTP server (pyftpdlib), an SFTP server (paramiko) and an HTTP proxy (tinyproxy). Nothing
+// listens beyond loopback.
 #pragma once
 
 #include <sys/types.h>
@@ -62,7 +63,7 @@ struct FtpOptions {
   bool read_only = false;  // every upload refused with 550
   // The server ends, without an answer, at the first command after a completed upload.
   bool exit_after_upload = false;
-  std::string root;        // the served folder; empty means a fresh one
+  std::string root;  // the served folder; empty means a fresh one
 };
 
 class FtpServer : public ChildServer {
@@ -78,6 +79,30 @@ class FtpServer : public ChildServer {
 
  private:
   FtpOptions options_;
+  std::string root_;
+};
+
+struct SftpOptions {
+  std::string user = "pell";
+  std::string password = "vane";
+  // The login's home folder ("~") as the client sees it; "/" is the served root.
+  std::string home = "/home";
+  bool read_only = false;  // every write refused with "permission denied"
+};
+
+class SftpServer : public ChildServer {
+ public:
+  explicit SftpServer(SftpOptions options = {});
+  ~SftpServer();
+  std::string Url() const;  // sftp://127.0.0.1:<port>
+  // The served folder, the client's "/".
+  const std::string& root() const { return root_; }
+  // A known_hosts file with this server's fresh key: "[127.0.0.1]:<port> ssh-rsa ...".
+  std::string KnownHosts() const;
+  // Every login and SFTP operation so far, in order ("open /home/x.htm write,create,truncate").
+  std::vector<std::string> Commands() const;
+
+ private:
   std::string root_;
 };
 
