@@ -237,6 +237,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InetSftpTest, ServerKeyIsCheckedAgainstKnownHostsWhenTheFileExists) {
+  // libssh2 1.10 copies overlapping memory when it orders host key methods; ASan stops there.
+  if (testing::kSanitized) GTEST_SKIP() << "libssh2 host key ordering trips ASan";
   struct Case {
     const char* name;
     std::string known_hosts;  // empty: no file at all
