@@ -12,22 +12,17 @@
 #include "support/servers.h"
 #include "support/temp_dir.h"
 #include "transfer/inet.h"
+#include "transfer/remote_bytes.h"
 #include "transfer/scoped_env.h"
 
 namespace pellvane {
 namespace {
 
+using testing::BinaryBytes;
+using testing::Count;
 using testing::FileExists;
 using testing::ReadFile;
 using testing::WriteFile;
-
-// Every byte value, line ends and NULs among them, and a bit of text.
-std::string BinaryBytes() {
-  using namespace std::string_literals;
-  std::string bytes = "<html>\r\n\0\r\n'!!!***IP***!!!'\n\r\0"s;
-  for (int i = 0; i < 256; ++i) bytes.push_back(static_cast<char>(i));
-  return bytes + "\r\n</html>\0"s;
-}
 
 // The shared server's login; a password that shows up in no path or server text.
 testing::FtpOptions Login() {
@@ -35,11 +30,6 @@ testing::FtpOptions Login() {
   options.user = "pell";
   options.password = "Kennwort-7q";
   return options;
-}
-
-long Count(const std::vector<std::string>& lines, const std::string& prefix) {
-  return std::count_if(lines.begin(), lines.end(),
-                       [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
 }
 
 class InetFtpTest : public ::testing::Test {
@@ -62,10 +52,7 @@ class InetFtpTest : public ::testing::Test {
     return local_.File(name);
   }
   // The commands the server received since the test began.
-  std::vector<std::string> NewCommands() const {
-    const auto all = server_->Commands();
-    return {all.begin() + static_cast<long>(std::min(seen_, all.size())), all.end()};
-  }
+  std::vector<std::string> NewCommands() const { return testing::LoggedSince(*server_, seen_); }
   std::string Served(const std::string& path) const { return ReadFile(server_->root() + path); }
 
   static std::unique_ptr<testing::FtpServer> server_;
