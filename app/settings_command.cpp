@@ -41,7 +41,8 @@ std::string Expected(SettingKind kind) {
 }
 
 int Unreadable(std::ostream& err) {
-  return Refuse(err, "keine Einstellungen lesbar in " + RegistryStorePath());
+  return Refuse(err, "keine Einstellungen in " + RegistryStorePath() +
+                         " (noch keine gespeichert, oder nicht lesbar)");
 }
 
 int Show(CReadWriteReg& reg, std::ostream& out) {
