@@ -1,5 +1,9 @@
 #include "app/headless_run.h"
 
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/failure_reason.h"
 #include "app/session.h"
 #include "platform/dialogs.h"
 
@@ -8,7 +12,14 @@ namespace pellvane {
 int RunHeadless(const std::string& command_line) {
   HeadlessDialogs dialogs;
   Session session(dialogs, command_line);
-  return session.window.Form_Load().value_or(kExitOk);
+  FailureReason reason;
+  session.log.SetLineHook([&reason](std::string_view line) { reason.Observe(line); });
+  const int status = session.window.Form_Load().value_or(kExitOk);
+  if (Lowered(command_line) == "-now") {
+    const std::string why = reason.ForStatus(status);
+    if (!why.empty()) std::fprintf(stderr, "pellvane -now: %s\n", why.c_str());
+  }
+  return status;
 }
 
 }  // namespace pellvane

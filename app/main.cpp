@@ -1,16 +1,19 @@
 // pellvane: keeps a web page showing this machine's current public IPv4 address.
-// -now and -backup run here without any window library; the window modes start
-// pellvane-window beside this executable.
+// -now, -backup and the settings commands run here without any window library; the window
+// modes start pellvane-window beside this executable.
 #include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/headless_run.h"
+#include "app/settings_command.h"
 #include "platform/program_folder.h"
 #include "platform/registry.h"
 
@@ -19,12 +22,16 @@ namespace {
 void PrintHelp() {
   std::printf(
       "Aufruf: pellvane [-now | -backup | -restore]\n"
-      "  -now       IP-Adresse prüfen und bei Änderung per FTP veröffentlichen\n"
-      "  -backup    Einstellungen in pellvane.sav sichern\n"
-      "  -restore   Einstellungen aus pellvane.sav wiederherstellen, dann das Fenster\n"
-      "  (ohne)     das Einstellungsfenster\n"
-      "  --help     diese Hilfe\n"
-      "  --version  Version\n"
+      "  -now              IP-Adresse prüfen und bei Änderung per FTP veröffentlichen\n"
+      "  -backup           Einstellungen in pellvane.sav sichern\n"
+      "  -restore          Einstellungen aus pellvane.sav wiederherstellen, dann das Fenster\n"
+      "  (ohne)            das Einstellungsfenster\n"
+      "  --show            alle gespeicherten Einstellungen als NAME=WERT (Passwörter als ***)\n"
+      "  --get NAME        eine Einstellung, wie gespeichert\n"
+      "  --set NAME=WERT   eine Einstellung speichern\n"
+      "  --set NAME        dasselbe, den Wert von der Standardeingabe (für Passwörter)\n"
+      "  --help            diese Hilfe\n"
+      "  --version         Version\n"
       "Programmordner: %s\n"
       "Einstellungen:  %s\n",
       pellvane::ProgramFolder().c_str(), pellvane::RegistryStorePath().c_str());
@@ -56,6 +63,10 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     std::printf("pellvane %s\n", PELLVANE_VERSION);
     return 0;
+  }
+  if (argc >= 2 && pellvane::IsSettingsCommand(argv[1])) {
+    return pellvane::RunSettingsCommand(std::vector<std::string>(argv + 1, argv + argc), std::cin,
+                                        std::cout, std::cerr);
   }
   const std::string command_line = pellvane::JoinArguments(argc, argv);
   if (pellvane::IsHeadlessMode(command_line)) return pellvane::RunHeadless(command_line);

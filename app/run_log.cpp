@@ -9,6 +9,7 @@ RunLog::RunLog(std::string path, const Clock& clock, const bool& writelog)
     : path_(std::move(path)), clock_(clock), writelog_(writelog) {}
 
 void RunLog::WriteLog(std::string_view text) const {
+  if (line_hook_) line_hook_(text);
   if (!writelog_) return;
   std::string line;
   if (!text.empty()) {

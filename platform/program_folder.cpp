@@ -1,5 +1,6 @@
 #include "platform/program_folder.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -16,11 +17,18 @@ std::string WithoutTrailingSlash(std::string path) {
 
 bool IsSet(const char* value) { return value != nullptr && *value != '\0'; }
 
+// An installed program lives in a folder named "bin" (/usr/bin, /usr/local/bin, /opt/…/bin,
+// ~/.local/bin); a build tree or a portable copy does not. Root may write to /usr/bin, so
+// write access alone cannot tell them apart.
+bool IsInstalledFolder(const std::string& folder) {
+  return std::filesystem::path(WithoutTrailingSlash(folder)).filename() == "bin";
+}
+
 }  // namespace
 
 std::string ResolveProgramFolder(const FolderSources& sources) {
   if (IsSet(sources.pellvane_home)) return WithoutTrailingSlash(sources.pellvane_home);
-  if (!sources.executable_folder.empty() &&
+  if (!sources.executable_folder.empty() && !IsInstalledFolder(sources.executable_folder) &&
       access(sources.executable_folder.c_str(), W_OK | X_OK) == 0) {
     return WithoutTrailingSlash(sources.executable_folder);
   }
@@ -44,6 +52,11 @@ FolderSources ProcessFolderSources() {
   s.pellvane_home = std::getenv("PELLVANE_HOME");
   s.xdg_data_home = std::getenv("XDG_DATA_HOME");
   s.home = std::getenv("HOME");
+  // A system service may run without HOME; the account's own home folder stands in.
+  if (!IsSet(s.home)) {
+    const passwd* account = getpwuid(getuid());
+    if (account != nullptr) s.home = account->pw_dir;
+  }
   std::error_code ec;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) s.executable_folder = exe.parent_path().string();

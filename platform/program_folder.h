@@ -19,8 +19,9 @@ struct FolderSources {
   std::string executable_folder;  // empty when unknown
 };
 
-// $PELLVANE_HOME when set; else the executable's folder when it is writable; else
-// ${XDG_DATA_HOME:-$HOME/.local/share}/pellvane, created (0700) when missing.
+// $PELLVANE_HOME when set; else the executable's folder when it is writable and not an
+// installed program's folder (one named "bin"); else ${XDG_DATA_HOME:-$HOME/.local/share}/pellvane,
+// created (0700) when missing.
 // The result has no trailing slash, except for the root itself.
 std::string ResolveProgramFolder(const FolderSources& sources);
 

@@ -24,6 +24,13 @@ wait_port() {
   return 1
 }
 
+# wait_server PORT LOG: waits for the server on PORT; when none comes up, shows its LOG.
+wait_server() {
+  wait_port "$1" && return 0
+  cat "$2" >&2
+  return 1
+}
+
 # start_nginx LOCATION: nginx on a free loopback port with the given location block(s);
 # sets echo_url to its /ip.shtml.
 start_nginx() {
@@ -42,15 +49,20 @@ events { worker_connections 64; }
 http {
   access_log off;
   client_body_temp_path $dir;
+  proxy_temp_path $dir;
+  fastcgi_temp_path $dir;
+  uwsgi_temp_path $dir;
+  scgi_temp_path $dir;
   server {
     listen 127.0.0.1:$port;
     $1
   }
 }
 CONF
-  nginx -p "$dir" -c "$dir/nginx.conf" 2>>"$dir/error.log" &
+  # By full path: /usr/sbin is not on a normal user's PATH.
+  /usr/sbin/nginx -e "$dir/error.log" -p "$dir" -c "$dir/nginx.conf" 2>>"$dir/error.log" &
   sandbox_pids+=($!)
-  wait_port "$port"
+  wait_server "$port" "$dir/error.log"
   echo_url=http://127.0.0.1:$port/ip.shtml
 }
 
@@ -73,7 +85,7 @@ start_ftp_server() {
   /usr/bin/python3 -m pyftpdlib -i 127.0.0.1 -p "$port" -w -d "$sandbox/ftp" \
     -u "$1" -P "$2" >"$sandbox/ftp.log" 2>&1 &
   sandbox_pids+=($!)
-  wait_port "$port"
+  wait_server "$port" "$sandbox/ftp.log"
   ftp_url=ftp://127.0.0.1:$port
 }
 

@@ -46,11 +46,20 @@ int ResolveFromReadOnlyExe(void* arg) {
 TEST(ProgramFolder, ReadOnlyExecutableFolderFallsBackToTheDataFolder) {
   TempDir dir;
   chmod(dir.path().c_str(), 0755);  // the unprivileged child must reach into it
-  Paths p{dir.File("bin"), dir.File("data")};
+  Paths p{dir.File("portable"), dir.File("data")};
   mkdir(p.exe.c_str(), 0555);
   mkdir(p.data.c_str(), 0777);
   chmod(p.data.c_str(), 0777);
   EXPECT_EQ(testing::RunUnprivileged(ResolveFromReadOnlyExe, &p), 0);
+}
+
+TEST(ProgramFolder, AnInstalledProgramsWritableFolderIsNotUsed) {
+  TempDir dir;
+  mkdir(dir.File("bin").c_str(), 0700);
+  FolderSources s;
+  s.executable_folder = dir.File("bin");
+  s.xdg_data_home = dir.path().c_str();
+  EXPECT_EQ(ResolveProgramFolder(s), dir.path() + "/pellvane");
 }
 
 TEST(ProgramFolder, DataFolderDefaultsBelowHome) {

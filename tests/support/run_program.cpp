@@ -26,7 +26,8 @@ std::string ReadAll(int fd) {
 }  // namespace
 
 ProgramResult RunProgram(const std::vector<std::string>& argv,
-                         const std::map<std::string, std::optional<std::string>>& env) {
+                         const std::map<std::string, std::optional<std::string>>& env,
+                         const std::string& input) {
   std::vector<std::string> vars;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
@@ -49,7 +50,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv,
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
   pid_t pid = 0;
   const auto start = std::chrono::steady_clock::now();
   const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());

@@ -32,8 +32,10 @@ struct ProgramResult {
   double seconds = 0;   // wall time from start to end
 };
 
-// `env` entries set a variable, or unset it when their value is nothing.
+// `env` entries set a variable, or unset it when their value is nothing; standard input
+// reads the file `input`.
 ProgramResult RunProgram(const std::vector<std::string>& argv,
-                         const std::map<std::string, std::optional<std::string>>& env);
+                         const std::map<std::string, std::optional<std::string>>& env,
+                         const std::string& input = "/dev/null");
 
 }  // namespace pellvane::testing

@@ -1,0 +1,36 @@
+#include "app/failure_reason.h"
+
+#include <cctype>
+
+#include "ui/frm_main.h"
+
+namespace pellvane {
+namespace {
+
+// "<code> : <text>", the line of a failed request.
+bool IsResponseLine(std::string_view line) {
+  std::size_t digits = 0;
+  while (digits < line.size() && std::isdigit(static_cast<unsigned char>(line[digits]))) ++digits;
+  return digits > 0 && line.substr(digits).starts_with(" : ");
+}
+
+}  // namespace
+
+void FailureReason::Observe(std::string_view line) {
+  if (line == "Checke IP" || line.starts_with("Starte FTP Verbindung mit ")) cause_.clear();
+  // The first failure of a step says why; what fails after it ("dir", "close") follows from it.
+  if (cause_.empty() && (IsResponseLine(line) || line.starts_with("Template nicht lesbar: ") ||
+                         line.starts_with("Seite nicht schreibbar: "))) {
+    cause_ = line;
+  }
+}
+
+std::string FailureReason::ForStatus(int status) const {
+  std::string reason;
+  if (status == kExitNoAddress) reason = "Keine gültige IP erhalten";
+  if (status == kExitPublishFailed) reason = "FTP fehlgeschlagen";
+  if (reason.empty() || cause_.empty()) return reason;
+  return reason + " (" + cause_ + ")";
+}
+
+}  // namespace pellvane

@@ -1,0 +1,124 @@
+#include "app/settings_command.h"
+
+#include <istream>
+#include <iterator>
+#include <ostream>
+
+#include "platform/dialogs.h"
+#include "platform/registry.h"
+#include "settings/hp_reg.h"
+#include "settings/read_write_reg.h"
+#include "settings/settings_table.h"
+
+namespace pellvane {
+namespace {
+
+int Refuse(std::ostream& err, const std::string& why) {
+  err << "pellvane: " << why << '\n';
+  return 1;
+}
+
+std::string StoredText(const Variant& v) {
+  if (const std::string* text = v.Text()) return *text;
+  return v.IsArray() ? std::string() : ToText(v);
+}
+
+// What a kind takes, for a refusal.
+std::string Expected(SettingKind kind) {
+  switch (kind) {
+    case SettingKind::kText:
+      break;
+    case SettingKind::kNumber:
+      return "eine ganze Zahl von -32768 bis 32767";
+    case SettingKind::kIndex:
+      return "0 bis 4 (Platz 1 bis 5)";
+    case SettingKind::kMode:
+      return "0 (Standart Proxy), 1 (kein Proxy) oder 2 (Proxy angeben)";
+    case SettingKind::kFlag:
+      return "True oder False";
+  }
+  return std::string();
+}
+
+int Unreadable(std::ostream& err) {
+  return Refuse(err, "keine Einstellungen in " + RegistryStorePath() +
+                         " (noch keine gespeichert, oder nicht lesbar)");
+}
+
+int Show(CReadWriteReg& reg, std::ostream& out) {
+  for (const SettingInfo& s : SettingsTable()) {
+    const Variant v = reg.GetValue(s.name);
+    if (v.IsNothing()) continue;
+    const std::string text = StoredText(v);
+    out << s.value_name << '=' << (s.secret && !text.empty() ? "***" : text) << '\n';
+  }
+  return 0;
+}
+
+int Get(CReadWriteReg& reg, const SettingInfo& s, std::ostream& out, std::ostream& err) {
+  const Variant v = reg.GetValue(s.name);
+  if (v.IsNothing()) {
+    return Refuse(err,
+                  s.value_name + " ist nicht gespeichert (gilt als \"" + s.default_text + "\")");
+  }
+  out << StoredText(v) << '\n';
+  return 0;
+}
+
+// The value after "NAME=", or standard input without its one closing line end.
+std::string ValueFrom(const std::string& argument, std::size_t equals, std::istream& in) {
+  if (equals != std::string::npos) return argument.substr(equals + 1);
+  std::string value{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (value.ends_with('\n')) value.pop_back();
+  if (value.ends_with('\r')) value.pop_back();
+  return value;
+}
+
+int Set(const std::string& argument, std::istream& in, std::ostream& err) {
+  const std::size_t equals = argument.find('=');
+  const std::string name = argument.substr(0, equals);
+  const SettingInfo* s = FindSetting(name);
+  if (s == nullptr) return Refuse(err, "unbekannte Einstellung \"" + name + "\" (siehe --show)");
+  const std::string given = ValueFrom(argument, equals, in);
+  const std::optional<std::string> value = NormalizedValue(s->kind, given);
+  if (!value) {
+    return Refuse(err, s->value_name + " nimmt nur " + Expected(s->kind) + ", nicht \"" + given +
+                           "\"; nichts geändert");
+  }
+  HeadlessDialogs dialogs;
+  Settings settings(dialogs);
+  CReadWriteReg reg(dialogs);
+  // An existing value keeps its name's spelling; a new one gets the name a save writes.
+  if (!settings.InitSettingsKey() || !reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath) ||
+      !reg.CreateValue(s->value_name, Variant(*value), static_cast<std::int32_t>(REG_SZ))) {
+    return Refuse(err, "Einstellungen nicht schreibbar: " + RegistryStorePath());
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool IsSettingsCommand(const std::string& first_argument) {
+  return first_argument == "--show" || first_argument == "--get" || first_argument == "--set";
+}
+
+int RunSettingsCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                       std::ostream& err) {
+  const std::string usage = "Aufruf: pellvane --show | --get NAME | --set NAME[=WERT]";
+  if (args.empty() || args.size() > 2 || (args[0] == "--show") != (args.size() == 1)) {
+    return Refuse(err, usage);
+  }
+  if (args[0] == "--set") return Set(args[1], in, err);
+  HeadlessDialogs dialogs;
+  CReadWriteReg reg(dialogs);
+  if (args[0] == "--show") {
+    return reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath) ? Show(reg, out)
+                                                                  : Unreadable(err);
+  }
+  const SettingInfo* s = FindSetting(args[1]);
+  if (s == nullptr) return Refuse(err, "unbekannte Einstellung \"" + args[1] + "\" (siehe --show)");
+  if (!reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath)) return Unreadable(err);
+  return Get(reg, *s, out, err);
+}
+
+}  // namespace pellvane

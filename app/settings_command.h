@@ -1,0 +1,20 @@
+// The settings commands for a machine without a display, over the settings store's key, in
+// the manner of the registry's own command-line tool: --show, --get NAME, --set NAME=VALUE and
+// --set NAME (the value from standard input). Not safe from two threads.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace pellvane {
+
+// True when the first argument is one of the settings commands.
+bool IsSettingsCommand(const std::string& first_argument);
+
+// Runs the command in `args` (the arguments after the program name); returns the exit status:
+// 0, or 1 with one line on `err` and nothing changed.
+int RunSettingsCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                       std::ostream& err);
+
+}  // namespace pellvane
