@@ -13,8 +13,7 @@ inline constexpr const char* kDueFileName = "/pellvane.due";
 
 class PublishDue {
  public:
-  explicit PublishDue(const std::string& program_folder)
-      : path_(program_folder + kDueFileName) {}
+  explicit PublishDue(const std::string& program_folder) : path_(program_folder + kDueFileName) {}
 
   bool IsDue() const;
   // False when the mark could not be made durable.

@@ -75,10 +75,9 @@ SafeFile OpenForReading(const std::string& path) {
 }
 
 SafeFile OpenForAppend(const std::string& path, int mode) {
-  return RegularOnly(open(path.c_str(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY |
-                              O_CLOEXEC,
-                          mode));
+  return RegularOnly(
+      open(path.c_str(),
+           O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode));
 }
 
 NewFile::NewFile(const std::string& path, int mode) : path_(path) {

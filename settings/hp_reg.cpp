@@ -104,6 +104,11 @@ CReadWriteReg& Settings::RegAccess() {
 }
 
 bool Settings::InitSettingsKey() {
+  key_missing_ = !OpenOrCreateKey();
+  return !key_missing_;
+}
+
+bool Settings::OpenOrCreateKey() {
   CReadWriteReg& reg = RegAccess();
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
     if (reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey)) return true;
@@ -119,7 +124,8 @@ bool Settings::InitSettingsKey() {
 
 void Settings::LoadSettings() {
   CReadWriteReg& reg = RegAccess();
-  load_failed_ = !reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey);
+  // A key that InitSettingsKey could neither open nor create is not waited for again.
+  load_failed_ = key_missing_ || !reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey);
   stored_.assign(stored_.size(), std::nullopt);
   if (load_failed_) {
     // What reading an unopened key would give; nothing more is asked of the store.

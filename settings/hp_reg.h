@@ -39,10 +39,12 @@ class Settings {
   bool loaded() const { return !load_failed_; }
 
  private:
-  CReadWriteReg& RegAccess();  // created on first use, open on the settings key between calls
+  CReadWriteReg& RegAccess();
+  bool OpenOrCreateKey();  // created on first use, open on the settings key between calls
 
   Dialogs& dialogs_;
   SettingsRecord record_;
+  bool key_missing_ = false;  // the last InitSettingsKey failed
   bool load_failed_ = false;
   // Per value, in the registry's order: the text the store held at the last load or write by
   // this object; nothing when it was missing.

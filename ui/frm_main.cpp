@@ -217,8 +217,8 @@ int frmMain::CheckAndPublish() {
   }
   PublishDue due(program_folder_);
   const std::string lastip_before = settings_.record().lastip;
-  const CheckContext check{inet_,        settings_, log_, dialogs_, Unattended(),
-                           *txtWserver[vscrWserver.value()], CurIP, due};
+  const CheckContext check{
+      inet_, settings_, log_, dialogs_, Unattended(), *txtWserver[vscrWserver.value()], CurIP, due};
   if (!CheckIP(check)) return IsIPValid(CurIP) ? kExitOk : kExitNoAddress;
   const int v = vscrFtpserver.value();
   const PublishContext publish{
