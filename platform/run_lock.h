@@ -14,7 +14,9 @@ class RunLock {
   // Waits at most `wait` for the lock on `path`, which is created when missing and refused
   // when it is a symbolic link or not a regular file. Released when the object goes.
   RunLock(const std::string& path, std::chrono::milliseconds wait);
-  bool held() const { return held_; }
+  // True when another process held the lock for the whole wait. A lock file that cannot be
+  // made at all (a read-only folder) keeps nobody waiting.
+  bool busy() const { return file_.is_open() && !held_; }
 
  private:
   SafeFile file_;

@@ -210,7 +210,7 @@ void frmMain::cmdNow_Click() {
 int frmMain::CheckAndPublish() {
   // Checks of all instances take turns: an older upload must never land after a newer one.
   const RunLock lock(program_folder_ + kRunLockFileName, kRunLockWait);
-  if (!lock.held()) {
+  if (lock.busy()) {
     log_.WriteLog(kCheckBusy);
     if (!Unattended()) dialogs_.MsgBox(kCheckBusy);
     return kExitNoAddress;
