@@ -32,6 +32,19 @@ constexpr char kNewIp[] = "203.0.113.8";
 
 std::string Page(const std::string& ip) { return "<b>" + ip + "</b>\r\r\n"; }
 
+// Runs body in a child process; its result is the child's exit status. This test process
+// itself must not open the store while another one locks it.
+pid_t InChild(const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  return pid;
+}
+
+int Waited(pid_t pid) {
+  int status = -1;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 class DurabilityTest : public ::testing::Test {
  protected:
   DurabilityTest() {
@@ -94,17 +107,13 @@ TEST_P(KilledDuringUpload, NextRunPublishes) {
   Seed([this](SettingsRecord& r) {
     r.ftpserver[0] = "ftp://127.0.0.1:" + std::to_string(echo_.port());
   });
-  const pid_t pid = fork();
-  if (pid == 0) {
-    execl(PELLVANE_BIN, PELLVANE_BIN, "-now", nullptr);
-    _exit(127);
-  }
+  const pid_t pid = InChild([] { return execl(PELLVANE_BIN, PELLVANE_BIN, "-now", nullptr); });
   for (int i = 0; i < 500 && ReadFile(File("pellvane.log")).find("...put") == std::string::npos;
        ++i) {
     std::this_thread::sleep_for(20ms);
   }
   kill(pid, GetParam());
-  waitpid(pid, nullptr, 0);
+  Waited(pid);
   EXPECT_EQ(Stored().lastip, kIp);
   ExpectNextRunPublishes();
 }
@@ -154,19 +163,6 @@ TEST_F(DurabilityTest, SecondRunWaitsForTheFirstAndPublishesTheNewerAddress) {
   second.join();
   EXPECT_EQ(Uploaded(), Page(kNewIp));
   EXPECT_EQ(Stored().lastip, kNewIp);
-}
-
-// Runs body in a child process; its result is the child's exit status. This test process
-// itself must not open the store while another one locks it.
-pid_t InChild(const std::function<int()>& body) {
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  return pid;
-}
-
-int Waited(pid_t pid) {
-  int status = -1;
-  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(StoreLockedAtStart, EverySettingAndTheBackupAreKept) {
