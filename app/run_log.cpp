@@ -1,7 +1,6 @@
 #include "app/run_log.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "platform/safe_file.h"
 
 namespace pellvane {
 
@@ -19,12 +18,8 @@ void RunLog::WriteLog(std::string_view text) const {
   }
   line += "\r\n";
   // One write() per line, so that two instances appending at once never interleave a line.
-  const int fd = open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd >= 0) {
-    const ssize_t written = write(fd, line.data(), line.size());
-    (void)written;  // a short or failed write loses the line, as any other failure does
-    close(fd);
-  }
+  // A short or failed write loses the line, as any other failure does.
+  OpenForAppend(path_, 0644).WriteAll(line);
   Yield();
 }
 

@@ -46,12 +46,13 @@ bool CheckIP(const CheckContext& ctx) {
     return false;
   }
   ctx.log.WriteLog("...neue IP-Adresse: " + ctx.cur_ip);
-  const bool changed = ctx.cur_ip != record.lastip;
+  const bool changed = ctx.cur_ip != record.lastip || ctx.due.IsDue();
   if (!changed) {
     ctx.log.WriteLog("......keine Änderung der IP-Adresse");
     if (!ctx.unattended) ctx.dialogs.MsgBox("Keine Änderung der IP-Adresse");
   }
   if (!ctx.unattended) ctx.dialogs.MsgBox("Ihrer aktuelle IP-Adresse: " + ctx.cur_ip);
+  if (changed) ctx.due.Set();
   record.lastip = ctx.cur_ip;
   ctx.settings.SaveSettings();
   return changed;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/run_log.h"
+#include "detect/publish_due.h"
 #include "platform/dialogs.h"
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
@@ -21,6 +22,7 @@ struct CheckContext {
   bool unattended;      // the "-now" run: no message boxes
   TextBox& web_slot;    // the URL box of the slot the web pager shows
   std::string& cur_ip;  // the body of the latest fetch
+  PublishDue& due;      // set before a changed address is stored
 };
 
 // True when the text starts with one of the schemes, in any letter case.
@@ -29,7 +31,8 @@ bool HasScheme(std::string_view text, std::initializer_list<std::string_view> sc
 // Applies the stored proxy mode to the component before a request.
 void ApplyProxy(Inet& inet, const SettingsRecord& record);
 
-// True when a valid address was fetched and it differs from lastip; lastip is then stored.
+// True when a valid address was fetched and it differs from lastip, or an earlier change still
+// waits for its publish; lastip is then stored.
 bool CheckIP(const CheckContext& ctx);
 
 }  // namespace pellvane

@@ -31,7 +31,10 @@ std::string UploadCommand(const std::string& local, const std::string& remote) {
 
 bool PublishIP(const PublishContext& ctx, const std::string& lastip_before) {
   SettingsRecord& record = ctx.settings.record();
-  if (!record.useftp) return true;
+  if (!record.useftp) {
+    ctx.due.Clear();
+    return true;
+  }
   ctx.log.WriteLog("Starte FTP Verbindung mit " + WithoutPassword(ctx.slot.server.text()));
   ApplyProxy(ctx.inet, record);
   ctx.inet.SetProtocol(icFTP);
@@ -62,6 +65,7 @@ bool PublishIP(const PublishContext& ctx, const std::string& lastip_before) {
     }
   }
   if (ok) {
+    ctx.due.Clear();
     ctx.log.WriteLog("FTP Fertig");
     return true;
   }

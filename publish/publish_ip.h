@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/run_log.h"
+#include "detect/publish_due.h"
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
 #include "ui/controls.h"
@@ -27,13 +28,16 @@ struct PublishContext {
   const std::string& program_folder;
   FtpSlotBoxes slot;
   const std::string& cur_ip;
+  PublishDue& due;  // cleared once the page is uploaded
 };
 
 // "put <local> <remote>", each path in double quotes when it holds a blank.
 std::string UploadCommand(const std::string& local, const std::string& remote);
 
 // Does nothing while FTP is off. `lastip_before` is lastip as it stood before the check that
-// found the change; a failed publish stores it again. True unless the publish failed.
+// found the change; a failed publish stores it again and leaves the publish due. The page is
+// written whole to a new file that replaces "tmp.htm" before the upload. True unless the publish
+// failed.
 bool PublishIP(const PublishContext& ctx, const std::string& lastip_before);
 
 }  // namespace pellvane

@@ -1,60 +1,11 @@
 #include "publish/template_fill.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
 
-#include <optional>
+#include "platform/safe_file.h"
 
 namespace pellvane {
 namespace {
-
-// Closes the descriptor on every way out.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int get() const { return fd_; }
-  // Closes now and tells whether the close succeeded (a late write error shows here).
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return std::nullopt;
-  struct stat st {};
-  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  std::string data;
-  data.reserve(static_cast<std::size_t>(st.st_size));
-  char buf[1 << 16];
-  while (true) {
-    const ssize_t n = read(fd.get(), buf, sizeof buf);
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
-    data.append(buf, static_cast<std::size_t>(n));
-  }
-  return data;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = write(fd, data.data(), data.size());
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
 
 // Appends text to out with every marker replaced by value.
 void AppendFilled(std::string& out, std::string_view text, std::string_view value,
@@ -73,6 +24,76 @@ void AppendFilled(std::string& out, std::string_view text, std::string_view valu
   out.append(text, from);
 }
 
+constexpr std::size_t kChunk = 1 << 16;
+
+// Fills a template handed over in pieces of any size. Only the current line's last bytes
+// that may still begin a marker are held back, so memory stays bounded whatever the size of
+// the template or of one line.
+class LineFiller {
+ public:
+  LineFiller(std::string_view value, std::string_view marker) : value_(value), marker_(marker) {}
+
+  void Feed(std::string_view chunk, std::string& out) {
+    std::size_t i = 0;
+    if (after_cr_ && !chunk.empty()) {
+      after_cr_ = false;
+      if (chunk[0] == '\n') i = 1;  // the LF of a CR LF line end
+    }
+    while (i < chunk.size()) {
+      const std::size_t cr = chunk.find('\r', i);
+      const std::size_t end = cr == std::string_view::npos ? chunk.size() : cr;
+      pending_.append(chunk, i, end - i);
+      in_line_ = in_line_ || end > i;
+      if (cr == std::string_view::npos) {
+        Flush(out, false);
+        return;
+      }
+      EndLine(out);
+      i = cr + 1;
+      if (i == chunk.size()) {
+        after_cr_ = true;
+      } else if (chunk[i] == '\n') {
+        ++i;
+      }
+    }
+  }
+
+  // The last line, when it has no line end of its own.
+  void Finish(std::string& out) {
+    if (in_line_) EndLine(out);
+  }
+
+ private:
+  void EndLine(std::string& out) {
+    Flush(out, true);
+    out += "\r\r\n";
+    in_line_ = false;
+  }
+
+  // Writes the filled pending text; before the line's end, keeps back what may start a marker.
+  void Flush(std::string& out, bool line_end) {
+    std::size_t from = 0;
+    if (!marker_.empty()) {
+      for (std::size_t at = pending_.find(marker_); at != std::string::npos;
+           at = pending_.find(marker_, from)) {
+        out.append(pending_, from, at - from);
+        out += value_;
+        from = at + marker_.size();
+      }
+    }
+    const std::size_t rest = pending_.size() - from;
+    const std::size_t keep = line_end || marker_.empty() ? 0 : std::min(rest, marker_.size() - 1);
+    out.append(pending_, from, rest - keep);
+    pending_.erase(0, pending_.size() - keep);
+  }
+
+  std::string_view value_;
+  std::string_view marker_;
+  std::string pending_;
+  bool in_line_ = false;
+  bool after_cr_ = false;
+};
+
 }  // namespace
 
 std::string ReplaceMarker(std::string& text, std::string_view value, std::string_view marker) {
@@ -85,26 +106,21 @@ std::string ReplaceMarker(std::string& text, std::string_view value, std::string
 
 FillResult FillTemplate(const std::string& template_path, const std::string& output_path,
                         std::string_view value, std::string_view marker) {
-  const std::optional<std::string> input = ReadWholeFile(template_path);
-  if (!input) return FillResult::kTemplateUnreadable;
-  const std::string_view in = *input;
-
+  SafeFile input = OpenForReading(template_path);
+  if (!input.is_open()) return FillResult::kTemplateUnreadable;
+  NewFile output(output_path, 0644);
+  if (!output.is_open()) return FillResult::kOutputUnwritable;
+  LineFiller filler(value, marker);
   std::string out;
-  out.reserve(in.size() + in.size() / 16 + 3);
-  std::size_t start = 0;
-  while (start < in.size()) {
-    const std::size_t cr = in.find('\r', start);
-    const std::size_t end = cr == std::string_view::npos ? in.size() : cr;
-    AppendFilled(out, in.substr(start, end - start), value, marker);
-    out += "\r\r\n";
-    start = end + 1;
-    if (cr != std::string_view::npos && start < in.size() && in[start] == '\n') ++start;
+  char buffer[kChunk];
+  for (long n; (n = input.Read(buffer, sizeof buffer)) != 0;) {
+    if (n < 0) return FillResult::kTemplateUnreadable;
+    filler.Feed(std::string_view(buffer, static_cast<std::size_t>(n)), out);
+    if (!output.Write(out)) return FillResult::kOutputUnwritable;
+    out.clear();
   }
-
-  Fd fd(open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (fd.get() < 0) return FillResult::kOutputUnwritable;
-  if (!WriteAll(fd.get(), out) || !fd.Close()) return FillResult::kOutputUnwritable;
-  return FillResult::kOk;
+  filler.Finish(out);
+  return output.Write(out) && output.Commit() ? FillResult::kOk : FillResult::kOutputUnwritable;
 }
 
 }  // namespace pellvane

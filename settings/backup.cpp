@@ -1,17 +1,13 @@
 #include "settings/backup.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 #include <optional>
 #include <string_view>
 #include <type_traits>
 
 #include "platform/program_folder.h"
+#include "platform/safe_file.h"
 
 namespace pellvane {
 namespace {
@@ -106,59 +102,42 @@ std::optional<SettingsRecord> Parse(std::string_view bytes) {
   return record;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // Writes a temporary file beside `path` (owner-only) and renames it over `path`.
 bool WriteAtomically(const std::string& path, const std::string& bytes) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
-  const bool written = fchmod(fd, 0600) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
-  const bool closed = close(fd) == 0;
-  if (written && closed && rename(temp.c_str(), path.c_str()) == 0) return true;
-  unlink(temp.c_str());
-  return false;
+  NewFile file(path, 0600);
+  return file.Write(bytes) && file.Commit();
 }
 
 // At most `limit` bytes of the file; nothing when it cannot be read.
 std::optional<std::string> ReadUpTo(const std::string& path, std::size_t limit) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  SafeFile file = OpenForReading(path);
+  if (!file.is_open()) return std::nullopt;
   std::string bytes;
   char buf[65536];
-  bool ok = true;
   while (bytes.size() < limit) {
-    const ssize_t n = read(fd, buf, std::min(sizeof buf, limit - bytes.size()));
-    if (n < 0) ok = false;
-    if (n <= 0) break;
+    const long n = file.Read(buf, std::min(sizeof buf, limit - bytes.size()));
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
     bytes.append(buf, static_cast<std::size_t>(n));
   }
-  close(fd);
-  if (!ok) return std::nullopt;
   return bytes;
 }
 
 }  // namespace
+
+bool BackupFailed(const std::string& folder, const RunLog& log, Dialogs& dialogs) {
+  const std::string message = "Backup fehlgeschlagen: " + folder + kBackupFileName;
+  log.WriteLog(message);
+  dialogs.MsgBox(message, MsgKind::kError);
+  return false;
+}
 
 bool BackupSettings(const SettingsRecord& record, const std::string& folder, const RunLog& log,
                     Dialogs& dialogs) {
   log.WriteLog("Starte Backup...");
   const std::string path = folder + kBackupFileName;
   const std::optional<std::string> image = Image(record);
-  if (!image || !WriteAtomically(path, *image)) {
-    const std::string message = "Backup fehlgeschlagen: " + path;
-    log.WriteLog(message);
-    dialogs.MsgBox(message, MsgKind::kError);
-    return false;
-  }
+  if (!image || !WriteAtomically(path, *image)) return BackupFailed(folder, log, dialogs);
   const std::string message =
       "Backup beendet...\rEinstellungen in " + folder + kBackupFileName + " gesichert.";
   log.WriteLog(message);

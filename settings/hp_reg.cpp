@@ -93,7 +93,8 @@ bool AsFlag(const Variant& v) {
 
 }  // namespace
 
-Settings::Settings(Dialogs& dialogs) : dialogs_(dialogs) {}
+Settings::Settings(Dialogs& dialogs)
+    : dialogs_(dialogs), stored_(Fields(record_).size(), std::nullopt) {}
 
 Settings::~Settings() = default;
 
@@ -103,6 +104,11 @@ CReadWriteReg& Settings::RegAccess() {
 }
 
 bool Settings::InitSettingsKey() {
+  key_missing_ = !OpenOrCreateKey();
+  return !key_missing_;
+}
+
+bool Settings::OpenOrCreateKey() {
   CReadWriteReg& reg = RegAccess();
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
     if (reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey)) return true;
@@ -118,10 +124,18 @@ bool Settings::InitSettingsKey() {
 
 void Settings::LoadSettings() {
   CReadWriteReg& reg = RegAccess();
-  reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey);
-  std::vector<Variant> stored;
+  // A key that InitSettingsKey could neither open nor create is not waited for again.
+  load_failed_ = key_missing_ || !reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey);
+  stored_.assign(stored_.size(), std::nullopt);
+  if (load_failed_) {
+    // What reading an unopened key would give; nothing more is asked of the store.
+    record_ = SettingsRecord();
+    return;
+  }
+  std::vector<bool> present(stored_.size());
+  std::size_t i = 0;
   for (const Field& f : Fields(record_)) {
-    const Variant& v = stored.emplace_back(reg.GetValue(f.read_name));
+    const Variant v = reg.GetValue(f.read_name);
     std::visit(
         [&v](auto* target) {
           using T = std::remove_pointer_t<decltype(target)>;
@@ -134,30 +148,37 @@ void Settings::LoadSettings() {
           }
         },
         f.target);
+    present[i] = !v.IsNothing();
+    ++i;
   }
   if (record_.inettimeout == 0) record_.inettimeout = 20;
-  // When every value is stored as the text a save would write, the record counts as saved.
-  bool as_written = true;
-  std::size_t i = 0;
+  // A stored value counts as what a save would write for the value it loaded as, so that a
+  // save leaves it alone unless this process changes it.
+  i = 0;
   for (const Field& f : Fields(record_)) {
-    const std::string* text = stored[i++].Text();
-    as_written = as_written && text != nullptr &&
-                 *text == std::visit([](auto* t) { return ToText(Variant(*t)); }, f.target);
+    if (present[i]) stored_[i] = std::visit([](auto* t) { return ToText(Variant(*t)); }, f.target);
+    ++i;
   }
-  saved_ = as_written ? std::optional<SettingsRecord>(record_) : std::nullopt;
 }
 
 void Settings::SaveSettings() {
-  CReadWriteReg& reg = RegAccess();
-  reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey);
-  // Filling the window runs a save per field; the same record again has nothing to write.
-  if (saved_ == record_) return;
-  bool all_written = true;
-  for (const Field& f : Fields(record_)) {
-    const Variant v = std::visit([](auto* target) { return Variant(*target); }, f.target);
-    all_written &= reg.CreateValue(f.write_name, v, static_cast<std::int32_t>(REG_SZ));
+  // Settings that could not be loaded are not known: writing them would replace the stored ones.
+  if (load_failed_) return;
+  std::vector<std::pair<const Field*, std::string>> changed;
+  const std::vector<Field> fields = Fields(record_);
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    std::string text = std::visit([](auto* t) { return ToText(Variant(*t)); }, fields[i].target);
+    if (stored_[i] != text) changed.emplace_back(&fields[i], std::move(text));
   }
-  saved_ = all_written ? std::optional<SettingsRecord>(record_) : std::nullopt;
+  // Filling the window runs a save per field; most of them have nothing to write.
+  if (changed.empty()) return;
+  CReadWriteReg& reg = RegAccess();
+  if (!reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey)) return;
+  for (const auto& [field, text] : changed) {
+    if (reg.CreateValue(field->write_name, Variant(text), static_cast<std::int32_t>(REG_SZ))) {
+      stored_[static_cast<std::size_t>(field - fields.data())] = text;
+    }
+  }
 }
 
 }  // namespace pellvane

@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/dialogs.h"
 #include "settings/settings_record.h"
@@ -26,18 +28,27 @@ class Settings {
   // True when the settings key can be opened at the end; creates missing levels.
   bool InitSettingsKey();
   // Fills every field from the registry; what is missing or does not convert takes its default.
+  // When the key cannot be opened, the record takes the values of an empty store.
   void LoadSettings();
-  // Writes all 41 values, each as REG_SZ; nothing when the record is as this object last
-  // wrote it.
+  // Writes, each as REG_SZ and in the registry's order, the values that differ from what this
+  // object last loaded or wrote (all 41 on an empty store), so that values another instance
+  // changed meanwhile survive; before any load, all 41. Writes nothing when the last load
+  // could not open the key.
   void SaveSettings();
+  // False when the last LoadSettings could not open the settings key.
+  bool loaded() const { return !load_failed_; }
 
  private:
-  CReadWriteReg& RegAccess();  // created on first use, open on the settings key between calls
+  CReadWriteReg& RegAccess();
+  bool OpenOrCreateKey();  // created on first use, open on the settings key between calls
 
   Dialogs& dialogs_;
   SettingsRecord record_;
-  // The record as the store holds it, after a load or a full write; nothing when unknown.
-  std::optional<SettingsRecord> saved_;
+  bool key_missing_ = false;  // the last InitSettingsKey failed
+  bool load_failed_ = false;
+  // Per value, in the registry's order: the text the store held at the last load or write by
+  // this object; nothing when it was missing.
+  std::vector<std::optional<std::string>> stored_;
   std::unique_ptr<CReadWriteReg> reg_access_;
 };
 

@@ -4,6 +4,7 @@
 #include "detect/check_ip.h"
 #include "detect/ip_valid.h"
 #include "platform/program_folder.h"
+#include "platform/run_lock.h"
 #include "publish/publish_ip.h"
 #include "settings/backup.h"
 #include "transfer/state_events.h"
@@ -173,7 +174,10 @@ std::optional<int> frmMain::Form_Load() {
     return status;
   }
   if (mode == "-backup") {
-    const bool ok = BackupSettings(settings_.record(), program_folder_, log_, dialogs_);
+    // Settings that could not be loaded must not replace a good backup with empty ones.
+    const bool ok = settings_.loaded()
+                        ? BackupSettings(settings_.record(), program_folder_, log_, dialogs_)
+                        : BackupFailed(program_folder_, log_, dialogs_);
     Form_Unload();
     return ok ? kExitOk : kExitNoAddress;
   }
@@ -204,9 +208,17 @@ void frmMain::cmdNow_Click() {
 }
 
 int frmMain::CheckAndPublish() {
+  // Checks of all instances take turns: an older upload must never land after a newer one.
+  const RunLock lock(program_folder_ + kRunLockFileName, kRunLockWait);
+  if (lock.busy()) {
+    log_.WriteLog(kCheckBusy);
+    if (!Unattended()) dialogs_.MsgBox(kCheckBusy);
+    return kExitNoAddress;
+  }
+  PublishDue due(program_folder_);
   const std::string lastip_before = settings_.record().lastip;
   const CheckContext check{
-      inet_, settings_, log_, dialogs_, Unattended(), *txtWserver[vscrWserver.value()], CurIP};
+      inet_, settings_, log_, dialogs_, Unattended(), *txtWserver[vscrWserver.value()], CurIP, due};
   if (!CheckIP(check)) return IsIPValid(CurIP) ? kExitOk : kExitNoAddress;
   const int v = vscrFtpserver.value();
   const PublishContext publish{
@@ -215,7 +227,8 @@ int frmMain::CheckAndPublish() {
       log_,
       program_folder_,
       {*txtFTPserver[v], *txtRemoteFile[v], *txtFTPUser[v], *txtFTPPass[v], *txtHTMLTemplate[v]},
-      CurIP};
+      CurIP,
+      due};
   return PublishIP(publish, lastip_before) ? kExitOk : kExitPublishFailed;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,13 @@ using Slots = std::array<std::unique_ptr<T>, kSlots>;
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitNoAddress = 1;
 inline constexpr int kExitPublishFailed = 2;
+
+// Beside the run log; held while a check and its publish run.
+inline constexpr const char* kRunLockFileName = "/pellvane.lock";
+// How long a check waits for another instance's check and publish before it gives up.
+inline constexpr std::chrono::seconds kRunLockWait(30);
+// What a check that gave up logs and shows; it ends like a check without an address.
+inline constexpr const char* kCheckBusy = "Prüfung übersprungen: eine andere Prüfung läuft noch";
 
 class frmMain {
  public:

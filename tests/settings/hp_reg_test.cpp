@@ -151,7 +151,7 @@ TEST_F(SettingsTest, StoredTextsThatDoNotFitReadAsDefaults) {
   }
 }
 
-TEST_F(SettingsTest, SavingWhatTheStoreHoldsWritesNothingElseRewritesAll) {
+TEST_F(SettingsTest, SavingWritesOnlyWhatThisInstanceChanged) {
   {
     Settings first(dialogs_);
     first.InitSettingsKey();
@@ -165,12 +165,12 @@ TEST_F(SettingsTest, SavingWhatTheStoreHoldsWritesNothingElseRewritesAll) {
 
   settings.record().ftpuser[2] = "u";
   settings.SaveSettings();
-  EXPECT_EQ(StoredValues()[36], "lastip=") << "a changed record is written whole";
+  EXPECT_EQ(StoredValues()[36], "lastip=198.51.100.9") << "another instance's value survives";
 
-  // Texts a save would write differently make the first save after a load write them.
-  for (const auto& [name, text, saved] : {std::tuple{"useftp", "tRUE", "useftp=True"},
-                                          std::tuple{"inettimeout", "0", "inettimeout=20"},
-                                          std::tuple{"wdefserver", " 2", "wdefserver=2"}}) {
+  // Texts that load as a value stay as they are until this instance changes that value.
+  for (const auto& [name, text, saved] : {std::tuple{"useftp", "tRUE", "useftp=tRUE"},
+                                          std::tuple{"inettimeout", "0", "inettimeout=0"},
+                                          std::tuple{"wdefserver", " 2", "wdefserver= 2"}}) {
     StoreText(name, text);
     Settings again(dialogs_);
     again.LoadSettings();

@@ -1,0 +1,67 @@
+// Files opened without surprises: no open blocks (a FIFO or a device is refused, not waited
+// on), only regular files are read or written, and nothing is written through a symbolic link.
+// Every file the program reads or writes goes through here. Objects are not shared between
+// threads; distinct objects may be used from different threads.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pellvane {
+
+// An open file descriptor, closed when the object goes.
+class SafeFile {
+ public:
+  SafeFile() = default;
+  explicit SafeFile(int fd) : fd_(fd) {}
+  SafeFile(SafeFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  SafeFile& operator=(SafeFile&& other) noexcept;
+  SafeFile(const SafeFile&) = delete;
+  SafeFile& operator=(const SafeFile&) = delete;
+  ~SafeFile();
+
+  bool is_open() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  // Reads up to `size` bytes; 0 at the end, -1 on an error.
+  long Read(char* buffer, std::size_t size);
+  bool WriteAll(std::string_view bytes);
+  // Closes now; false when the close reported a late write error.
+  bool Close();
+
+ private:
+  int fd_ = -1;
+};
+
+// A regular file opened for reading; closed (not open) for anything else or on failure.
+SafeFile OpenForReading(const std::string& path);
+
+// A regular file opened for appending, created with `mode` when missing; refused when the path
+// is a symbolic link or not a regular file.
+SafeFile OpenForAppend(const std::string& path, int mode);
+
+// A new file beside `path`, written whole and then renamed over `path`; dropped without
+// Commit, it leaves nothing behind. A link at `path` is replaced, never followed; a device,
+// FIFO or folder there is left alone and the file cannot be made.
+class NewFile {
+ public:
+  NewFile(const std::string& path, int mode);
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+  ~NewFile();
+
+  bool is_open() const { return file_.is_open(); }
+  bool Write(std::string_view bytes);
+  // Flushes the file to disk and renames it over the path; false when any step failed.
+  bool Commit();
+
+ private:
+  std::string path_;
+  std::string temp_;
+  SafeFile file_;
+  bool failed_ = false;
+};
+
+// Makes the folder's entries (a rename, a removal) durable.
+bool SyncFolderOf(const std::string& path);
+
+}  // namespace pellvane
