@@ -70,6 +70,9 @@ class NowTest : public ::testing::Test {
     env.emplace("PELLVANE_HOME", home_.path());
     const auto r = testing::RunProgram({PELLVANE_BIN, args}, env);
     log_ = LogTexts(ReadFile(home_.File("pellvane.log")));
+    if (args == "-now") {
+      EXPECT_EQ(r.out, "") << "an unattended run shows no message, not on stdout";
+    }
     return r.status;
   }
 
