@@ -7,7 +7,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/registry_store.h"
 
@@ -26,6 +28,10 @@ struct Handle {
   KeyPath path;
   std::int64_t id = 0;  // 0 until the key is found in the store
   std::uint32_t sam = 0;
+  // What RegEnumKey and RegEnumValue hand out by index: read whole at index 0 (or when none is
+  // held), so that counting up through a key reads it once.
+  std::optional<std::vector<std::string>> sub_keys;
+  std::optional<std::vector<RegistryStore::StoredValue>> values;
 };
 
 // The process's handles and store connections. The last connection used stays open, so that
@@ -232,6 +238,12 @@ LSTATUS RegQueryValueEx(HKEY key, std::string_view name, std::uint32_t* type, st
   std::string bytes;
   if (LSTATUS r = h->store->GetValue(h->id, std::string(name), &stored_type, &bytes);
       r != ERROR_SUCCESS) {
+    // No such value, or no such key any more: a key deleted under the handle is gone for it.
+    std::int64_t now = 0;
+    if (r == ERROR_FILE_NOT_FOUND && h->id != 0 &&
+        (h->store->FindKey(h->path, &now) != ERROR_SUCCESS || now != h->id)) {
+      return ERROR_INVALID_HANDLE;
+    }
     return r;
   }
   if (type != nullptr) *type = stored_type;
@@ -268,8 +280,12 @@ LSTATUS RegEnumKey(HKEY key, std::uint32_t index, char* name, std::uint32_t size
   LSTATUS r = Bind(s, *h, Need::kRead);
   if (r == ERROR_FILE_NOT_FOUND) return ERROR_NO_MORE_ITEMS;
   if (r != ERROR_SUCCESS) return r;
-  std::string found;
-  if (r = h->store->SubKeyAt(h->id, index, &found); r != ERROR_SUCCESS) return r;
+  if (index == 0 || !h->sub_keys) {
+    h->sub_keys.emplace();
+    if (r = h->store->SubKeys(h->id, &*h->sub_keys); r != ERROR_SUCCESS) return r;
+  }
+  if (index >= h->sub_keys->size()) return ERROR_NO_MORE_ITEMS;
+  const std::string& found = (*h->sub_keys)[index];
   if (found.size() + 1 > size) return ERROR_MORE_DATA;
   std::memcpy(name, found.c_str(), found.size() + 1);
   return ERROR_SUCCESS;
@@ -287,12 +303,12 @@ LSTATUS RegEnumValue(HKEY key, std::uint32_t index, char* name, std::uint32_t* n
   LSTATUS r = Bind(s, *h, Need::kRead);
   if (r == ERROR_FILE_NOT_FOUND) return ERROR_NO_MORE_ITEMS;
   if (r != ERROR_SUCCESS) return r;
-  std::string found;
-  std::uint32_t stored_type = 0;
-  std::string bytes;
-  if (r = h->store->ValueAt(h->id, index, &found, &stored_type, &bytes); r != ERROR_SUCCESS) {
-    return r;
+  if (index == 0 || !h->values) {
+    h->values.emplace();
+    if (r = h->store->Values(h->id, &*h->values); r != ERROR_SUCCESS) return r;
   }
+  if (index >= h->values->size()) return ERROR_NO_MORE_ITEMS;
+  const auto& [found, stored_type, bytes] = (*h->values)[index];
   const auto needed = static_cast<std::uint32_t>(bytes.size());
   if (found.size() + 1 > *name_size || (data != nullptr && needed > *data_size)) {
     return ERROR_MORE_DATA;

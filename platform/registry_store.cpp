@@ -45,12 +45,12 @@ constexpr const char* kSql[] = {
     "INSERT INTO keys(parent, name) VALUES(?1, ?2)",
     "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1",
     "DELETE FROM keys WHERE id = ?1",
-    "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2",
+    "SELECT name FROM keys WHERE parent = ?1 ORDER BY name",
     "SELECT type, data FROM vals WHERE key = ?1 AND name = ?2",
     ("INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
      "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data"),
     "DELETE FROM vals WHERE key = ?1 AND name = ?2",
-    "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2",
+    "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid",
     "BEGIN IMMEDIATE",
     "COMMIT",
     "ROLLBACK",
@@ -358,13 +358,13 @@ LSTATUS RegistryStore::DeleteKey(std::int64_t id) {
   return Commit();
 }
 
-LSTATUS RegistryStore::SubKeyAt(std::int64_t id, std::uint32_t index, std::string* name) {
-  Use q(Prepare(kSubKeyAt));
-  const int rc = q.Int(1, id).Int(2, index).Step();
-  if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-  if (rc != SQLITE_ROW) return MapError(rc);
-  *name = q.ColBytes(0);
-  return ERROR_SUCCESS;
+LSTATUS RegistryStore::SubKeys(std::int64_t id, std::vector<std::string>* names) {
+  Use q(Prepare(kSubKeys));
+  q.Int(1, id);
+  names->clear();
+  int rc = SQLITE_ROW;
+  while ((rc = q.Step()) == SQLITE_ROW) names->push_back(q.ColBytes(0));
+  return rc == SQLITE_DONE ? ERROR_SUCCESS : MapError(rc);
 }
 
 LSTATUS RegistryStore::GetValue(std::int64_t key, const std::string& name, std::uint32_t* type,
@@ -398,16 +398,15 @@ LSTATUS RegistryStore::DeleteValue(std::int64_t key, const std::string& name) {
   return Commit();
 }
 
-LSTATUS RegistryStore::ValueAt(std::int64_t key, std::uint32_t index, std::string* name,
-                               std::uint32_t* type, std::string* data) {
-  Use q(Prepare(kValueAt));
-  const int rc = q.Int(1, key).Int(2, index).Step();
-  if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-  if (rc != SQLITE_ROW) return MapError(rc);
-  *name = q.ColBytes(0);
-  *type = static_cast<std::uint32_t>(q.ColInt(1));
-  *data = q.ColBytes(2);
-  return ERROR_SUCCESS;
+LSTATUS RegistryStore::Values(std::int64_t key, std::vector<StoredValue>* values) {
+  Use q(Prepare(kValues));
+  q.Int(1, key);
+  values->clear();
+  int rc = SQLITE_ROW;
+  while ((rc = q.Step()) == SQLITE_ROW) {
+    values->push_back({q.ColBytes(0), static_cast<std::uint32_t>(q.ColInt(1)), q.ColBytes(2)});
+  }
+  return rc == SQLITE_DONE ? ERROR_SUCCESS : MapError(rc);
 }
 
 }  // namespace pellvane

@@ -47,15 +47,21 @@ class RegistryStore {
   LSTATUS EnsureKey(std::int64_t parent, const KeyPath& parts, std::int64_t* id, bool* created);
   LSTATUS EnsureKey(const KeyPath& path, std::int64_t* id);
   LSTATUS DeleteKey(std::int64_t id);
-  LSTATUS SubKeyAt(std::int64_t id, std::uint32_t index, std::string* name);
+  // The key's sub-key names in name order, in one query.
+  LSTATUS SubKeys(std::int64_t id, std::vector<std::string>* names);
 
   LSTATUS GetValue(std::int64_t key, const std::string& name, std::uint32_t* type,
                    std::string* data);
   LSTATUS SetValue(std::int64_t key, const std::string& name, std::uint32_t type,
                    const std::string& data);
   LSTATUS DeleteValue(std::int64_t key, const std::string& name);
-  LSTATUS ValueAt(std::int64_t key, std::uint32_t index, std::string* name, std::uint32_t* type,
-                  std::string* data);
+  struct StoredValue {
+    std::string name;
+    std::uint32_t type = 0;
+    std::string data;
+  };
+  // The key's values in creation order, in one query.
+  LSTATUS Values(std::int64_t key, std::vector<StoredValue>* values);
 
  private:
   enum Stmt {
@@ -64,11 +70,11 @@ class RegistryStore {
     kInsertKey,
     kHasChildren,
     kDeleteKey,
-    kSubKeyAt,
+    kSubKeys,
     kGetValue,
     kSetValue,
     kDeleteValue,
-    kValueAt,
+    kValues,
     kBegin,
     kCommit,
     kRollback,

@@ -8,25 +8,19 @@
 namespace pellvane {
 namespace {
 
-std::string QuotedIfBlank(const std::string& path) {
-  return path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
-}
-
-// The server text for the log: a password typed into it as user:password@host becomes "***".
-std::string WithoutPassword(std::string server) {
-  const std::string password = ServerUrl(server).Password();
-  if (password.empty()) return server;
-  // The password runs from the host part's first ":" to its last "@"; no ":" comes earlier.
-  const std::size_t scheme = server.find("://");
-  const std::size_t at =
-      server.find(":" + password + "@", scheme == std::string::npos ? 0 : scheme + 3);
-  return server.replace(at + 1, password.size(), "***");
+// A path with a blank, or one that begins with a quote, goes in quotes, a quote inside it
+// doubled; any other path goes in as it is.
+std::string Quoted(const std::string& path) {
+  if (path.find(' ') == std::string::npos && (path.empty() || path.front() != '"')) return path;
+  std::string out = "\"";
+  for (const char c : path) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
 }
 
 }  // namespace
 
 std::string UploadCommand(const std::string& local, const std::string& remote) {
-  return "put " + QuotedIfBlank(local) + " " + QuotedIfBlank(remote);
+  return "put " + Quoted(local) + " " + Quoted(remote);
 }
 
 bool PublishIP(const PublishContext& ctx, const std::string& lastip_before) {
@@ -35,7 +29,8 @@ bool PublishIP(const PublishContext& ctx, const std::string& lastip_before) {
     ctx.due.Clear();
     return true;
   }
-  ctx.log.WriteLog("Starte FTP Verbindung mit " + WithoutPassword(ctx.slot.server.text()));
+  ctx.log.WriteLog("Starte FTP Verbindung mit " +
+                   ServerUrl(ctx.slot.server.text()).WithoutPassword());
   ApplyProxy(ctx.inet, record);
   ctx.inet.SetProtocol(icFTP);
   if (!HasScheme(ctx.slot.server.text(), {"ftp://", "ftps://", "sftp://"})) {

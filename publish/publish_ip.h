@@ -31,7 +31,8 @@ struct PublishContext {
   PublishDue& due;  // cleared once the page is uploaded
 };
 
-// "put <local> <remote>", each path in double quotes when it holds a blank.
+// "put <local> <remote>"; a path with a blank, or that begins with a quote, goes in double
+// quotes with its quotes doubled, so that any file name comes through SplitCommand whole.
 std::string UploadCommand(const std::string& local, const std::string& remote);
 
 // Does nothing while FTP is off. `lastip_before` is lastip as it stood before the check that

@@ -13,6 +13,9 @@ constexpr std::uint32_t kSubKeyBuffer = 256;
 constexpr std::uint32_t kValueBuffer = 250;
 constexpr std::uint32_t kValueBufferPassed = 240;
 constexpr std::uint32_t kFirstQueryBuffer = 1024;
+// The enumeration index is a signed 16-bit counter: counting on past its top is an overflow,
+// which ends a listing in null rather than in a list cut short.
+constexpr std::int16_t kLastIndex = INT16_MAX;
 // A value that keeps growing between the calls is given up on after this many reads.
 constexpr int kQueryAttempts = 4;
 
@@ -133,6 +136,7 @@ Variant CReadWriteReg::GetAllSubDirectories() {
         break;
       }
       names.emplace_back(buffer.substr(0, buffer.find('\0')));
+      if (index == kLastIndex) return Null();
     }
     return names;
   } catch (...) {
@@ -155,6 +159,7 @@ Variant CReadWriteReg::GetAllValues() {
         break;
       }
       names.emplace_back(name.substr(0, name.find('\0')));
+      if (index == kLastIndex) return Null();
     }
     return names;
   } catch (...) {

@@ -10,15 +10,22 @@ std::optional<std::vector<std::string>> SplitCommand(std::string_view command) {
     if (i == command.size()) return words;
     std::string word;
     if (command[i] == '"') {
-      const std::size_t close = command.find('"', i + 1);
-      if (close == std::string_view::npos) return std::nullopt;
-      word = command.substr(i + 1, close - i - 1);
-      i = close + 1;
+      for (++i;; ++i) {
+        if (i == command.size()) return std::nullopt;
+        if (command[i] != '"') {
+          word += command[i];
+        } else if (i + 1 < command.size() && command[i + 1] == '"') {
+          word += '"';
+          ++i;
+        } else {
+          break;
+        }
+      }
+      ++i;
       if (i < command.size() && command[i] != ' ') return std::nullopt;
     } else {
       const std::size_t end = std::min(command.find(' ', i), command.size());
       word = command.substr(i, end - i);
-      if (word.find('"') != std::string::npos) return std::nullopt;
       i = end;
     }
     words.push_back(std::move(word));

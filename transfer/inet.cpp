@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "transfer/ftp_command.h"
+#include "transfer/secret_text.h"
 #include "transfer/server_url.h"
 
 namespace pellvane {
@@ -25,13 +26,6 @@ std::string Lower(std::string text) {
   return text;
 }
 
-void ReplaceAll(std::string& text, const std::string& what, const std::string& with) {
-  for (std::size_t p = text.find(what); p != std::string::npos;
-       p = text.find(what, p + with.size())) {
-    text.replace(p, what.size(), with);
-  }
-}
-
 }  // namespace
 
 struct Inet::Impl {
@@ -39,13 +33,15 @@ struct Inet::Impl {
     static const CURLcode global = curl_global_init(CURL_GLOBAL_DEFAULT);
     (void)global;
   }
-  ~Impl() {
-    if (easy != nullptr) curl_easy_cleanup(easy);
-  }
+  ~Impl() { EndConnections(); }
 
   // The handle for the next request, options back to their defaults; its connections (and
   // an FTP login) are kept.
   CURL* Begin(std::size_t limit, bool limit_fails);
+  // Runs the request on the handle, letting the yield hook run every few milliseconds.
+  CURLcode Perform(CURL* h);
+  // Ends the handle and its connections, with a QUIT on an FTP one.
+  void EndConnections();
   // Sets ResponseCode and ResponseInfo from a finished request; true when it succeeded.
   bool Finish(CURLcode rc, bool http);
   bool Fail(std::int32_t fail_code, std::string text);
@@ -53,7 +49,7 @@ struct Inet::Impl {
   bool Dir(const ServerUrl& server);
   bool Close();
   void ApplyLogin(CURL* h, const ServerUrl& server);
-  // The text without the password, nor one typed into the URL.
+  // The text without the password, nor one typed into the URL, in any spelling sent.
   std::string Scrub(std::string text) const;
   void Raise(bool ok) {
     if (state_changed) state_changed(ok ? icResponseCompleted : icError);
@@ -65,6 +61,7 @@ struct Inet::Impl {
   static int OnHostKey(CURL*, const curl_khkey*, const curl_khkey*, curl_khmatch match, void* self);
 
   CURL* easy = nullptr;
+  CURLM* multi = nullptr;  // holds the connections, so one FTP login serves several requests
   std::string url, proxy, user, password;
   int access_type = 0;
   int protocol = icDefault;
@@ -72,6 +69,7 @@ struct Inet::Impl {
   long request_ms = kRequestTimeoutMs;
   std::atomic<bool> cancel{false};
   std::function<void(std::int16_t)> state_changed;
+  std::function<void()> yield;
 
   std::int32_t code = 0;
   std::string info;
@@ -176,7 +174,8 @@ bool Inet::Impl::Fail(std::int32_t fail_code, std::string text) {
   data.clear();
   data_pos = 0;
   code = fail_code;
-  info = Scrub(std::move(text));
+  // The text may carry a server's reply: its control characters must not reach the log.
+  info = EscapeControls(Scrub(std::move(text)));
   return false;
 }
 
@@ -199,11 +198,10 @@ bool Inet::Impl::Finish(CURLcode rc, bool http) {
 }
 
 std::string Inet::Impl::Scrub(std::string text) const {
-  std::vector<std::string> secrets{password, ServerUrl(url).Password()};
-  for (const std::string& secret : secrets) {
-    if (!secret.empty()) ReplaceAll(text, secret, "***");
-  }
-  return text;
+  SecretMask mask;
+  mask.Add(password);
+  mask.Add(ServerUrl(url).Password());
+  return mask.Apply(std::move(text));
 }
 
 void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
@@ -256,7 +254,7 @@ bool Inet::Impl::Put(const ServerUrl& server, const std::string& local, const st
   curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(h, CURLOPT_READDATA, file);
   curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
-  const CURLcode rc = curl_easy_perform(h);
+  const CURLcode rc = Perform(h);
   std::fclose(file);
   return Finish(rc, false);
 }
@@ -267,15 +265,41 @@ bool Inet::Impl::Dir(const ServerUrl& server) {
   ApplyLogin(h, server);
   const std::string target = server.FolderUrl();
   curl_easy_setopt(h, CURLOPT_URL, target.c_str());
-  const bool ok = Finish(curl_easy_perform(h), false);
+  const bool ok = Finish(Perform(h), false);
   if (ok) data = std::move(body);
   return ok;
 }
 
-bool Inet::Impl::Close() {
-  // Ending the handle ends its connections, with a QUIT on an FTP one.
+CURLcode Inet::Impl::Perform(CURL* h) {
+  // How long the window may go without a turn of its event loop during a request.
+  constexpr int kYieldMs = 40;
+  if (multi == nullptr) multi = curl_multi_init();
+  if (multi == nullptr || curl_multi_add_handle(multi, h) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+  int running = 1;
+  CURLMcode mc = curl_multi_perform(multi, &running);
+  while (mc == CURLM_OK && running > 0) {
+    mc = curl_multi_poll(multi, nullptr, 0, kYieldMs, nullptr);
+    if (yield) yield();
+    if (mc == CURLM_OK) mc = curl_multi_perform(multi, &running);
+  }
+  CURLcode rc = mc == CURLM_OK ? CURLE_OK : CURLE_RECV_ERROR;
+  int left = 0;
+  while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
+    if (msg->msg == CURLMSG_DONE && msg->easy_handle == h) rc = msg->data.result;
+  }
+  curl_multi_remove_handle(multi, h);
+  return rc;
+}
+
+void Inet::Impl::EndConnections() {
   if (easy != nullptr) curl_easy_cleanup(easy);
+  if (multi != nullptr) curl_multi_cleanup(multi);
   easy = nullptr;
+  multi = nullptr;
+}
+
+bool Inet::Impl::Close() {
+  EndConnections();
   data.clear();
   data_pos = 0;
   code = 0;
@@ -311,7 +335,7 @@ std::string Inet::OpenURL() {
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
-    ok = d.Finish(curl_easy_perform(h), true);
+    ok = d.Finish(d.Perform(h), true);
   }
   std::string body = ok ? std::move(d.body) : std::string();
   d.body.clear();
@@ -325,7 +349,9 @@ bool Inet::Execute(std::string_view url, std::string_view operation) {
   const std::optional<std::vector<std::string>> words = SplitCommand(operation);
   const std::string verb = words && !words->empty() ? Lower((*words)[0]) : std::string();
   bool ok = false;
-  if (verb == "put" && words->size() == 3) {
+  if (!server.Valid() && (verb == "put" || verb == "dir")) {
+    ok = d.Fail(CURLE_URL_MALFORMAT, curl_easy_strerror(CURLE_URL_MALFORMAT));
+  } else if (verb == "put" && words->size() == 3) {
     ok = d.Put(server, (*words)[1], (*words)[2]);
   } else if (verb == "dir" && words->size() == 1) {
     ok = d.Dir(server);
@@ -351,6 +377,8 @@ std::string Inet::GetChunk(std::size_t size) {
 void Inet::SetStateChanged(std::function<void(std::int16_t)> handler) {
   impl_->state_changed = std::move(handler);
 }
+
+void Inet::SetYieldHook(std::function<void()> hook) { impl_->yield = std::move(hook); }
 
 void Inet::SetTimeouts(long connect_ms, long request_ms) {
   impl_->connect_ms = connect_ms;

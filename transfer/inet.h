@@ -62,6 +62,10 @@ class Inet {
   // Raised on the caller's thread after every request: 12 when it completed, 11 on error.
   void SetStateChanged(std::function<void(std::int16_t)> handler);
 
+  // Runs on the caller's thread again and again while a request is under way (every
+  // few milliseconds), so that a window can repaint meanwhile; it must not start a request.
+  void SetYieldHook(std::function<void()> hook);
+
   // The component's own time-outs, in milliseconds.
   void SetTimeouts(long connect_ms, long request_ms);
 

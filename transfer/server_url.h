@@ -1,5 +1,5 @@
-// An FTP, FTPS or SFTP server URL as a user types it, and the libcurl URLs of a remote file
-// and of the login folder on that server.
+// An FTP, FTPS or SFTP server URL as a user types it, read once with libcurl's URL parser:
+// the libcurl URLs of a remote file and of the login folder, and the text fit for the log.
 #pragma once
 
 #include <string>
@@ -13,10 +13,15 @@ class ServerUrl {
   // blanks and other unsafe bytes in it are escaped, escapes already typed are kept.
   explicit ServerUrl(const std::string& text);
 
+  // False when libcurl cannot read the text as a URL; nothing can be reached then.
+  bool Valid() const { return !origin_.empty(); }
   bool ExplicitTls() const { return tls_; }
   bool Sftp() const { return scheme_ == "sftp"; }
-  // The password of a "user:password@host" typed into the URL; empty without one.
+  // The password of a "user:password@host" typed into the URL, as typed; empty without one.
   const std::string& Password() const { return password_; }
+  // The text as typed with that password shown as "***"; a text the parser cannot read and
+  // that holds an "@" shows "***" up to its last "@".
+  const std::string& WithoutPassword() const { return shown_; }
 
   // `remote` with a leading "/" from the server's root, else from the login folder (or the
   // URL's own folder); every byte outside [A-Za-z0-9-._~/] escaped.
@@ -29,9 +34,10 @@ class ServerUrl {
 
   std::string scheme_;  // what libcurl gets: "ftp" (also for explicit TLS) or "sftp"
   bool tls_ = false;
-  std::string origin_;  // scheme, "://" and the host part
+  std::string origin_;  // scheme, "://" and the host part; empty when the text is no URL
   std::string path_;    // the URL's folder, without a trailing "/"; may be empty
   std::string password_;
+  std::string shown_;
 };
 
 }  // namespace pellvane

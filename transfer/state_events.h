@@ -11,8 +11,9 @@
 
 namespace pellvane {
 
-// `unattended` (the -now run) leaves the message box out. `yield` lets pending window events run between two chunks of the data.
-void HandleStateChanged(std::int16_t state, Inet& inet, bool unattended,
-                        const RunLog& log, Dialogs& dialogs, const std::function<void()>& yield);
+// `unattended` (the -now run) leaves the message box out. `yield` lets pending window events run
+// between two chunks of the data.
+void HandleStateChanged(std::int16_t state, Inet& inet, bool unattended, const RunLog& log,
+                        Dialogs& dialogs, const std::function<void()>& yield);
 
 }  // namespace pellvane

@@ -112,6 +112,8 @@ void frmMain::WireHandlers() {
   inet_.SetStateChanged([this](std::int16_t state) {
     HandleStateChanged(state, inet_, Unattended(), log_, dialogs_, [this] { log_.Yield(); });
   });
+  // The window repaints during a transfer as well, not only between log lines.
+  inet_.SetYieldHook([this] { log_.Yield(); });
   SettingsRecord& r = settings_.record();
   for (int i = 0; i < kSlots; ++i) {
     StoreOnChange(*txtWserver[i], r.wserver[i]);

@@ -1,5 +1,7 @@
 // pellvane -now and -restore as a scheduler and a user run them: the built program against a
 // local echo page and a local FTP server, checked by its log, the uploaded page and the store.
+#include <strings.h>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -70,6 +72,9 @@ class NowTest : public ::testing::Test {
     env.emplace("PELLVANE_HOME", home_.path());
     const auto r = testing::RunProgram({PELLVANE_BIN, args}, env);
     log_ = LogTexts(ReadFile(home_.File("pellvane.log")));
+    if (strcasecmp(args.c_str(), "-now") == 0) {
+      EXPECT_EQ(r.out, "") << "an unattended run shows no message, not on stdout";
+    }
     return r.status;
   }
 

@@ -237,7 +237,7 @@ TEST(RegistryTest, HandlesAreCheckedAndAccessIsEnforced) {
   ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, kReadWriteAccess, &b), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteKey(b, "gone"), ERROR_SUCCESS);
   EXPECT_NE(SetText(a, "x", "y"), ERROR_SUCCESS);
-  EXPECT_EQ(Query(a, "x"), "error 2");
+  EXPECT_EQ(Query(a, "x"), "error 6");
   RegCloseKey(a);
   RegCloseKey(b);
 }

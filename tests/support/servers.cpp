@@ -63,6 +63,20 @@ int FreePort() {
   return ntohs(a.sin_port);
 }
 
+// %XX escapes of a query value as bytes.
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 const char* Reason(int status) {
   switch (status) {
     case 200:
@@ -175,13 +189,15 @@ void EchoServer::Impl::Answer(int fd) {
     extra = "Location: " + query["redirect"] + "\r\n";
   }
   if (number("status") >= 0) status = static_cast<int>(number("status"));
+  const std::string reason =
+      query.count("reason") != 0 ? Unescape(query["reason"]) : Reason(status);
   // A size= body is made block by block, so that a huge one costs the test no memory.
   const bool digits = number("size") >= 0;
   const std::size_t length = digits ? static_cast<std::size_t>(number("size")) : body.size();
   const std::string header =
-      "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) +
-      "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(length) + "\r\n" + extra +
-      "Connection: close\r\n\r\n";
+      "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\nContent-Type: text/plain\r\n" +
+      (query.count("no_length") != 0 ? "" : "Content-Length: " + std::to_string(length) + "\r\n") +
+      extra + "Connection: close\r\n\r\n";
   if (!Send(fd, header.data(), header.size())) return;
   const std::size_t end = number("close_after") >= 0
                               ? std::min(length, static_cast<std::size_t>(number("close_after")))

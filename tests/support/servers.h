@@ -15,7 +15,8 @@ namespace pellvane::testing {
 // An HTTP server in a thread of the test process. A path answers what Serve() gave it (404
 // otherwise); the query asks for faults: delay_ms=N before the answer, status=N, size=N
 // (a body of N digits instead), trickle_ms=N (one byte every N ms), close_after=N (hang up
-// after N body bytes), redirect=PATH (a 302 to PATH), hang=1 (never answer).
+// after N body bytes), redirect=PATH (a 302 to PATH), hang=1 (never answer), reason=TEXT (the
+// status line's reason, %XX escapes decoded), no_length=1 (no Content-Length header).
 class EchoServer {
  public:
   EchoServer();

@@ -34,8 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"EmptyQuoted", "put \"\" b", Words{"put", "", "b"}},
                       SplitCase{"OpenQuote", "put \"/home/a b/tmp.htm index.htm", std::nullopt},
                       SplitCase{"QuoteRunsIntoWord", "put \"a\"b c", std::nullopt},
-                      SplitCase{"QuoteInsideWord", "put a\"b c", std::nullopt},
-                      SplitCase{"TwoQuotedTouching", "put \"a\"\"b\" c", std::nullopt}),
+                      SplitCase{"QuoteInsideWord", "put a\"b c", Words{"put", "a\"b", "c"}},
+                      SplitCase{"DoubledQuote", "put \"a\"\"b\" c", Words{"put", "a\"b", "c"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -46,6 +46,7 @@ TEST_F(FrmMainTest, OpensOnTheStoredDefaultsAndFallsBackForBadIndices) {
   Store([](SettingsRecord& r) {
     r.wdefserver = 3;
     r.ftpdefserver = 9;
+    r.proxycon = 7;
     r.wserver[3] = "http://echo.test/ip";
     r.useftp = true;
   });
@@ -55,6 +56,8 @@ TEST_F(FrmMainTest, OpensOnTheStoredDefaultsAndFallsBackForBadIndices) {
   for (int i = 0; i < kSlots; ++i) EXPECT_EQ(w->txtWserver[i]->visible(), i == 3) << i;
   EXPECT_EQ(w->lblCurFTPSrv.caption(), "FTPServer 1");
   EXPECT_TRUE(w->txtFTPserver[0]->enabled());
+  EXPECT_TRUE(w->optUseDefProxy[0]->value()) << "a proxy mode outside 0..2 acts as 0";
+  EXPECT_FALSE(w->txtProxySrv.enabled());
 }
 
 TEST_F(FrmMainTest, TypingStoresAtOnceAndScrollingStoresNothing) {

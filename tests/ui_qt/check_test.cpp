@@ -46,6 +46,29 @@ TEST_F(CheckTest, NoAnswerFromTheEchoServerEndsWithItsMessage) {
             std::string::npos);
 }
 
+// The window keeps handling its events (repaints, timers) while the echo page is slow to
+// answer, with logging off, so not only between log lines.
+TEST_F(CheckTest, WindowKeepsRepaintingDuringTheFetch) {
+  EchoServer echo;
+  echo.Serve("/ip", "203.0.113.7");
+  Store([&](SettingsRecord& r) {
+    r.wserver[1] = echo.Url("/ip?delay_ms=1000");
+    r.proxycon = 1;
+  });
+  Open();
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (!Widget(window_->cmdNow)->isEnabled() && messages_.empty() &&
+        QApplication::activeModalWidget() == nullptr) {
+      ++ticks;
+    }
+  });
+  timer.start(50);
+  CheckNow(1);
+  EXPECT_GE(ticks, 5);
+}
+
 TEST_F(CheckTest, AnsweringEchoPageShowsTheAddressThenThatItIsUnchanged) {
   EchoServer echo;
   echo.Serve("/ip", "203.0.113.7");

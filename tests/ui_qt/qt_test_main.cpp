@@ -3,9 +3,12 @@
 
 #include <QApplication>
 
+#include "ui/qt/qt_dialogs.h"
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
   QApplication app(argc, argv);
+  pellvane::UseGermanQtTexts(app);
   return RUN_ALL_TESTS();
 }

@@ -89,7 +89,7 @@ TEST_F(WindowTest, MakerLinkIsBlueUnderlinedWithAHandAndOpensNothingElse) {
   auto* link = Widget<QLabel>(window_->lblHREF);
   EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
   EXPECT_TRUE(link->font().underline());
-  EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+  EXPECT_EQ(link->cursor().shape(), Qt::BitmapCursor) << "the hand of FocusTest";
   EXPECT_EQ(view_->cursor().shape(), Qt::ArrowCursor);
   EXPECT_TRUE(link->geometry().contains(QPoint(318, 48)));
 }
@@ -293,6 +293,7 @@ TEST_F(WindowTest, TabOrderFollowsTheTabIndices) {
   // Tabbing onto a scroll bar lands in the visible slot's server box.
   Widget<QScrollBar>(window_->vscrFtpserver)->setValue(2);
   Widget(window_->vscrFtpserver)->setFocus(Qt::TabFocusReason);
+  QCoreApplication::processEvents();
   EXPECT_EQ(QApplication::focusWidget(), Widget(*window_->txtFTPserver[2]));
 }
 

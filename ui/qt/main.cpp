@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication app(argc, argv);
+  pellvane::UseGermanQtTexts(app);
   // Qt sets the locale from the environment; the log's timestamps follow it.
   std::setlocale(LC_ALL, "");
 

@@ -2,13 +2,16 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QMouseEvent>
 #include <QProxyStyle>
+#include <QTimer>
 #include <algorithm>
 #include <type_traits>
 
 #include "ui/qt/bindings.h"
+#include "ui/qt/hand_cursor.h"
 
 namespace pellvane {
 namespace {
@@ -186,7 +189,7 @@ void MainView::BuildCommandPart() {
   QPalette palette = link->palette();
   palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
   link->setPalette(palette);
-  link->setCursor(Qt::PointingHandCursor);
+  link->setCursor(HandCursor());
   OnEvent(link, QEvent::MouseButtonRelease, [this, link](QEvent* event) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::LeftButton && link->rect().contains(mouse->position().toPoint())) {
@@ -195,13 +198,19 @@ void MainView::BuildCommandPart() {
   });
 }
 
-// The scroll bar never keeps the focus: it goes on to the visible slot's server box.
+// The scroll bar never keeps the focus: it goes on to the visible slot's server box. A click
+// on an arrow gives the focus before it pages, so the hand-over waits for the page to change:
+// handed over at once, the focus would sit in the box being hidden and Qt would pass it on.
 void MainView::HandFocusOn(ScrollBar& control, QScrollBar* bar) {
   bar->setFocusPolicy(Qt::StrongFocus);
-  OnEvent(bar, QEvent::FocusIn, [this, &control](QEvent*) {
-    control.GotFocus();
-    if (window_.focused() == nullptr) return;
-    if (QWidget* box = WidgetOf(*window_.focused())) box->setFocus(Qt::TabFocusReason);
+  OnEvent(bar, QEvent::FocusIn, [this, &control, bar](QEvent* event) {
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    QTimer::singleShot(0, bar, [this, &control, bar, reason] {
+      if (!bar->hasFocus()) return;
+      control.GotFocus();
+      if (window_.focused() == nullptr) return;
+      if (QWidget* box = WidgetOf(*window_.focused())) box->setFocus(reason);
+    });
   });
 }
 

@@ -2,8 +2,10 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLibraryInfo>
 #include <QMessageBox>
-#include <QRegularExpression>
+#include <QTranslator>
 #include <QUrl>
 
 namespace pellvane {
@@ -21,13 +23,27 @@ void QtDialogs::MsgBox(const std::string& text, MsgKind) {
 std::optional<std::string> QtDialogs::ChooseFile(const FileChooserRequest& request) {
   QFileDialog dialog(owner_, QString::fromStdString(request.title),
                      QString::fromStdString(request.start_folder));
+  // Qt's own dialog: a desktop's dialog would read the patterns from the entries' texts.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  const QStringList filters = QtNameFilters(request.filter);
-  dialog.setNameFilters(filters);
-  if (request.selected_filter >= 1 && request.selected_filter <= filters.size()) {
-    dialog.selectNameFilter(filters[request.selected_filter - 1]);
+  const std::vector<QtNameFilter> filters = QtNameFilters(request.filter);
+  QStringList shown;
+  for (const QtNameFilter& f : filters) shown << f.shown;
+  dialog.setNameFilters(shown);
+  // Qt takes the patterns from the text in brackets, where "*.htm;" would match no file; the
+  // entry's own patterns replace them whenever an entry is chosen.
+  const auto use = [&dialog, &filters](const QString& text) {
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    for (const QtNameFilter& f : filters) {
+      if (f.shown == text && model != nullptr) model->setNameFilters(f.patterns);
+    }
+  };
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, use);
+  if (request.selected_filter >= 1 && request.selected_filter <= static_cast<int>(filters.size())) {
+    dialog.selectNameFilter(shown[request.selected_filter - 1]);
   }
+  use(dialog.selectedNameFilter());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().first().toStdString();
 }
@@ -40,22 +56,26 @@ void QtDialogs::OpenInEditor(const std::string& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
-QStringList QtNameFilters(const std::string& filter) {
+std::vector<QtNameFilter> QtNameFilters(const std::string& filter) {
   const QStringList parts = QString::fromStdString(filter).split(u'|');
-  QStringList filters;
+  std::vector<QtNameFilter> filters;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QString name = parts[i].trimmed();
-    // Qt takes the patterns from a trailing "(...)" and separates them by blanks.
-    name.remove(QRegularExpression(R"(\s*\([^()]*\)$)"));
-    QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
-    for (QString& p : patterns) {
+    QtNameFilter f{parts[i], parts[i + 1].split(u';', Qt::SkipEmptyParts)};
+    for (QString& p : f.patterns) {
       p = p.trimmed();
-      // "*.*" means every file, also those without a dot in their name.
       if (p == "*.*") p = "*";
     }
-    filters << name + " (" + patterns.join(u' ') + ")";
+    filters.push_back(std::move(f));
   }
   return filters;
+}
+
+void UseGermanQtTexts(QCoreApplication& app) {
+  auto* german = new QTranslator(&app);
+  if (german->load(QLocale(QLocale::German), "qtbase", "_",
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    app.installTranslator(german);
+  }
 }
 
 }  // namespace pellvane

@@ -2,9 +2,11 @@
 // URLs and files with the desktop's default handlers.
 #pragma once
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
+#include <vector>
 
 #include "platform/dialogs.h"
 
@@ -24,7 +26,19 @@ class QtDialogs final : public Dialogs {
   QPointer<QWidget> owner_;
 };
 
-// "Name (*.a)|*.a|Name (*.b; *.c)|*.b;*.c" as Qt name filters: "Name (*.a)", "Name (*.b *.c)".
-QStringList QtNameFilters(const std::string& filter);
+// One entry of the file chooser's filter list: its text as given, and the patterns Qt matches.
+struct QtNameFilter {
+  QString shown;
+  QStringList patterns;
+  bool operator==(const QtNameFilter&) const = default;
+};
+
+// "Name (*.a)|*.a|Name (*.b; *.c)|*.b;*.c" as entries: the names as they stand, the patterns
+// split at ";" ("*.*" becomes "*", every file, also one without a dot in its name).
+std::vector<QtNameFilter> QtNameFilters(const std::string& filter);
+
+// Qt's own words in its dialogs (buttons, the file chooser's labels) in German, from Qt's
+// translations where they are installed. Call once, after the QApplication exists.
+void UseGermanQtTexts(QCoreApplication& app);
 
 }  // namespace pellvane

@@ -1,0 +1,93 @@
+#include "transfer/secret_text.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+namespace pellvane {
+namespace {
+
+// Letters, digits and the bytes of non-ASCII letters: what a word is made of.
+bool WordByte(char ch) {
+  const auto c = static_cast<unsigned char>(ch);
+  return std::isalnum(c) || c == '_' || c >= 0x80;
+}
+
+std::string CurlText(char* text, std::size_t size) {
+  std::string out = text != nullptr ? std::string(text, size) : std::string();
+  curl_free(text);
+  return out;
+}
+
+}  // namespace
+
+void SecretMask::Add(std::string_view secret) {
+  if (secret.empty()) return;
+  const std::string typed(secret);
+  int decoded_size = 0;
+  char* decoded =
+      curl_easy_unescape(nullptr, typed.data(), static_cast<int>(typed.size()), &decoded_size);
+  const std::string plain = CurlText(decoded, static_cast<std::size_t>(decoded_size));
+  char* encoded = curl_easy_escape(nullptr, typed.data(), static_cast<int>(typed.size()));
+  const std::string escaped = CurlText(encoded, encoded != nullptr ? std::strlen(encoded) : 0);
+  for (const std::string& s : {typed, plain, escaped}) {
+    if (!s.empty() && std::find(spellings_.begin(), spellings_.end(), s) == spellings_.end()) {
+      spellings_.push_back(s);
+    }
+  }
+  // A longer spelling goes first, so that "a%20b" is masked whole, not around its "a".
+  std::stable_sort(spellings_.begin(), spellings_.end(),
+                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+}
+
+std::string SecretMask::Apply(std::string text) const {
+  static const std::string kMask = "***";
+  for (const std::string& s : spellings_) {
+    for (std::size_t p = text.find(s); p != std::string::npos; p = text.find(s, p)) {
+      const std::size_t end = p + s.size();
+      const bool joined_before = p > 0 && WordByte(s.front()) && WordByte(text[p - 1]);
+      const bool joined_after = end < text.size() && WordByte(s.back()) && WordByte(text[end]);
+      if (joined_before || joined_after) {
+        ++p;
+        continue;
+      }
+      text.replace(p, s.size(), kMask);
+      p += kMask.size();
+    }
+  }
+  return text;
+}
+
+std::string EscapeControls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                    static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F || c1) {
+      const std::size_t n = c1 ? 2 : 1;
+      for (std::size_t k = 0; k < n; ++k) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(text[i + k]));
+        out += hex;
+      }
+      i += n - 1;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace pellvane
