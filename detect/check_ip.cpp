@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "detect/ip_valid.h"
+#include "transfer/server_url.h"
 
 namespace pellvane {
 
@@ -37,7 +38,7 @@ bool CheckIP(const CheckContext& ctx) {
   }
   ctx.inet.SetURL(ctx.web_slot.text());
   ctx.log.WriteLog("...alte IP-Adresse: " + record.lastip);
-  ctx.log.WriteLog("Prüfe IP-Adresse mit " + ctx.inet.URL() + "...");
+  ctx.log.WriteLog("Prüfe IP-Adresse mit " + ServerUrl(ctx.inet.URL()).WithoutPassword() + "...");
   ctx.cur_ip = ctx.inet.OpenURL();
 
   if (!IsIPValid(ctx.cur_ip)) {
@@ -52,7 +53,9 @@ bool CheckIP(const CheckContext& ctx) {
     if (!ctx.unattended) ctx.dialogs.MsgBox("Keine Änderung der IP-Adresse");
   }
   if (!ctx.unattended) ctx.dialogs.MsgBox("Ihrer aktuelle IP-Adresse: " + ctx.cur_ip);
-  if (changed) ctx.due.Set();
+  // Without a durable mark the new address is not stored either, so that the next run still
+  // sees the change and publishes, whatever becomes of this one.
+  if (changed && record.useftp && !ctx.due.Set()) return true;
   record.lastip = ctx.cur_ip;
   ctx.settings.SaveSettings();
   return changed;
