@@ -1,0 +1,140 @@
+#!/usr/bin/python3
+"""An SFTP server on 127.0.0.1 for the tests, on paramiko.
+
+The user "pell" logs in with --password (keys are offered a chance and always refused). The
+client's "/" is --root and its home folder /home. A fresh host key goes to --known-hosts as
+"[127.0.0.1]:<port> ssh-rsa ...", the port to --port-file, every login and operation to
+--commands. --read-only refuses every write with "permission denied".
+"""
+import argparse
+import os
+import posixpath
+import socket
+import threading
+
+import paramiko
+from paramiko.sftp import SFTP_OK, SFTP_OP_UNSUPPORTED, SFTP_PERMISSION_DENIED
+
+WRITES = os.O_WRONLY | os.O_RDWR | os.O_CREAT | os.O_TRUNC | os.O_APPEND
+FLAGS = [(os.O_WRONLY, "write"), (os.O_RDWR, "read-write"), (os.O_CREAT, "create"),
+         (os.O_TRUNC, "truncate"), (os.O_APPEND, "append"), (os.O_EXCL, "exclusive")]
+
+p = argparse.ArgumentParser()
+for name in ("--root", "--password", "--port-file", "--known-hosts", "--commands"):
+    p.add_argument(name, required=True)
+p.add_argument("--read-only", action="store_true")
+a = p.parse_args()
+log_file = open(a.commands, "a", buffering=1, encoding="utf-8", errors="replace")
+log_lock = threading.Lock()
+
+
+def log(*words):
+    with log_lock:
+        log_file.write(" ".join(words) + "\n")
+
+
+def virtual(path):
+    return posixpath.normpath(posixpath.join("/home", path))
+
+
+def local(path):
+    return os.path.join(a.root, virtual(path).lstrip("/"))
+
+
+def guarded(what, path, call):
+    log(what, virtual(path))
+    try:
+        return call()
+    except OSError as e:
+        return paramiko.SFTPServer.convert_errno(e.errno)
+
+
+class Handle(paramiko.SFTPHandle):
+    def __init__(self, flags, file):
+        super().__init__(flags)
+        self.readfile = file
+        self.writefile = file if flags & WRITES else None
+
+    def stat(self):
+        return paramiko.SFTPAttributes.from_stat(os.fstat(self.readfile.fileno()))
+
+    def chattr(self, attr):
+        return SFTP_OK
+
+
+def listing(path):
+    entries = []
+    for name in sorted(os.listdir(local(path))):
+        entry = paramiko.SFTPAttributes.from_stat(os.lstat(os.path.join(local(path), name)))
+        entry.filename = name
+        entries.append(entry)
+    return entries
+
+
+class Sftp(paramiko.SFTPServerInterface):
+    def canonicalize(self, path):
+        return virtual(path)
+
+    def open(self, path, flags, attr):
+        log("open", virtual(path), ",".join(n for bit, n in FLAGS if flags & bit) or "read")
+        if a.read_only and flags & WRITES:
+            return SFTP_PERMISSION_DENIED
+        mode = "wb" if flags & os.O_WRONLY else "r+b" if flags & os.O_RDWR else "rb"
+        try:
+            return Handle(flags, os.fdopen(os.open(local(path), flags, 0o644), mode))
+        except OSError as e:
+            return paramiko.SFTPServer.convert_errno(e.errno)
+
+    def list_folder(self, path):
+        return guarded("list", path, lambda: listing(path))
+
+    def stat(self, path):
+        return guarded("stat", path, lambda: paramiko.SFTPAttributes.from_stat(os.stat(local(path))))
+
+    def lstat(self, path):
+        return guarded("lstat", path, lambda: paramiko.SFTPAttributes.from_stat(os.lstat(local(path))))
+
+    def chattr(self, path, attr):
+        return SFTP_PERMISSION_DENIED if a.read_only else SFTP_OK
+
+    def remove(self, path):
+        return SFTP_OP_UNSUPPORTED
+
+    rename = mkdir = rmdir = remove
+
+
+class Login(paramiko.ServerInterface):
+    def get_allowed_auths(self, username):
+        return "publickey,password"
+
+    def check_auth_password(self, username, password):
+        ok = username == "pell" and password == a.password
+        log("login", username, "password", "accepted" if ok else "refused")
+        return paramiko.AUTH_SUCCESSFUL if ok else paramiko.AUTH_FAILED
+
+    def check_auth_publickey(self, username, key):
+        log("login", username, "publickey", key.get_name(), "refused")
+        return paramiko.AUTH_FAILED
+
+    def check_channel_request(self, kind, chanid):
+        return paramiko.OPEN_SUCCEEDED if kind == "session" else paramiko.OPEN_FAILED_ADMINISTRATIVELY_PROHIBITED
+
+
+key = paramiko.RSAKey.generate(2048)
+listener = socket.socket()
+listener.bind(("127.0.0.1", 0))
+listener.listen(16)
+port = listener.getsockname()[1]
+with open(a.known_hosts, "w") as f:
+    f.write("[127.0.0.1]:%d %s %s\n" % (port, key.get_name(), key.get_base64()))
+with open(a.port_file + ".part", "w") as f:
+    f.write(str(port))
+os.rename(a.port_file + ".part", a.port_file)
+while True:
+    transport = paramiko.Transport(listener.accept()[0])
+    transport.add_server_key(key)
+    transport.set_subsystem_handler("sftp", paramiko.SFTPServer, Sftp)
+    try:
+        transport.start_server(server=Login())
+    except (paramiko.SSHException, EOFError, OSError):
+        transport.close()
