@@ -53,14 +53,16 @@ class ProgramTest : public ::testing::Test {
   // The log of a -now run from `old_ip`: `tail` after the new address.
   Texts Expected(const std::string& old_ip, const Texts& tail) const {
     Texts lines = {"Starte Programm mit Parameter \"-now\"", "Checke IP",
-                   "...alte IP-Adresse: " + old_ip, "Prüfe IP-Adresse mit " + echo_.Url("/ip") + "...",
+                   "...alte IP-Adresse: " + old_ip,
+                   "Prüfe IP-Adresse mit " + echo_.Url("/ip") + "...",
                    std::string("...neue IP-Adresse: ") + kNew};
     lines.insert(lines.end(), tail.begin(), tail.end());
     lines.insert(lines.end(), {"Beende Programm", ""});
     return lines;
   }
   Texts Published(const std::string& url, const Texts& transfer, const char* end) const {
-    Texts lines = {"Starte FTP Verbindung mit " + url, "...put " + box_.File("tmp.htm") + " ip.html"};
+    Texts lines = {"Starte FTP Verbindung mit " + url,
+                   "...put " + box_.File("tmp.htm") + " ip.html"};
     lines.insert(lines.end(), transfer.begin(), transfer.end());
     lines.push_back(end);
     return lines;
@@ -101,17 +103,23 @@ TEST_F(ProgramTest, NowWithoutAValidAddressEndsWithOneInTimeAndKeepsTheLastAddre
     int status;
     bool failure_logged;
   };
-  for (const Case& c : std::initializer_list<Case>{
-           {"203.0.113.7\n", 200, false}, {"<html>203.0.113.7</html>", 200, false},
-           {"203.0.113", 200, false}, {"", 200, false}, {"203.0.113.7", 500, true},
-           {"?hang=1", 200, true}, {"?trickle_ms=1000&size=64", 200, true},
-           {"?size=104857600", 200, true}, {"?chunked=1&size=104857600", 200, true},
-           {"?size=11&close_after=4", 200, true}, {"refused", 200, true}}) {
+  for (const Case& c : std::initializer_list<Case>{{"203.0.113.7\n", 200, false},
+                                                   {"<html>203.0.113.7</html>", 200, false},
+                                                   {"203.0.113", 200, false},
+                                                   {"", 200, false},
+                                                   {"203.0.113.7", 500, true},
+                                                   {"?hang=1", 200, true},
+                                                   {"?trickle_ms=1000&size=64", 200, true},
+                                                   {"?size=104857600", 200, true},
+                                                   {"?chunked=1&size=104857600", 200, true},
+                                                   {"?size=11&close_after=4", 200, true},
+                                                   {"refused", 200, true}}) {
     SCOPED_TRACE(c.body_or_query);
     const bool query = c.body_or_query.rfind("?", 0) == 0;
     echo_.Serve("/ip", query ? kNew : c.body_or_query, c.status);
-    const std::string url = c.body_or_query == "refused" ? "http://127.0.0.1:1/ip"
-                            : echo_.Url("/ip") + (query ? c.body_or_query : "");
+    const std::string url = c.body_or_query == "refused"
+                                ? "http://127.0.0.1:1/ip"
+                                : echo_.Url("/ip") + (query ? c.body_or_query : "");
     box_.Seed([&](SettingsRecord& r) { r.wserver[1] = url; });
     const ProgramResult r = Run("-now", {{"PELLVANE_REQUEST_TIMEOUT", "2"}});
     EXPECT_EQ(r.status, 1) << r.err;
@@ -119,7 +127,9 @@ TEST_F(ProgramTest, NowWithoutAValidAddressEndsWithOneInTimeAndKeepsTheLastAddre
     EXPECT_LT(r.max_rss_kb, kSmallRunKb) << "a huge answer is not held in memory";
     ASSERT_EQ(log_.size(), c.failure_logged ? 8u : 7u) << ::testing::PrintToString(log_);
     EXPECT_EQ(log_[3], "Prüfe IP-Adresse mit " + url + "...");
-    if (c.failure_logged) EXPECT_NE(log_[4].find(" : "), std::string::npos);
+    if (c.failure_logged) {
+      EXPECT_NE(log_[4].find(" : "), std::string::npos);
+    }
     EXPECT_EQ(log_[log_.size() - 3], "Keine gültige IP erhalten");
     EXPECT_EQ(box_.Stored().lastip, kOld);
     EXPECT_FALSE(FileExists(box_.File("tmp.htm")));
@@ -140,15 +150,25 @@ TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChange
   for (const Case& c : std::initializer_list<Case>{
            {"wrong password", {}, "Wrong-pw-0815", refused_login},
            {"wrong password in the URL", {}, "url:Wrong-url-0815", refused_login},
-           {"upload refused", {.script = {"STOR 0 550 Not enough privileges."}}, "vane",
+           {"upload refused",
+            {.script = {"STOR 0 550 Not enough privileges."}},
+            "vane",
             {"550 : 550 Not enough privileges."}},
            {"upload refused, password in the URL",
             {.password = "Server-pw-4711", .script = {"STOR 0 550 Not enough privileges."}},
-            "url:Server-pw-4711", {"550 : 550 Not enough privileges."}},
-           {"disk full", {.script = {"STOR 0 452 Insufficient storage."}}, "vane",
+            "url:Server-pw-4711",
+            {"550 : 550 Not enough privileges."}},
+           {"disk full",
+            {.script = {"STOR 0 452 Insufficient storage."}},
+            "vane",
             {"452 : 452 Insufficient storage."}},
            {"never answers", {}, "vane", {"*", "*"}, true},
-           {"gone after the upload", {.exit_after_upload = true}, "vane", {"*"}, false, true}}) {
+           {"gone after the upload",
+            {.script = {}, .exit_after_upload = true},
+            "vane",
+            {"*"},
+            false,
+            true}}) {
     SCOPED_TRACE(c.name);
     FtpServer ftp(c.options);
     EchoServer silent;
@@ -156,8 +176,10 @@ TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChange
     const std::string typed = c.typed;
     const bool in_url = typed.rfind("url:", 0) == 0;
     const std::string password = in_url ? typed.substr(4) : typed;
-    if (in_url) Seed("ftp://pell:" + password + "@" + url.substr(6), "", "");
-    else Seed(url, password);
+    if (in_url)
+      Seed("ftp://pell:" + password + "@" + url.substr(6), "", "");
+    else
+      Seed(url, password);
     const ProgramResult r = Run("-now", {}, 2);
     Texts transfer = c.transfer;
     for (std::size_t i = 0; i < transfer.size() && i + 7 < log_.size(); ++i) {
@@ -170,7 +192,9 @@ TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChange
     EXPECT_EQ(log_, Expected(kOld, Published(shown, transfer,
                                              c.published ? "FTP Fertig" : "FTP fehlgeschlagen")));
     for (const std::string& text : {box_.Log(), r.out, r.err}) {
-      if (password != "vane") EXPECT_EQ(text.find(password), std::string::npos) << text;
+      if (password != "vane") {
+        EXPECT_EQ(text.find(password), std::string::npos) << text;
+      }
     }
     SettingsRecord expected = seeded_;
     if (c.published) expected.lastip = kNew;
@@ -245,15 +269,17 @@ TEST_F(ProgramTest, BackupAndRestoreRoundTripBeforeTheWindowOpens) {
   EXPECT_EQ(restore.status, 0) << restore.err;
   EXPECT_EQ(box_.Stored().wserver[1], "kept");
   EXPECT_EQ(box_.Stored().lastip, "");
-  EXPECT_EQ(log_, (Texts{"Starte Programm mit Parameter \"-restore\"", "Starte Wiederherstellung...",
-                         "Wiederherstellung beendet...", "Beende Programm", ""}));
+  EXPECT_EQ(log_,
+            (Texts{"Starte Programm mit Parameter \"-restore\"", "Starte Wiederherstellung...",
+                   "Wiederherstellung beendet...", "Beende Programm", ""}));
   EXPECT_EQ(ReadFile(box_.File("window.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
 }
 
 TEST_F(ProgramTest, StartsThatOpenNoWindow) {
-  const ProgramResult r = box_.Run(PELLVANE_BIN, {"-restore"}, {{"DISPLAY", std::nullopt},
-                                                               {"WAYLAND_DISPLAY", std::nullopt},
-                                                               {"QT_QPA_PLATFORM", std::nullopt}});
+  const ProgramResult r = box_.Run(PELLVANE_BIN, {"-restore"},
+                                   {{"DISPLAY", std::nullopt},
+                                    {"WAYLAND_DISPLAY", std::nullopt},
+                                    {"QT_QPA_PLATFORM", std::nullopt}});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("keine grafische Anzeige"), std::string::npos) << r.err;
   EXPECT_EQ(box_.Run(PELLVANE_BIN, {"--version"}).out,

@@ -10,8 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!pellvane::IsIPValid(text)) return 0;
   int dots = 0;
   for (char c : text) {
-    if (c == '.') ++dots;
-    else if (c < '0' || c > '9') std::abort();
+    if (c == '.')
+      ++dots;
+    else if (c < '0' || c > '9')
+      std::abort();
   }
   if (dots != 3 || text.size() > 15) std::abort();
   return 0;

@@ -25,14 +25,19 @@ TEST(ProgramFolderTest, HomeThenAWritableProgramFolderThenTheDataFolder) {
   EXPECT_EQ(ResolveProgramFolder({"", nullptr, nullptr, box.path()}), box.path()) << "empty: unset";
   EXPECT_EQ(ResolveProgramFolder({nullptr, nullptr, box.path().c_str(), ""}),
             box.File(".local/share/pellvane"));
-  EXPECT_EQ(InChild([&] {
-              const std::string folder = ResolveProgramFolder({nullptr, data.c_str(), nullptr, bin});
-              return folder == data + "/pellvane" && Mode(folder) == 0700 ? 0 : 1;
-            }, true), 0) << "a read-only program folder falls back to the data folder";
+  EXPECT_EQ(
+      InChild(
+          [&] {
+            const std::string folder = ResolveProgramFolder({nullptr, data.c_str(), nullptr, bin});
+            return folder == data + "/pellvane" && Mode(folder) == 0700 ? 0 : 1;
+          },
+          true),
+      0)
+      << "a read-only program folder falls back to the data folder";
 }
 
 TEST(RunLogTest, AppendsTimestampedCrLfLinesWhileTheSwitchIsOn) {
-  Env utc({{"TZ", "UTC"}});
+  Env utc(EnvVars{{"TZ", "UTC"}});
   tzset();
   std::setlocale(LC_ALL, "C");
   Sandbox box;
@@ -48,8 +53,9 @@ TEST(RunLogTest, AppendsTimestampedCrLfLinesWhileTheSwitchIsOn) {
   log.WriteLog("");
   clock.Set(1796515200);  // midnight
   log.WriteLog("Backup beendet...\rEinstellungen");
-  EXPECT_EQ(ReadFile(log.path()), "12/06/26 14:05:09 - Checke IP\r\n\r\n"
-                                  "12/06/26 - Backup beendet...\rEinstellungen\r\n");
+  EXPECT_EQ(ReadFile(log.path()),
+            "12/06/26 14:05:09 - Checke IP\r\n\r\n"
+            "12/06/26 - Backup beendet...\rEinstellungen\r\n");
   EXPECT_EQ(yields, 3);
   std::remove(log.path().c_str());
   mkdir(log.path().c_str(), 0700);  // a folder in the log file's place: the line is lost
@@ -57,7 +63,13 @@ TEST(RunLogTest, AppendsTimestampedCrLfLinesWhileTheSwitchIsOn) {
   EXPECT_EQ(yields, 4);
   const std::string ro = box.File("ro");
   mkdir(ro.c_str(), 0555);
-  EXPECT_EQ(InChild([&] { RunLog(ro + "/pellvane.log", clock, on).WriteLog("x"); return 0; }, true), 0);
+  EXPECT_EQ(InChild(
+                [&] {
+                  RunLog(ro + "/pellvane.log", clock, on).WriteLog("x");
+                  return 0;
+                },
+                true),
+            0);
   EXPECT_FALSE(FileExists(ro + "/pellvane.log"));
   if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {
     EXPECT_EQ(FormatTimestamp(1796565909), "06.12.2026 14:05:09");
@@ -68,16 +80,23 @@ TEST(RunLogTest, AppendsTimestampedCrLfLinesWhileTheSwitchIsOn) {
 TEST(FillTemplateTest, ReplacesEveryMarkerAndEndsEachLineCrCrLf) {
   Sandbox box;
   for (const auto& [in, out] : std::initializer_list<std::pair<std::string, std::string>>{
-           {"", ""}, {"<p>\r\nx\r\n", "<p>\r\r\nx\r\r\n"}, {"a\r\nb", "a\r\r\nb\r\r\n"},
-           {"a\rb\r", "a\r\r\nb\r\r\n"}, {"a\nb\n", "a\nb\n\r\r\n"}, {"\r\n\r\n", "\r\r\n\r\r\n"},
+           {"", ""},
+           {"<p>\r\nx\r\n", "<p>\r\r\nx\r\r\n"},
+           {"a\r\nb", "a\r\r\nb\r\r\n"},
+           {"a\rb\r", "a\r\r\nb\r\r\n"},
+           {"a\nb\n", "a\nb\n\r\r\n"},
+           {"\r\n\r\n", "\r\r\n\r\r\n"},
            {"a\r\r\n", "a\r\r\n\r\r\n"},
            {"<b>'!!!***IP***!!!'</b>\r\n'!!!***IP***!!!''!!!***IP***!!!'",
             "<b>1.2.3.4</b>\r\r\n1.2.3.41.2.3.4\r\r\n"},
            {"!!!***IP***!!! '!!!***ip***!!!'", "!!!***IP***!!! '!!!***ip***!!!'\r\r\n"},
-           {std::string(70000, 'x') + "'!!!***IP***!!!'", std::string(70000, 'x') + "1.2.3.4\r\r\n"},
-           {std::string("\xe4\xf6\0\xff\r\n\xc3\xa4", 8), std::string("\xe4\xf6\0\xff\r\r\n\xc3\xa4\r\r\n", 12)}}) {
+           {std::string(70000, 'x') + "'!!!***IP***!!!'",
+            std::string(70000, 'x') + "1.2.3.4\r\r\n"},
+           {std::string("\xe4\xf6\0\xff\r\n\xc3\xa4", 8),
+            std::string("\xe4\xf6\0\xff\r\r\n\xc3\xa4\r\r\n", 12)}}) {
     WriteFile(box.File("t.html"), in);
-    ASSERT_EQ(FillTemplate(box.File("t.html"), box.File("tmp.htm"), "1.2.3.4", kIpMarker), FillResult::kOk);
+    ASSERT_EQ(FillTemplate(box.File("t.html"), box.File("tmp.htm"), "1.2.3.4", kIpMarker),
+              FillResult::kOk);
     EXPECT_EQ(ReadFile(box.File("tmp.htm")), out) << ::testing::PrintToString(in.substr(0, 60));
   }
   std::string line = "a'!!!***IP***!!!'b";
@@ -90,12 +109,14 @@ TEST(FillTemplateTest, FailuresLeaveTheOldPage) {
   Sandbox box;
   WriteFile(box.File("tmp.htm"), "old page");
   for (const std::string& t : {box.File("missing.html"), box.path()}) {
-    EXPECT_EQ(FillTemplate(t, box.File("tmp.htm"), "1.2.3.4", kIpMarker), FillResult::kTemplateUnreadable);
+    EXPECT_EQ(FillTemplate(t, box.File("tmp.htm"), "1.2.3.4", kIpMarker),
+              FillResult::kTemplateUnreadable);
   }
   EXPECT_EQ(ReadFile(box.File("tmp.htm")), "old page");
   WriteFile(box.File("t.html"), "x");
   for (const std::string& out : {box.path(), std::string("/dev/full")}) {
-    EXPECT_EQ(FillTemplate(box.File("t.html"), out, "1.2.3.4", kIpMarker), FillResult::kOutputUnwritable);
+    EXPECT_EQ(FillTemplate(box.File("t.html"), out, "1.2.3.4", kIpMarker),
+              FillResult::kOutputUnwritable);
   }
 }
 

@@ -68,8 +68,8 @@ TEST_F(BackupTest, FieldsAreWrittenInOrderByteForByteAndSaidSo) {
   EXPECT_EQ(ReadFile(Sav()), expected);
   EXPECT_EQ(Mode(Sav()), 0600u);
   const std::string message = "Backup beendet...\rEinstellungen in " + Sav() + " gesichert.";
-  EXPECT_EQ(box_.Log(), "12/06/26 14:05:09 - Starte Backup...\r\n12/06/26 14:05:09 - " +
-                            message + "\r\n");
+  EXPECT_EQ(box_.Log(),
+            "12/06/26 14:05:09 - Starte Backup...\r\n12/06/26 14:05:09 - " + message + "\r\n");
   EXPECT_EQ(dialogs_.boxes, (decltype(dialogs_.boxes){{message, MsgKind::kInfo}}));
   record_ = SettingsRecord();
   ASSERT_TRUE(Backup());
@@ -84,7 +84,8 @@ TEST_F(BackupTest, TextTooLongForItsCountRefusesTheBackup) {
   record_.ftppass[2] = std::string(65536, 'p');
   EXPECT_FALSE(Backup());
   EXPECT_EQ(ReadFile(Sav()), "old backup");
-  EXPECT_EQ(dialogs_.boxes.back(), std::make_pair("Backup fehlgeschlagen: " + Sav(), MsgKind::kError));
+  EXPECT_EQ(dialogs_.boxes.back(),
+            std::make_pair("Backup fehlgeschlagen: " + Sav(), MsgKind::kError));
   record_.ftppass[2].pop_back();  // 65535 bytes fit
   EXPECT_TRUE(Backup());
   const SettingsRecord saved = record_;

@@ -107,6 +107,13 @@ void SaveInChild(const SettingsRecord& record) {
             0);
 }
 
+// What a save of `record` stores, read from a store of its own.
+Values ValueTexts(const SettingsRecord& record) {
+  Sandbox box;
+  SaveInChild(record);
+  return StoredTexts(box.StoreFile());
+}
+
 // Folds the write-ahead log into the file, as the last connection does.
 void Checkpoint(const std::string& file) {
   sqlite3* db = nullptr;
@@ -157,16 +164,17 @@ TEST_F(StoreTest, SaveWritesAll41ValuesInOrderAndLoadGivesThemBack) {
   Texts expected;
   for (int i = 0; i < kSlots; ++i) {
     const std::string n = std::to_string(i);
-    for (const std::string& v : {"wserver" + n + "=http://w" + n + ".7", "ftpserver" + n + "=ftp" + n + ".7",
-                                 "ftpuser" + n + "=user" + n + "7", "ftppass" + n + "=pass" + n + "7",
-                                 "ftpremotefile" + n + "=/www/" + n + "7.htm",
-                                 "htmltemplatefile" + n + "=/home/t" + n + "7.html"}) {
+    for (const std::string& v :
+         {"wserver" + n + "=http://w" + n + ".7", "ftpserver" + n + "=ftp" + n + ".7",
+          "ftpuser" + n + "=user" + n + "7", "ftppass" + n + "=pass" + n + "7",
+          "ftpremotefile" + n + "=/www/" + n + "7.htm",
+          "htmltemplatefile" + n + "=/home/t" + n + "7.html"}) {
       expected.push_back(v);
     }
   }
-  for (const char* v : {"wdefserver=3", "proxycon=2", "proxysrv=proxy.7", "proxyPort=317",
-                        "puser=pu7", "ppass=pp7", "lastip=10.0.0.7", "useftp=False",
-                        "ftpdefserver=4", "inettimeout=45", "writelog=True"}) {
+  for (const char* v :
+       {"wdefserver=3", "proxycon=2", "proxysrv=proxy.7", "proxyPort=317", "puser=pu7", "ppass=pp7",
+        "lastip=10.0.0.7", "useftp=False", "ftpdefserver=4", "inettimeout=45", "writelog=True"}) {
     expected.push_back(v);
   }
   EXPECT_EQ(StoredValues(), expected);
@@ -207,9 +215,14 @@ TEST_F(StoreTest, StoredTextsThatDoNotFitReadAsDefaults) {
     StoreText(c.name, c.text);
     EXPECT_EQ(box_.Stored().*c.number, c.expected) << c.name << "=" << c.text;
   }
-  for (const auto& [text, expected] : std::initializer_list<std::pair<const char*, bool>>{
-           {"True", true}, {"tRUE", true}, {"-1", true}, {"False", false}, {"0", false},
-           {"yes", false}, {"", false}}) {
+  for (const auto& [text, expected] :
+       std::initializer_list<std::pair<const char*, bool>>{{"True", true},
+                                                           {"tRUE", true},
+                                                           {"-1", true},
+                                                           {"False", false},
+                                                           {"0", false},
+                                                           {"yes", false},
+                                                           {"", false}}) {
     StoreText("useftp", text);
     StoreText("writelog", text);
     EXPECT_EQ(box_.Stored().useftp, expected) << text;
@@ -394,6 +407,8 @@ class FullDiskTest : public StoreTest, public ::testing::WithParamInterface<bool
 TEST_P(FullDiskTest, OldStateStaysWholeAndTheNextTryWorks) {
   const bool backup = GetParam();
   const std::string sav = box_.File("pellvane.sav");
+  const Values old_texts = ValueTexts(SampleRecord("old")),
+               new_texts = ValueTexts(SampleRecord("new"));
   const int result = InChild([&] {
     RecordingDialogs dialogs;
     Settings settings(dialogs);
@@ -419,13 +434,16 @@ TEST_P(FullDiskTest, OldStateStaysWholeAndTheNextTryWorks) {
         settings.SaveSettings();
         bool intact = false;
         const Values stored = StoredTexts(box_.StoreFile(), &intact);
-        if (!intact || stored != ValueTexts(SampleRecord("old"))) return 7;
+        if (!intact || stored != old_texts) return 7;
       }
     }
-    if (backup) return BackupSettings(settings.record(), box_.path(), log, dialogs) &&
-                               ReadFile(sav) != old_backup ? 0 : 8;
+    if (backup)
+      return BackupSettings(settings.record(), box_.path(), log, dialogs) &&
+                     ReadFile(sav) != old_backup
+                 ? 0
+                 : 8;
     settings.SaveSettings();
-    return StoredTexts(box_.StoreFile()) == ValueTexts(SampleRecord("new")) ? 0 : 9;
+    return StoredTexts(box_.StoreFile()) == new_texts ? 0 : 9;
   });
   EXPECT_EQ(result, 0);
 }
@@ -454,7 +472,8 @@ TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
       {"ours and one more", Database(keys + "CREATE TABLE vals(key INTEGER, name TEXT, type "
                                             "INTEGER, data BLOB); CREATE TABLE extra(x);")},
       {"our names, other columns", Database("CREATE TABLE keys(a, b); CREATE TABLE vals(c);")},
-      {"a column missing", Database(keys + "CREATE TABLE vals(key INTEGER, name TEXT, data BLOB);")}};
+      {"a column missing",
+       Database(keys + "CREATE TABLE vals(key INTEGER, name TEXT, data BLOB);")}};
   // A store of our own, folded into one file, cut after each of its pages but the last.
   SettingsRecord big = SampleRecord("t");
   big.htmltemplatefile[0] = std::string(9000, 'h');
@@ -519,7 +538,9 @@ TEST_F(StoreTest, ReadOnlyStoreRefusesWritesAndStaysReadable) {
                     const bool read =
                         RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) == 0 &&
                         RegQueryValueEx(key, "lastip", nullptr, data, &size) == 0;
-                    if (read != c.readable || (read && std::string(reinterpret_cast<char*>(data)) != "10.0.0.ro")) return 2;
+                    if (read != c.readable ||
+                        (read && std::string(reinterpret_cast<char*>(data)) != "10.0.0.ro"))
+                      return 2;
                     RecordingDialogs dialogs;
                     Settings settings(dialogs);
                     if (settings.InitSettingsKey()) return 3;

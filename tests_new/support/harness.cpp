@@ -16,7 +16,6 @@
 #include <sstream>
 #include <stdexcept>
 
-
 extern char** environ;
 
 namespace pellvane::testing {
@@ -224,32 +223,6 @@ SettingsRecord SampleRecord(const std::string& tag) {
   r.inettimeout = 45;
   r.writelog = true;
   return r;
-}
-
-std::map<std::string, std::string> ValueTexts(const SettingsRecord& r) {
-  std::map<std::string, std::string> v;
-  for (int i = 0; i < kSlots; ++i) {
-    const std::string n = std::to_string(i);
-    v["wserver" + n] = r.wserver[i];
-    v["ftpserver" + n] = r.ftpserver[i];
-    v["ftpuser" + n] = r.ftpuser[i];
-    v["ftppass" + n] = r.ftppass[i];
-    v["ftpremotefile" + n] = r.ftpremotefile[i];
-    v["htmltemplatefile" + n] = r.htmltemplatefile[i];
-  }
-  const auto flag = [](bool b) { return std::string(b ? "True" : "False"); };
-  v["wdefserver"] = std::to_string(r.wdefserver);
-  v["proxycon"] = std::to_string(r.proxycon);
-  v["proxysrv"] = r.proxysrv;
-  v["proxyport"] = r.proxyport;
-  v["puser"] = r.puser;
-  v["ppass"] = r.ppass;
-  v["lastip"] = r.lastip;
-  v["useftp"] = flag(r.useftp);
-  v["ftpdefserver"] = std::to_string(r.ftpdefserver);
-  v["inettimeout"] = std::to_string(r.inettimeout);
-  v["writelog"] = flag(r.writelog);
-  return v;
 }
 
 int InChild(const std::function<int()>& body, bool unprivileged) {

@@ -107,10 +107,8 @@ struct WindowModel {
   frmMain window;
 };
 
-// A record whose every field differs from the defaults, each text carrying `tag`; and the
-// value texts a save of it stores, by lower-case value name.
+// A record whose every field differs from the defaults, each text carrying `tag`.
 SettingsRecord SampleRecord(const std::string& tag);
-std::map<std::string, std::string> ValueTexts(const SettingsRecord& r);
 
 // Runs `body` in a forked child, as the user "nobody" when `unprivileged` and root; its exit
 // status, or -1 when it died otherwise.

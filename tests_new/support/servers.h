@@ -1,38 +1,15 @@
-// Real servers on 127.0.0.1 for the tests, each on a free port, started by the constructor and
-// stopped by the destructor: an HTTP echo page of our own that misbehaves on request, an FTP
-// server (pyftpdlib) that can replay scripted replies, an SFTP server (paramiko) and an HTTP
-// proxy (tinyproxy). Nothing listens beyond loopback. Each object is for one thread; the echo
-// server answers from threads of its own.
+// Real servers on 127.0.0.1 for the tests, each a child process on a free port, started by the
+// constructor and killed by the destructor: an HTTP echo page of our own that misbehaves on
+// request, an FTP server (pyftpdlib) that can replay scripted replies, an SFTP server (paramiko)
+// and an HTTP proxy (tinyproxy). Nothing listens beyond loopback. Each object is for one thread.
 #pragma once
 
 #include <sys/types.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace pellvane::testing {
-
-// A path answers what Serve() gave it (404 otherwise); the query asks for faults: delay_ms=N
-// before the answer, status=N, size=N (a body of N digits instead), trickle_ms=N (one byte
-// every N ms), close_after=N (hang up after N body bytes), redirect=PATH (a 302), hang=1 (never
-// answer), nolength=1 (no Content-Length, the end is the close), chunked=1 (chunked encoding).
-class EchoServer {
- public:
-  EchoServer();
-  ~EchoServer();
-  EchoServer(const EchoServer&) = delete;
-  EchoServer& operator=(const EchoServer&) = delete;
-  int port() const;
-  std::string Url(const std::string& path) const;  // http://127.0.0.1:<port><path>
-  void Serve(const std::string& path, const std::string& body, int status = 200);
-  // Every request so far: its request line and header lines, CR LF removed.
-  std::vector<std::vector<std::string>> Requests() const;
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
-};
 
 // A child process in a folder of its own that names its port in a file and logs what it got.
 class ChildServer {
@@ -44,7 +21,8 @@ class ChildServer {
   std::string Url() const { return scheme_ + "://127.0.0.1:" + std::to_string(port_); }
   // The served folder; the client's "/".
   const std::string& root() const { return root_; }
-  // Every command (FTP) or operation (SFTP) or request line (proxy) so far, in order.
+  // Every request line (HTTP), command (FTP) or operation (SFTP) so far, in order; the
+  // proxy's log.
   std::vector<std::string> Commands() const;
 
  protected:
@@ -56,6 +34,14 @@ class ChildServer {
  private:
   pid_t pid_ = -1;
   int port_ = 0;
+};
+
+// Our own HTTP echo page (see echo_server.py for the faults its query asks for).
+class EchoServer : public ChildServer {
+ public:
+  EchoServer();
+  std::string Url(const std::string& path) const { return ChildServer::Url() + path; }
+  void Serve(const std::string& path, const std::string& body, int status = 200);
 };
 
 struct FtpOptions {

@@ -48,7 +48,7 @@ TEST_F(FetchTest, FetchesTheWholeBodyHoweverItIsFramed) {
     EXPECT_EQ(inet_.ResponseInfo(), "");
   }
   EXPECT_EQ(Fetch("/old?redirect=/new"), "198.51.100.2");
-  EXPECT_EQ(echo_.Requests().back()[0], "GET /new HTTP/1.1");
+  EXPECT_EQ(echo_.Commands().back(), "GET /new HTTP/1.1");
   EXPECT_EQ(states_, States(5, icResponseCompleted));
   EXPECT_EQ(threads_, std::vector<std::thread::id>(5, std::this_thread::get_id()));
   EXPECT_EQ(inet_.GetChunk(1024), "") << "the body is returned, not kept as chunk data";
@@ -109,7 +109,7 @@ TEST_F(FetchTest, CancelFromAnotherThreadEndsATricklingTransfer) {
   inet_.Cancel();  // before a request: the next one still runs
   EXPECT_EQ(Fetch("/ip"), "203.0.113.7");
   std::thread canceller([this] {
-    while (echo_.Requests().size() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (echo_.Commands().size() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     inet_.Cancel();
   });
@@ -134,10 +134,10 @@ TEST_F(FetchTest, AccessTypesChooseTheProxy) {
     bool answered, through_proxy;
   };
   const std::string dead = "127.0.0.1:1";
-  for (const Case& c : {Case{2, proxy.HostPort(), "", true, true}, Case{2, dead, "", false, false},
-                        Case{1, dead, "http://" + dead, true, false},
-                        Case{0, dead, "http://" + proxy.HostPort(), true, true},
-                        Case{0, dead, "", true, false}}) {
+  for (const Case& c :
+       {Case{2, proxy.HostPort(), "", true, true}, Case{2, dead, "", false, false},
+        Case{1, dead, "http://" + dead, true, false},
+        Case{0, dead, "http://" + proxy.HostPort(), true, true}, Case{0, dead, "", true, false}}) {
     SCOPED_TRACE(std::to_string(c.type) + " " + c.proxy_text + " " + c.env_proxy);
     const auto env_proxy = c.env_proxy.empty() ? std::nullopt : std::optional(c.env_proxy);
     Env env({{"http_proxy", env_proxy}, {"ALL_PROXY", env_proxy}});
@@ -180,13 +180,11 @@ TEST_F(FetchTest, StateHandlerReportsFailuresAndReadsCompletedData) {
     bool unattended, reported;
     int yields;
   };
-  for (const Case& c : {Case{"/missing", icError, false, true, 0},
-                        Case{"/missing", icError, true, true, 0},
-                        Case{"/ip?status=500", icResponseCompleted, false, true, 2},
-                        Case{"/missing", 8, false, true, 0},
-                        Case{"/ip", icResponseCompleted, false, false, 2},
-                        Case{"/ip", icResponseCompleted, true, false, 2},
-                        Case{"/ip", icError, false, false, 0}}) {
+  for (const Case& c :
+       {Case{"/missing", icError, false, true, 0}, Case{"/missing", icError, true, true, 0},
+        Case{"/ip?status=500", icResponseCompleted, false, true, 2},
+        Case{"/missing", 8, false, true, 0}, Case{"/ip", icResponseCompleted, false, false, 2},
+        Case{"/ip", icResponseCompleted, true, false, 2}, Case{"/ip", icError, false, false, 0}}) {
     SCOPED_TRACE(std::string(c.path) + " " + std::to_string(c.state));
     std::remove(log.path().c_str());
     RecordingDialogs dialogs;
@@ -204,11 +202,15 @@ TEST_F(FetchTest, StateHandlerReportsFailuresAndReadsCompletedData) {
   RecordingDialogs shown;
   class Refetching final : public Dialogs {
    public:
-    Refetching(RecordingDialogs& seen, std::function<void()> again) : seen_(seen), again_(std::move(again)) {}
-    void MsgBox(const std::string& text, MsgKind kind) override { seen_.MsgBox(text, kind), again_(); }
+    Refetching(RecordingDialogs& seen, std::function<void()> again)
+        : seen_(seen), again_(std::move(again)) {}
+    void MsgBox(const std::string& text, MsgKind kind) override {
+      seen_.MsgBox(text, kind), again_();
+    }
     std::optional<std::string> ChooseFile(const FileChooserRequest&) override { return {}; }
     void OpenUrl(const std::string&) override {}
     void OpenInEditor(const std::string&) override {}
+
    private:
     RecordingDialogs& seen_;
     std::function<void()> again_;

@@ -39,9 +39,16 @@ void PrintTo(const Scheme& s, std::ostream* os) { *os << s.name; }
 
 constexpr Scheme kFtp{"ftp", "", 530, 550, 550, "530 ", "550 ", "550 ", "USER ", "STOR "};
 constexpr Scheme kFtps{"ftps", "", 530, 550, 550, "530 ", "550 ", "550 ", "USER ", "STOR "};
-constexpr Scheme kSftp{"sftp", "/home", CURLE_LOGIN_DENIED, CURLE_REMOTE_FILE_NOT_FOUND,
-                       CURLE_REMOTE_ACCESS_DENIED, "Authentication failure", "No such file",
-                       "Permission denied", "login ", "open "};
+constexpr Scheme kSftp{"sftp",
+                       "/home",
+                       CURLE_LOGIN_DENIED,
+                       CURLE_REMOTE_FILE_NOT_FOUND,
+                       CURLE_REMOTE_ACCESS_DENIED,
+                       "Authentication failure",
+                       "No such file",
+                       "Permission denied",
+                       "login ",
+                       "open "};
 
 class RemoteTest : public ::testing::TestWithParam<Scheme> {
  protected:
@@ -56,7 +63,9 @@ class RemoteTest : public ::testing::TestWithParam<Scheme> {
     if (scheme_.name == std::string("sftp")) {
       return std::make_unique<SftpServer>(SftpOptions{"Kennwort-7q", refuse});
     }
-    FtpOptions o{.password = "Kennwort-7q", .tls = scheme_.name == std::string("ftps")};
+    FtpOptions o;
+    o.password = "Kennwort-7q";
+    o.tls = scheme_.name == std::string("ftps");
     if (refuse) o.script = {"STOR 0 550 Not enough privileges."};
     auto server = std::make_unique<FtpServer>(o);
     if (o.tls) env_.Set("CURL_CA_BUNDLE", server->Certificate());
@@ -127,7 +136,8 @@ TEST_P(RemoteTest, NamesStartInTheUrlFolderOrHomeAbsoluteOnesAtTheRoot) {
 
 TEST_P(RemoteTest, OneLoginServesPutDirAndCloseAndTheListingComesInChunks) {
   const std::size_t seen = server_->Commands().size();
-  for (int i = 0; i < 40; ++i) WriteFile(server_->root() + Home("a-long-file-name-") + std::to_string(i), "x");
+  for (int i = 0; i < 40; ++i)
+    WriteFile(server_->root() + Home("a-long-file-name-") + std::to_string(i), "x");
   EXPECT_TRUE(inet_.Execute("", "put " + Local("one") + " one.htm"));
   EXPECT_TRUE(inet_.Execute("", "dir"));
   const std::string listing = ReadListing(1024);
@@ -191,10 +201,10 @@ class FtpTest : public RemoteTest {};
 TEST_P(FtpTest, OtherCommandsAreRefusedWithoutReachingTheServer) {
   const std::string local = Local("never");
   const std::size_t seen = server_->Commands().size();
-  for (const std::string& op : {std::string("delete x.htm"), std::string("get x.htm"),
-                                "put " + local, "put " + local + " a.htm b.htm",
-                                std::string("dir /"), std::string("close now"),
-                                "put \"" + local + " open.htm", std::string("   "), std::string()}) {
+  for (const std::string& op :
+       {std::string("delete x.htm"), std::string("get x.htm"), "put " + local,
+        "put " + local + " a.htm b.htm", std::string("dir /"), std::string("close now"),
+        "put \"" + local + " open.htm", std::string("   "), std::string()}) {
     states_.clear();
     EXPECT_FALSE(inet_.Execute("", op)) << op;
     EXPECT_EQ(inet_.ResponseCode(), 500) << op;
@@ -242,7 +252,10 @@ class SftpTest : public RemoteTest {};
 
 TEST_P(SftpTest, KeysInTheHomeFolderAreNeverOffered) {
   fs::create_directories(box_.File(".ssh"));
-  ASSERT_EQ(RunProgram({"ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", box_.File(".ssh/id_rsa")}).status, 0);
+  ASSERT_EQ(
+      RunProgram({"ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", box_.File(".ssh/id_rsa")})
+          .status,
+      0);
   EXPECT_TRUE(inet_.Execute("", "put " + Local("password") + " password.htm"));
   EXPECT_EQ(Count(server_->Commands(), "login pell publickey"), 0);
   EXPECT_EQ(Count(server_->Commands(), "login pell password accepted"), 1);
@@ -259,11 +272,12 @@ TEST_P(SftpTest, ServerKeyIsCheckedAgainstKnownHostsWhenTheFileExists) {
     std::string name, known_hosts;  // empty: no file at all
     const char* fault;              // what ResponseInfo starts with; nullptr: the upload works
   };
-  for (const Case& c : {Case{"own key", own, nullptr}, Case{"among others", others + own, nullptr},
-                        Case{"no file", "", nullptr},
-                        Case{"another key", own.substr(0, own.find(' ')) + others.substr(others.find(' ')),
-                             "Schlüssel des Servers passt nicht zu "},
-                        Case{"host missing", others, "Schlüssel des Servers fehlt in "}}) {
+  for (const Case& c :
+       {Case{"own key", own, nullptr}, Case{"among others", others + own, nullptr},
+        Case{"no file", "", nullptr},
+        Case{"another key", own.substr(0, own.find(' ')) + others.substr(others.find(' ')),
+             "Schlüssel des Servers passt nicht zu "},
+        Case{"host missing", others, "Schlüssel des Servers fehlt in "}}) {
     fs::remove_all(box_.File(".ssh"));
     if (!c.known_hosts.empty()) {
       fs::create_directories(box_.File(".ssh"));

@@ -77,7 +77,9 @@ class WindowModelTest : public ::testing::Test {
       }
     });
   }
-  std::string Slot(int i) const { return ReadFile(ftp_.root() + "/slot" + std::to_string(i) + ".html"); }
+  std::string Slot(int i) const {
+    return ReadFile(ftp_.root() + "/slot" + std::to_string(i) + ".html");
+  }
 
   Sandbox box_;
   RecordingDialogs dialogs_;
@@ -119,7 +121,8 @@ TEST_F(WindowModelTest, OpensOnTheStoredDefaultsAndPagesTheSlots) {
     for (int v : {3, 0, 4, 2}) {
       bar->SetValue(v);
       EXPECT_EQ(caption->caption(), prefix + std::to_string(v + 1));
-      for (int i = 0; i < kSlots; ++i) EXPECT_EQ((*boxes)[i]->visible(), i == v) << prefix << v << i;
+      for (int i = 0; i < kSlots; ++i)
+        EXPECT_EQ((*boxes)[i]->visible(), i == v) << prefix << v << i;
     }
   }
   EXPECT_EQ(box_.Stored().wdefserver, 3) << "paging moves no default";
@@ -236,7 +239,8 @@ TEST_F(WindowModelTest, FailedUploadShowsNoPasswordAndLeavesTheChangeDue) {
     const Texts boxes = Check(m->window);
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.back().rfind("530 : ", 0), 0u) << boxes.back();
-    for (const std::string& text : {::testing::PrintToString(boxes), box_.Log(), m->inet.ResponseInfo()}) {
+    for (const std::string& text :
+         {::testing::PrintToString(boxes), box_.Log(), m->inet.ResponseInfo()}) {
       EXPECT_EQ(text.find("Wrong-"), std::string::npos) << text;
     }
     EXPECT_EQ(box_.Stored().lastip, "198.51.100.1");

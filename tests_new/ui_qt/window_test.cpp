@@ -65,21 +65,34 @@ TEST_F(WindowTest, FixedSizeTitleAndCaptionsLetterForLetter) {
   Open();
   EXPECT_EQ(view_->minimumSize(), view_->maximumSize());
   EXPECT_EQ(view_->windowTitle(), "Pellvane");
-  EXPECT_FALSE(view_->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  EXPECT_FALSE(view_->windowFlags() &
+               (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   frmMain& w = model_->window;
   for (const auto& [control, text] : std::initializer_list<std::pair<const Control*, const char*>>{
-           {&w.lblCurWebsrv, "Webserver 1"}, {&w.lblDefWSrv, "Standart Server"},
-           {&w.chkUseFTP, "FTP Verwenden"}, {&w.lblCurFTPSrv, "FTPServer 1"},
-           {&w.Label1, "Standart Server"}, {&w.Label2, "Remotefile:"}, {&w.Label3, "Userame:"},
-           {&w.Label4, "Password:"}, {&w.Label5, "HTML-Templatefile:"}, {&w.cmdSelectFile, "..."},
+           {&w.lblCurWebsrv, "Webserver 1"},
+           {&w.lblDefWSrv, "Standart Server"},
+           {&w.chkUseFTP, "FTP Verwenden"},
+           {&w.lblCurFTPSrv, "FTPServer 1"},
+           {&w.Label1, "Standart Server"},
+           {&w.Label2, "Remotefile:"},
+           {&w.Label3, "Userame:"},
+           {&w.Label4, "Password:"},
+           {&w.Label5, "HTML-Templatefile:"},
+           {&w.cmdSelectFile, "..."},
            {w.optUseDefProxy[1].get(), "Keinen Proxy verwenden"},
            {w.optUseDefProxy[0].get(), "Standart Proxy verwenden"},
-           {w.optUseDefProxy[2].get(), "Proxy angeben"}, {&w.lblProxy, "Proxy Server:"},
-           {&w.lblProxyPort, "Port:"}, {&w.cmdNow, "Jetzt Prüfen!"}, {&w.chkLOG, "LOG-File benutzen"},
-           {&w.cmdLOG, "Log ansehen"}, {&w.cmdEnd, "Beenden"}, {&w.lblHREF, "www.brackfell.example"}}) {
+           {w.optUseDefProxy[2].get(), "Proxy angeben"},
+           {&w.lblProxy, "Proxy Server:"},
+           {&w.lblProxyPort, "Port:"},
+           {&w.cmdNow, "Jetzt Prüfen!"},
+           {&w.chkLOG, "LOG-File benutzen"},
+           {&w.cmdLOG, "Log ansehen"},
+           {&w.cmdEnd, "Beenden"},
+           {&w.lblHREF, "www.brackfell.example"}}) {
     // A check box too narrow for its caption breaks it into lines at the blanks.
     EXPECT_EQ(Widget(*control)->property("text").toString().replace(u'\n', u' '),
-              QString::fromUtf8(text)) << control->name();
+              QString::fromUtf8(text))
+        << control->name();
   }
   auto* link = Widget<QLabel>(w.lblHREF);
   EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
@@ -101,7 +114,8 @@ TEST_F(WindowTest, TypingSavesAtOnceAndPasswordsAreMasked) {
   Widget<QScrollBar>(w.vscrWserver)->setValue(2);
   Widget<QScrollBar>(w.vscrFtpserver)->setValue(1);
   EXPECT_EQ(Widget<QLineEdit>(*w.txtFTPPass[1])->displayText(), "******");
-  for (const auto& [box, field] : std::initializer_list<std::pair<const Control*, std::function<std::string(const SettingsRecord&)>>>{
+  for (const auto& [box, field] : std::initializer_list<
+           std::pair<const Control*, std::function<std::string(const SettingsRecord&)>>>{
            {w.txtWserver[2].get(), [](auto& r) { return r.wserver[2]; }},
            {w.txtFTPserver[1].get(), [](auto& r) { return r.ftpserver[1]; }},
            {w.txtRemoteFile[1].get(), [](auto& r) { return r.ftpremotefile[1]; }},
@@ -191,7 +205,7 @@ TEST_F(WindowTest, SwitchesEnableTheirFieldsAndAreSaved) {
 TEST_F(WindowTest, TabWalksTheFieldsInTheirOrder) {
   Open([](SettingsRecord& r) { r.useftp = true; });
   Texts order = {"optDefWserver4", "optDefWserver3", "optDefWserver2", "optDefWserver1",
-                 "optDefWserver0", "txtWserver0", "vscrWserver"};
+                 "optDefWserver0", "txtWserver0",    "vscrWserver"};
   const auto each_slot = [&](const std::string& name, int from) {
     for (int i = from; i < kSlots; ++i) order.push_back(name + std::to_string(i));
   };
@@ -206,8 +220,8 @@ TEST_F(WindowTest, TabWalksTheFieldsInTheirOrder) {
   each_slot("txtRemoteFile", 0);
   each_slot("txtFTPUser", 0);
   each_slot("txtFTPPass", 0);
-  for (const char* n : {"txtProxyPort", "cmdNow", "cmdEnd", "chkLOG", "cmdLOG", "txtTemplate0",
-                        "cmdSelectFile"}) {
+  for (const char* n :
+       {"txtProxyPort", "cmdNow", "cmdEnd", "chkLOG", "cmdLOG", "txtTemplate0", "cmdSelectFile"}) {
     order.push_back(n);
   }
   each_slot("txtTemplate", 1);
@@ -292,14 +306,16 @@ TEST_F(WindowTest, CheckShowsPlainOkBoxesWithTheProductName) {
 
 TEST(WindowProgramTest, StartsPaintsAndEndsOrSaysThereIsNoDisplay) {
   Sandbox box;
-  const ProgramResult none = box.Run(PELLVANE_WINDOW_BIN, {}, {{"DISPLAY", std::nullopt},
-                                                               {"WAYLAND_DISPLAY", std::nullopt},
-                                                               {"QT_QPA_PLATFORM", std::nullopt}});
+  const ProgramResult none = box.Run(PELLVANE_WINDOW_BIN, {},
+                                     {{"DISPLAY", std::nullopt},
+                                      {"WAYLAND_DISPLAY", std::nullopt},
+                                      {"QT_QPA_PLATFORM", std::nullopt}});
   EXPECT_EQ(none.status, 1);
   EXPECT_NE(none.err.find("keine grafische Anzeige"), std::string::npos) << none.err;
   EXPECT_FALSE(FileExists(box.StoreFile()));
-  const ProgramResult r = box.Run(PELLVANE_WINDOW_BIN, {}, {{"QT_QPA_PLATFORM", "offscreen"},
-                                                           {"PELLVANE_SCREENSHOT", box.File("f.png")}});
+  const ProgramResult r =
+      box.Run(PELLVANE_WINDOW_BIN, {},
+              {{"QT_QPA_PLATFORM", "offscreen"}, {"PELLVANE_SCREENSHOT", box.File("f.png")}});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(box.File("f.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
   EXPECT_EQ(box.Stored().wserver[0], kEchoUrl) << "start-up stores the built-in echo URL";
