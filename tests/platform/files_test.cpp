@@ -6,6 +6,7 @@
 
 #include "app/run_log.h"
 #include "platform/program_folder.h"
+#include "platform/registry.h"
 #include "publish/template_fill.h"
 #include "support/harness.h"
 
@@ -34,6 +35,21 @@ TEST(ProgramFolderTest, HomeThenAWritableProgramFolderThenTheDataFolder) {
           true),
       0)
       << "a read-only program folder falls back to the data folder";
+}
+
+TEST(StorePathTest, FollowsTheEnvironmentAtEveryCall) {
+  for (const auto& [home, config, user, path] :
+       std::initializer_list<std::tuple<const char*, const char*, const char*, const char*>>{
+           {"/p", "/x", "/h", "/p/registry.sqlite3"},
+           {nullptr, "/x", "/h", "/x/pellvane/registry.sqlite3"},
+           {"", "", "/h", "/h/.config/pellvane/registry.sqlite3"}}) {
+    const auto text = [](const char* v) {
+      return v ? std::optional<std::string>(v) : std::nullopt;
+    };
+    Env env(
+        {{"PELLVANE_HOME", text(home)}, {"XDG_CONFIG_HOME", text(config)}, {"HOME", text(user)}});
+    EXPECT_EQ(RegistryStorePath(), path);
+  }
 }
 
 TEST(RunLogTest, AppendsTimestampedCrLfLinesWhileTheSwitchIsOn) {

@@ -185,12 +185,14 @@ TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
 }
 
 TEST_P(RemoteTest, LocalFileThatCannotBeReadUploadsNothing) {
+  EXPECT_TRUE(inet_.Execute("", "dir"));  // a listing no failure may hand out later
   for (const std::string& local : {box_.path(), box_.File("missing.htm")}) {
     EXPECT_FALSE(inet_.Execute("", "put " + local + " unread.htm"));
     EXPECT_EQ(inet_.ResponseCode(), CURLE_READ_ERROR);
     EXPECT_EQ(inet_.ResponseInfo().rfind("Datei nicht lesbar: " + local, 0), 0u);
   }
   EXPECT_FALSE(FileExists(server_->root() + Home("unread.htm"))) << "no empty file replaces a page";
+  EXPECT_EQ(inet_.GetChunk(1024), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Schemes, RemoteTest, ::testing::Values(kFtp, kFtps, kSftp),
@@ -221,6 +223,22 @@ TEST_P(FtpTest, OtherCommandsAreRefusedWithoutReachingTheServer) {
   EXPECT_TRUE(inet_.Execute(server_->Url(), "PUT " + local + " upper.htm"));
   EXPECT_TRUE(inet_.Execute(server_->Url(), "Dir"));
   EXPECT_EQ(Served("/upper.htm"), "never");
+}
+
+TEST_P(FtpTest, APasswordTheServerRepeatsIsMasked) {
+  FtpOptions o;
+  o.script = {"PASS 0 530 Kennwort-7q or geheim: both wrong."};
+  FtpServer repeating(o);
+  const std::string host = repeating.Url().substr(6);
+  for (const std::string& url : {repeating.Url(), "ftp://pell:geheim@" + host}) {
+    inet_.SetURL(url);
+    inet_.SetPassword(url == repeating.Url() ? "Kennwort-7q" : "");
+    EXPECT_FALSE(inet_.Execute("", "put " + Local("x") + " x.htm"));
+    EXPECT_EQ(inet_.ResponseCode(), 530);
+    EXPECT_EQ(inet_.ResponseInfo().find(url == repeating.Url() ? "Kennwort-7q" : "geheim"),
+              std::string::npos)
+        << inet_.ResponseInfo();
+  }
 }
 
 TEST_P(FtpTest, TlsTheServerCannotProveFailsBeforeThePassword) {
