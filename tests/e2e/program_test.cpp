@@ -1,0 +1,295 @@
+// The built programs as a scheduler and a user run them, against a local echo page and local
+// FTP servers that fail the ways real ones do: judged by exit status, log, uploaded page, store,
+// time and memory, and by what never shows up (passwords).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "support/harness.h"
+#include "support/servers.h"
+#include "ui/frm_main.h"
+
+namespace pellvane {
+namespace {
+
+using namespace testing;
+
+constexpr char kOld[] = "198.51.100.1";
+constexpr char kNew[] = "203.0.113.7";
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  ProgramTest() {
+    WriteFile(box_.File("template.htm"), "<html>\r\n<b>'!!!***IP***!!!'</b>\r\n</html>\r\n");
+    echo_.Serve("/ip", kNew);
+  }
+  // Slot 1 asks the echo page; FTP slot 0 publishes to `url` as pell / `password`.
+  void Seed(const std::string& url, const std::string& password = "vane",
+            const std::string& user = "pell") {
+    box_.Seed([&](SettingsRecord& r) {
+      r.wserver[0] = kEchoUrl;  // as every start shows it
+      r.wserver[1] = echo_.Url("/ip");
+      r.wdefserver = 1;
+      r.lastip = kOld;
+      r.useftp = true;
+      r.ftpserver[0] = url;
+      r.ftpuser[0] = user;
+      r.ftppass[0] = password;
+      r.ftpremotefile[0] = "ip.html";
+      r.htmltemplatefile[0] = box_.File("template.htm");
+      r.writelog = true;
+    });
+    seeded_ = box_.Stored();
+  }
+  // One run; its log alone lands in log_. `timeout` cuts the component's time-outs.
+  ProgramResult Run(const std::string& arg, EnvVars env = {}, int timeout = 0) {
+    std::remove(box_.File("pellvane.log").c_str());
+    if (timeout > 0) {
+      env["PELLVANE_CONNECT_TIMEOUT"] = env["PELLVANE_REQUEST_TIMEOUT"] = std::to_string(timeout);
+    }
+    const ProgramResult r = box_.Run(PELLVANE_BIN, {arg}, env);
+    log_ = LogTexts(box_.Log());
+    return r;
+  }
+  // The log of a -now run from `old_ip`: `tail` after the new address.
+  Texts Expected(const std::string& old_ip, const Texts& tail) const {
+    Texts lines = {"Starte Programm mit Parameter \"-now\"", "Checke IP",
+                   "...alte IP-Adresse: " + old_ip,
+                   "Prüfe IP-Adresse mit " + echo_.Url("/ip") + "...",
+                   std::string("...neue IP-Adresse: ") + kNew};
+    lines.insert(lines.end(), tail.begin(), tail.end());
+    lines.insert(lines.end(), {"Beende Programm", ""});
+    return lines;
+  }
+  Texts Published(const std::string& url, const Texts& transfer, const char* end) const {
+    Texts lines = {"Starte FTP Verbindung mit " + url,
+                   "...put " + box_.File("tmp.htm") + " ip.html"};
+    lines.insert(lines.end(), transfer.begin(), transfer.end());
+    lines.push_back(end);
+    return lines;
+  }
+  static std::string Page(const std::string& ip) {
+    return "<html>\r\r\n<b>" + ip + "</b>\r\r\n</html>\r\r\n";
+  }
+
+  Sandbox box_;
+  EchoServer echo_;
+  SettingsRecord seeded_;
+  Texts log_;
+};
+
+TEST_F(ProgramTest, NowPublishesOnceThenOnlyAgainWhenTheAddressChanges) {
+  FtpServer ftp;
+  Seed(ftp.Url());
+  box_.Seed([](SettingsRecord& r) { r.lastip = ""; });
+  EXPECT_EQ(Run("-now").status, 0);
+  EXPECT_EQ(log_, Expected("", Published(ftp.Url(), {}, "FTP Fertig")));
+  EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), Page(kNew));
+  EXPECT_EQ(ReadFile(box_.File("tmp.htm")), Page(kNew));
+  EXPECT_EQ(box_.Stored().lastip, kNew);
+  const std::size_t commands = ftp.Commands().size();
+  EXPECT_EQ(Run("-NOW").status, 0);
+  EXPECT_EQ(log_.at(0), "Starte Programm mit Parameter \"-NOW\"");
+  EXPECT_EQ(log_.at(5), "......keine Änderung der IP-Adresse");
+  EXPECT_EQ(ftp.Commands().size(), commands) << "an unchanged address uploads nothing";
+  echo_.Serve("/ip", "203.0.113.8");
+  EXPECT_EQ(Run("-now").status, 0);
+  EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), Page("203.0.113.8"));
+}
+
+TEST_F(ProgramTest, NowWithoutAValidAddressEndsWithOneInTimeAndKeepsTheLastAddress) {
+  Seed("ftp://127.0.0.1:1");
+  struct Case {
+    std::string body_or_query;
+    int status;
+    bool failure_logged;
+  };
+  for (const Case& c : std::initializer_list<Case>{{"203.0.113.7\n", 200, false},
+                                                   {"<html>203.0.113.7</html>", 200, false},
+                                                   {"203.0.113", 200, false},
+                                                   {"", 200, false},
+                                                   {"203.0.113.7", 500, true},
+                                                   {"?hang=1", 200, true},
+                                                   {"?trickle_ms=1000&size=64", 200, true},
+                                                   {"?size=104857600", 200, true},
+                                                   {"?chunked=1&size=104857600", 200, true},
+                                                   {"?size=11&close_after=4", 200, true},
+                                                   {"refused", 200, true}}) {
+    SCOPED_TRACE(c.body_or_query);
+    const bool query = c.body_or_query.rfind("?", 0) == 0;
+    echo_.Serve("/ip", query ? kNew : c.body_or_query, c.status);
+    const std::string url = c.body_or_query == "refused"
+                                ? "http://127.0.0.1:1/ip"
+                                : echo_.Url("/ip") + (query ? c.body_or_query : "");
+    box_.Seed([&](SettingsRecord& r) { r.wserver[1] = url; });
+    const ProgramResult r = Run("-now", {{"PELLVANE_REQUEST_TIMEOUT", "2"}});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_LT(r.seconds, 10.0);
+    EXPECT_LT(r.max_rss_kb, kSmallRunKb) << "a huge answer is not held in memory";
+    ASSERT_EQ(log_.size(), c.failure_logged ? 8u : 7u) << ::testing::PrintToString(log_);
+    EXPECT_EQ(log_[3], "Prüfe IP-Adresse mit " + url + "...");
+    if (c.failure_logged) {
+      EXPECT_NE(log_[4].find(" : "), std::string::npos);
+    }
+    EXPECT_EQ(log_[log_.size() - 3], "Keine gültige IP erhalten");
+    EXPECT_EQ(box_.Stored().lastip, kOld);
+    EXPECT_FALSE(FileExists(box_.File("tmp.htm")));
+  }
+}
+
+// Every failed publish ends with two in time, names no password, keeps the change due and
+// every other setting, and leaves the filled page beside the program.
+TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChangeDue) {
+  struct Case {
+    const char* name;
+    FtpOptions options;
+    const char* typed;  // the password typed; in the URL when it starts with "url:"
+    Texts transfer;     // "*" stands for any "<code> : <text>" but "0 : "
+    bool silent = false, published = false;
+  };
+  const Texts refused_login(2, "530 : 530 Authentication failed.");
+  for (const Case& c : std::initializer_list<Case>{
+           {"wrong password", {}, "Wrong-pw-0815", refused_login},
+           {"wrong password in the URL", {}, "url:Wrong-url-0815", refused_login},
+           {"upload refused",
+            {.script = {"STOR 0 550 Not enough privileges."}},
+            "vane",
+            {"550 : 550 Not enough privileges."}},
+           {"upload refused, password in the URL",
+            {.password = "Server-pw-4711", .script = {"STOR 0 550 Not enough privileges."}},
+            "url:Server-pw-4711",
+            {"550 : 550 Not enough privileges."}},
+           {"disk full",
+            {.script = {"STOR 0 452 Insufficient storage."}},
+            "vane",
+            {"452 : 452 Insufficient storage."}},
+           {"never answers", {}, "vane", {"*", "*"}, true},
+           {"gone after the upload",
+            {.script = {}, .exit_after_upload = true},
+            "vane",
+            {"*"},
+            false,
+            true}}) {
+    SCOPED_TRACE(c.name);
+    FtpServer ftp(c.options);
+    EchoServer silent;
+    std::string url = c.silent ? "ftp://127.0.0.1:" + std::to_string(silent.port()) : ftp.Url();
+    const std::string typed = c.typed;
+    const bool in_url = typed.rfind("url:", 0) == 0;
+    const std::string password = in_url ? typed.substr(4) : typed;
+    if (in_url)
+      Seed("ftp://pell:" + password + "@" + url.substr(6), "", "");
+    else
+      Seed(url, password);
+    const ProgramResult r = Run("-now", {}, 2);
+    Texts transfer = c.transfer;
+    for (std::size_t i = 0; i < transfer.size() && i + 7 < log_.size(); ++i) {
+      if (transfer[i] != "*") continue;
+      EXPECT_EQ(log_[i + 7].rfind("0 : ", 0), std::string::npos) << log_[i + 7];
+      EXPECT_NE(log_[i + 7].find(" : "), std::string::npos) << log_[i + 7];
+      transfer[i] = log_[i + 7];
+    }
+    const std::string shown = in_url ? "ftp://pell:***@" + url.substr(6) : url;
+    EXPECT_EQ(log_, Expected(kOld, Published(shown, transfer,
+                                             c.published ? "FTP Fertig" : "FTP fehlgeschlagen")));
+    for (const std::string& text : {box_.Log(), r.out, r.err}) {
+      if (password != "vane") {
+        EXPECT_EQ(text.find(password), std::string::npos) << text;
+      }
+    }
+    SettingsRecord expected = seeded_;
+    if (c.published) expected.lastip = kNew;
+    EXPECT_EQ(box_.Stored(), expected);
+    EXPECT_EQ(r.status, c.published ? 0 : 2);
+    EXPECT_EQ(ReadFile(box_.File("tmp.htm")), Page(kNew));
+    EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), c.published ? Page(kNew) : "");
+    EXPECT_LT(r.seconds, c.silent ? 7 : 5);
+    EXPECT_LT(r.max_rss_kb, kSmallRunKb);
+  }
+}
+
+TEST_F(ProgramTest, NowWithAnUnreadableTemplateUploadsNothing) {
+  FtpServer ftp;
+  Seed(ftp.Url());
+  box_.Seed([&](SettingsRecord& r) { r.htmltemplatefile[0] = box_.File("missing.htm"); });
+  WriteFile(ftp.root() + "/ip.html", "old page");
+  EXPECT_EQ(Run("-now").status, 2);
+  EXPECT_EQ(log_, Expected(kOld, {"Starte FTP Verbindung mit " + ftp.Url(),
+                                  "Template nicht lesbar: " + box_.File("missing.htm"),
+                                  "FTP fehlgeschlagen"}));
+  EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), "old page");
+  EXPECT_EQ(box_.Stored().lastip, kOld);
+}
+
+TEST_F(ProgramTest, NowWithFtpOffStoresTheAddressAndTouchesNoServer) {
+  FtpServer ftp;
+  Seed(ftp.Url());
+  box_.Seed([](SettingsRecord& r) { r.useftp = false; });
+  EXPECT_EQ(Run("-now").status, 0);
+  EXPECT_EQ(log_, Expected(kOld, {}));
+  EXPECT_EQ(box_.Stored().lastip, kNew);
+  EXPECT_FALSE(FileExists(box_.File("tmp.htm")));
+  EXPECT_TRUE(ftp.Commands().empty());
+}
+
+TEST_F(ProgramTest, SlotsWithoutSchemeGetItAndKeepIt) {
+  FtpServer ftp;
+  const std::string echo_bare = echo_.Url("/ip").substr(7), ftp_bare = ftp.Url().substr(6);
+  Seed(ftp_bare);
+  box_.Seed([&](SettingsRecord& r) { r.wserver[1] = echo_bare; });
+  EXPECT_EQ(Run("-now").status, 0);
+  EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), Page(kNew));
+  EXPECT_EQ(box_.Stored().wserver[1], "http://" + echo_bare);
+  EXPECT_EQ(box_.Stored().ftpserver[0], "ftp://" + ftp_bare);
+  EXPECT_EQ(log_.at(5), "Starte FTP Verbindung mit " + ftp_bare);
+}
+
+TEST_F(ProgramTest, BackupAndRestoreRoundTripBeforeTheWindowOpens) {
+  box_.Seed([&](SettingsRecord& r) {
+    r.writelog = true;
+    r.wserver[1] = "kept";
+  });
+  const ProgramResult backup = Run("-BACKUP");
+  EXPECT_EQ(backup.status, 0);
+  const std::string message =
+      "Backup beendet...\rEinstellungen in " + box_.File("pellvane.sav") + " gesichert.";
+  EXPECT_EQ(backup.out, message + "\n");
+  EXPECT_EQ(log_, (Texts{"Starte Programm mit Parameter \"-BACKUP\"", "Starte Backup...", message,
+                         "Beende Programm", ""}));
+  chmod(box_.File("pellvane.sav").c_str(), 0666);
+  const mode_t saved = umask(0);
+  EXPECT_EQ(Run("-backup").status, 0);
+  umask(saved);
+  EXPECT_EQ(Mode(box_.File("pellvane.sav")), 0600u) << "a backup readable by all is made private";
+  box_.Seed([](SettingsRecord& r) {
+    r.wserver[1] = "changed after the backup";
+    r.lastip = kOld;
+  });
+  const ProgramResult restore = Run("-restore", {{"QT_QPA_PLATFORM", "offscreen"},
+                                                 {"PELLVANE_SCREENSHOT", box_.File("window.png")}});
+  EXPECT_EQ(restore.status, 0) << restore.err;
+  EXPECT_EQ(box_.Stored().wserver[1], "kept");
+  EXPECT_EQ(box_.Stored().lastip, "");
+  EXPECT_EQ(log_,
+            (Texts{"Starte Programm mit Parameter \"-restore\"", "Starte Wiederherstellung...",
+                   "Wiederherstellung beendet...", "Beende Programm", ""}));
+  EXPECT_EQ(ReadFile(box_.File("window.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
+}
+
+TEST_F(ProgramTest, StartsThatOpenNoWindow) {
+  const ProgramResult r = box_.Run(PELLVANE_BIN, {"-restore"},
+                                   {{"DISPLAY", std::nullopt},
+                                    {"WAYLAND_DISPLAY", std::nullopt},
+                                    {"QT_QPA_PLATFORM", std::nullopt}});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("keine grafische Anzeige"), std::string::npos) << r.err;
+  EXPECT_EQ(box_.Run(PELLVANE_BIN, {"--version"}).out,
+            std::string("pellvane ") + PELLVANE_VERSION + "\n");
+  const ProgramResult help = box_.Run(PELLVANE_BIN, {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find(box_.path()), std::string::npos);
+  EXPECT_FALSE(FileExists(box_.StoreFile())) << "none of these touches the store";
+  EXPECT_EQ(RunProgram({"/usr/bin/ldd", PELLVANE_BIN}).out.find("libQt"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pellvane

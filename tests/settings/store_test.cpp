@@ -1,0 +1,560 @@
+// The settings in the store: the 41 values saved and loaded, texts that do not fit, the
+// registry access class's renderings, and the store under faults (killed saves, two instances,
+// a full disk, files that are no store, a store that cannot be written, file modes).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "app/run_log.h"
+#include "platform/registry.h"
+#include "settings/backup.h"
+#include "settings/hp_reg.h"
+#include "settings/read_write_reg.h"
+#include "support/harness.h"
+
+namespace pellvane {
+namespace {
+
+using namespace testing;
+using Values = std::map<std::string, std::string>;
+constexpr const char* kKey = "SOFTWARE\\Brackfell\\Pellvane";
+
+// Every value of the settings key in creation order, as name=data without the NUL.
+Texts StoredValues() {
+  Texts out;
+  HKEY key = 0;
+  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
+  char name[256];
+  std::uint8_t data[256];
+  for (std::uint32_t i = 0, name_size = sizeof name, data_size = sizeof data, type = 0;
+       RegEnumValue(key, i, name, &name_size, &type, data, &data_size) == ERROR_SUCCESS;
+       ++i, name_size = sizeof name, data_size = sizeof data) {
+    out.push_back(std::string(name) + "=" +
+                  std::string(reinterpret_cast<char*>(data), data_size ? data_size - 1 : 0));
+  }
+  RegCloseKey(key);
+  return out;
+}
+
+void StoreRaw(const std::string& name, std::uint32_t type, const std::string& data) {
+  HKEY key = 0;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key, nullptr), 0);
+  RegSetValueEx(key, name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
+                static_cast<std::uint32_t>(data.size()));
+  RegCloseKey(key);
+}
+void StoreText(const std::string& name, const std::string& text) {
+  StoreRaw(name, REG_SZ, text + '\0');
+}
+
+// The settings values read with SQLite itself; `intact` says whether the file passed SQLite's
+// integrity check.
+Values StoredTexts(const std::string& file, bool* intact = nullptr) {
+  Values out;
+  sqlite3* db = nullptr;
+  sqlite3_stmt* s = nullptr;
+  bool ok = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW &&
+            std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))) == "ok";
+  sqlite3_finalize(s);
+  s = nullptr;
+  if (ok && sqlite3_prepare_v2(db,
+                               "SELECT lower(v.name), v.data FROM vals v JOIN keys k ON v.key = "
+                               "k.id WHERE k.name = 'Pellvane' COLLATE NOCASE",
+                               -1, &s, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      const int n = sqlite3_column_bytes(s, 1);
+      out[reinterpret_cast<const char*>(sqlite3_column_text(s, 0))] =
+          n > 0 ? std::string(static_cast<const char*>(sqlite3_column_blob(s, 1)), n - 1) : "";
+    }
+  }
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  if (intact != nullptr) *intact = ok;
+  return out;
+}
+
+// Every value whole and either its text in `a` or in `b`.
+::testing::AssertionResult EachValueFrom(const Values& got, const Values& a, const Values& b) {
+  if (got.size() != a.size()) return ::testing::AssertionFailure() << got.size() << " values";
+  for (const auto& [name, text] : got) {
+    if (a.at(name) != text && b.at(name) != text) {
+      return ::testing::AssertionFailure() << name << " holds \"" << text << "\"";
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Saves `record` in a process of its own, so that this one keeps no connection.
+void SaveInChild(const SettingsRecord& record) {
+  ASSERT_EQ(InChild([&record] {
+              RecordingDialogs dialogs;
+              Settings settings(dialogs);
+              if (!settings.InitSettingsKey()) return 1;
+              settings.record() = record;
+              settings.SaveSettings();
+              return 0;
+            }),
+            0);
+}
+
+// What a save of `record` stores, read from a store of its own.
+Values ValueTexts(const SettingsRecord& record) {
+  Sandbox box;
+  SaveInChild(record);
+  return StoredTexts(box.StoreFile());
+}
+
+// Folds the write-ahead log into the file, as the last connection does.
+void Checkpoint(const std::string& file) {
+  sqlite3* db = nullptr;
+  sqlite3_open(file.c_str(), &db);
+  sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
+
+class StoreTest : public ::testing::Test {
+ protected:
+  Sandbox box_;
+  RecordingDialogs dialogs_;
+};
+
+TEST_F(StoreTest, FirstStartMakesAnOwnerOnlyStoreEvenUnderUmaskZero) {
+  Env home({{"PELLVANE_HOME", box_.File("config/pellvane")}});
+  const std::string store = box_.File("config/pellvane/registry.sqlite3");
+  Settings settings(dialogs_);
+  settings.record() = SampleRecord("x");
+  settings.LoadSettings();
+  EXPECT_EQ(settings.record(), SettingsRecord()) << "a missing store reads as defaults";
+  EXPECT_EQ(settings.record().inettimeout, 20);
+  EXPECT_FALSE(FileExists(store)) << "reading writes nothing";
+  WriteFile(box_.File("pellvane.sav"), "old");
+  chmod(box_.File("pellvane.sav").c_str(), 0644);
+  const mode_t saved = umask(0);
+  EXPECT_TRUE(settings.InitSettingsKey());
+  EXPECT_TRUE(settings.InitSettingsKey()) << "an existing key is fine";
+  settings.record() = SampleRecord("p");
+  settings.SaveSettings();
+  FixedClock clock(0);
+  RunLog log(box_.File("pellvane.log"), clock, settings.record().writelog);
+  EXPECT_TRUE(BackupSettings(settings.record(), box_.path(), log, dialogs_));
+  umask(saved);
+  for (const std::string& f : {store, store + "-wal", store + "-shm", box_.File("pellvane.sav")}) {
+    EXPECT_EQ(Mode(f), 0600u) << f;
+  }
+  EXPECT_EQ(Mode(box_.File("config/pellvane")), 0700u);
+  EXPECT_EQ(Mode(box_.File("config")), 0700u);
+}
+
+TEST_F(StoreTest, SaveWritesAll41ValuesInOrderAndLoadGivesThemBack) {
+  Settings settings(dialogs_);
+  ASSERT_TRUE(settings.InitSettingsKey());
+  settings.record() = SampleRecord("7");
+  settings.record().useftp = false;
+  settings.SaveSettings();
+  Texts expected;
+  for (int i = 0; i < kSlots; ++i) {
+    const std::string n = std::to_string(i);
+    for (const std::string& v :
+         {"wserver" + n + "=http://w" + n + ".7", "ftpserver" + n + "=ftp" + n + ".7",
+          "ftpuser" + n + "=user" + n + "7", "ftppass" + n + "=pass" + n + "7",
+          "ftpremotefile" + n + "=/www/" + n + "7.htm",
+          "htmltemplatefile" + n + "=/home/t" + n + "7.html"}) {
+      expected.push_back(v);
+    }
+  }
+  for (const char* v :
+       {"wdefserver=3", "proxycon=2", "proxysrv=proxy.7", "proxyPort=317", "puser=pu7", "ppass=pp7",
+        "lastip=10.0.0.7", "useftp=False", "ftpdefserver=4", "inettimeout=45", "writelog=True"}) {
+    expected.push_back(v);
+  }
+  EXPECT_EQ(StoredValues(), expected);
+  EXPECT_EQ(box_.Stored(), settings.record());
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(StoreTest, ValueNamesMatchWhateverTheirCase) {
+  StoreText("PROXYPORT", "8080");
+  Settings settings(dialogs_);
+  settings.LoadSettings();
+  EXPECT_EQ(settings.record().proxyport, "8080");
+  settings.record().proxyport = "3128";
+  settings.SaveSettings();
+  const Texts values = StoredValues();
+  EXPECT_EQ(values.size(), 41u);
+  EXPECT_EQ(values.at(0), "PROXYPORT=3128") << "the first spelling stays";
+}
+
+TEST_F(StoreTest, StoredTextsThatDoNotFitReadAsDefaults) {
+  struct Case {
+    const char* name;
+    const char* text;
+    std::int16_t SettingsRecord::*number;
+    std::int16_t expected;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"inettimeout", "0", &SettingsRecord::inettimeout, 20},
+           {"inettimeout", "35", &SettingsRecord::inettimeout, 35},
+           {"inettimeout", "abc", &SettingsRecord::inettimeout, 20},
+           {"wdefserver", "7", &SettingsRecord::wdefserver, 7},  // loaded as it is
+           {"wdefserver", "-1", &SettingsRecord::wdefserver, -1},
+           {"wdefserver", " 2 ", &SettingsRecord::wdefserver, 2},
+           {"wdefserver", "70000", &SettingsRecord::wdefserver, 0},
+           {"proxycon", "2x", &SettingsRecord::proxycon, 0},
+           {"proxycon", "", &SettingsRecord::proxycon, 0},
+           {"ftpdefserver", "1.5", &SettingsRecord::ftpdefserver, 0}}) {
+    StoreText(c.name, c.text);
+    EXPECT_EQ(box_.Stored().*c.number, c.expected) << c.name << "=" << c.text;
+  }
+  for (const auto& [text, expected] :
+       std::initializer_list<std::pair<const char*, bool>>{{"True", true},
+                                                           {"tRUE", true},
+                                                           {"-1", true},
+                                                           {"False", false},
+                                                           {"0", false},
+                                                           {"yes", false},
+                                                           {"", false}}) {
+    StoreText("useftp", text);
+    StoreText("writelog", text);
+    EXPECT_EQ(box_.Stored().useftp, expected) << text;
+    EXPECT_EQ(box_.Stored().writelog, expected) << text;
+  }
+}
+
+TEST_F(StoreTest, SavingWhatTheStoreHoldsWritesNothingAChangeRewritesAll) {
+  box_.Seed([](SettingsRecord&) {});
+  Settings settings(dialogs_);
+  settings.LoadSettings();
+  StoreText("lastip", "198.51.100.9");  // another instance, meanwhile
+  settings.SaveSettings();
+  EXPECT_EQ(StoredValues()[36], "lastip=198.51.100.9") << "an unchanged record is not written";
+  settings.record().ftpuser[2] = "u";
+  settings.SaveSettings();
+  EXPECT_EQ(StoredValues()[36], "lastip=") << "a changed record is written whole";
+  // Texts a save would write differently make the first save after a load write them.
+  for (const auto& [name, text, saved] : {std::tuple{"useftp", "tRUE", "useftp=True"},
+                                          std::tuple{"inettimeout", "0", "inettimeout=20"},
+                                          std::tuple{"wdefserver", " 2", "wdefserver=2"}}) {
+    StoreText(name, text);
+    box_.Seed([](SettingsRecord&) {});
+    const Texts values = StoredValues();
+    EXPECT_NE(std::find(values.begin(), values.end(), saved), values.end()) << name;
+  }
+}
+
+TEST_F(StoreTest, RunLogFollowsTheLoadedSwitch) {
+  StoreText("writelog", "True");
+  Settings settings(dialogs_);
+  FixedClock clock(0);
+  RunLog log(box_.File("pellvane.log"), clock, settings.record().writelog);
+  log.WriteLog("before");
+  settings.LoadSettings();
+  log.WriteLog("after");
+  EXPECT_EQ(LogTexts(box_.Log()), (Texts{"after"}));
+}
+
+TEST_F(StoreTest, GetValueRendersEachTypeAndCreateValueBuildsItsData) {
+  using std::string;
+  CReadWriteReg reg(dialogs_);
+  StoreText("x", "");
+  ASSERT_TRUE(reg.OpenRegistry(HKEY_LOCAL_MACHINE, kKey));
+  struct Case {
+    std::uint32_t type;
+    string data;
+    bool raw;
+    Variant expected;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {REG_SZ, string("abc\0", 4), false, "abc"},
+           {REG_SZ, "", false, ""},
+           {REG_SZ, string(5000, 'l') + '\0', false, string(5000, 'l')},
+           {REG_EXPAND_SZ, string("%PATH%\0", 7), false, "%PATH%"},
+           {REG_BINARY, "\x0a\xff", false, "0A FF "},
+           {REG_DWORD, string("\x01\0\0\0", 4), false, "01 00 00 00 "},
+           {REG_DWORD, string("\x01\0\0\0", 4), true, string("\x01\0\0\0", 4)},
+           {REG_DWORD_BIG_ENDIAN, string("\0\0\0\x01", 4), false, string("\0\0\0\x01", 4)},
+           {REG_NONE, "x", false, "Not defined value_type=REG_NONE"},
+           {REG_MULTI_SZ, string("a\0b\0\0", 5), false, VariantArray{"a", "b", ""}},
+           {REG_MULTI_SZ, "a", false, ""},
+           {REG_RESOURCE_REQUIREMENTS_LIST, "x", false,
+            "Not defined value_type=REG_RESOURCE_REQUIREMENTS_LIST"},
+           {11, "x", false, "value_type=11"}}) {
+    StoreRaw("v", c.type, c.data);
+    EXPECT_EQ(reg.GetValue("v", c.raw), c.expected) << "type " << c.type;
+  }
+  EXPECT_TRUE(reg.GetValue("missing").IsNothing());
+
+  struct Made {
+    Variant value;
+    std::int32_t type;
+    Variant more;
+    string stored;  // empty: refused
+  };
+  for (const Made& m : std::initializer_list<Made>{
+           {std::int16_t{3}, REG_SZ, Null(), string("3\0", 2)},
+           {true, REG_EXPAND_SZ, Null(), string("True\0", 5)},
+           {Null(), REG_SZ, Null(), string("\0", 1)},
+           {"a", REG_MULTI_SZ, VariantArray{"b", "", Null(), "c"}, string("a\0b\0c\0\0", 7)},
+           {"a", REG_MULTI_SZ, std::int32_t{7}, string("a\0007\0\0", 5)},
+           {string("\x2a\0\0\x80", 4), REG_DWORD, Null(), string("\x2a\0\0\x80", 4)},
+           {"ab", REG_DWORD, Null(), ""}}) {
+    reg.DeleteValue("m");
+    EXPECT_EQ(reg.CreateValue("m", m.value, m.type, m.more), !m.stored.empty());
+    HKEY key = 0;
+    std::uint8_t data[16] = {};
+    std::uint32_t size = sizeof data;
+    RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key);
+    RegQueryValueEx(key, "m", nullptr, data, &size);
+    RegCloseKey(key);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), m.stored.empty() ? 0 : size), m.stored)
+        << m.type;
+  }
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  for (std::int32_t type : {3, 5, 6, 0, 8, -1}) {
+    EXPECT_FALSE(reg.CreateValue("x", "data", type));
+    EXPECT_EQ(dialogs_.Shown().back(), "Unable To process that Type of data.");
+  }
+  EXPECT_EQ(dialogs_.boxes.size(), 6u);
+}
+
+TEST_F(StoreTest, KilledInTheMiddleOfSavesLeavesEveryValueOldOrNew) {
+  SaveInChild(SampleRecord("0"));
+  Values before = StoredTexts(box_.StoreFile());
+  ASSERT_EQ(before, ValueTexts(SampleRecord("0")));
+  std::minstd_rand random(20261207);
+  const char* rounds = std::getenv("PELLVANE_KILL_ROUNDS");
+  for (int round = 1; round <= (rounds ? std::atoi(rounds) : 200); ++round) {
+    const SettingsRecord next = SampleRecord(std::to_string(round));
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      RecordingDialogs dialogs;
+      Settings settings(dialogs);
+      settings.record() = next;
+      (void)!write(ready[1], "r", 1);
+      for (;;) settings.SaveSettings();
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    close(ready[1]);
+    usleep(static_cast<useconds_t>(random() % 4000));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    bool intact = false;
+    const Values after = StoredTexts(box_.StoreFile(), &intact);
+    ASSERT_TRUE(intact) << "round " << round;
+    ASSERT_TRUE(EachValueFrom(after, before, ValueTexts(next))) << "round " << round;
+    before = after;
+  }
+  box_.Seed([](SettingsRecord& r) { r.lastip = "10.1.1.1"; });
+  EXPECT_EQ(StoredTexts(box_.StoreFile()).at("lastip"), "10.1.1.1") << "the store still works";
+}
+
+// Two instances start together, each on a store that may not exist yet: both get the key, and
+// each save arrives whole while the other saves.
+TEST_F(StoreTest, TwoInstancesSavingAtOnceLoseNothing) {
+  for (int round = 0; round < 10; ++round) {
+    Sandbox box;
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<pid_t> children;
+    for (const std::string tag : {"1", "2"}) {
+      children.push_back(fork());
+      if (children.back() != 0) continue;
+      close(go[1]);
+      char c = 0;
+      (void)!read(go[0], &c, 1);
+      RecordingDialogs dialogs;
+      Settings settings(dialogs);
+      if (!settings.InitSettingsKey()) _exit(10);
+      for (int n = 0; n < 20; ++n) {
+        settings.record() = SampleRecord(tag + "-" + std::to_string(n));
+        settings.SaveSettings();
+        if (StoredTexts(box.StoreFile()).empty()) _exit(11);
+      }
+      settings.record() = SampleRecord(tag);
+      settings.SaveSettings();
+      _exit(0);
+    }
+    close(go[0]);
+    close(go[1]);  // both start now
+    for (pid_t child : children) {
+      int status = 0;
+      waitpid(child, &status, 0);
+      EXPECT_EQ(status, 0) << "round " << round << ": 10 key refused, 11 store unreadable";
+    }
+    EXPECT_TRUE(EachValueFrom(StoredTexts(box.StoreFile()), ValueTexts(SampleRecord("1")),
+                              ValueTexts(SampleRecord("2"))))
+        << "round " << round;
+  }
+}
+
+// A full disk: the old values (or the old backup) stay whole, and with room again the new
+// record goes in. Returns 0 or the number of the check that failed.
+class FullDiskTest : public StoreTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FullDiskTest, OldStateStaysWholeAndTheNextTryWorks) {
+  const bool backup = GetParam();
+  const std::string sav = box_.File("pellvane.sav");
+  const Values old_texts = ValueTexts(SampleRecord("old")),
+               new_texts = ValueTexts(SampleRecord("new"));
+  const int result = InChild([&] {
+    RecordingDialogs dialogs;
+    Settings settings(dialogs);
+    const bool off = false;
+    FixedClock clock(0);
+    RunLog log(box_.File("pellvane.log"), clock, off);
+    if (!settings.InitSettingsKey()) return 1;
+    settings.record() = SampleRecord("old");
+    settings.SaveSettings();
+    if (!BackupSettings(settings.record(), box_.path(), log, dialogs)) return 2;
+    const std::string old_backup = ReadFile(sav);
+    settings.record() = SampleRecord("new");
+    {
+      FullDisk disk;
+      if (backup) {
+        if (BackupSettings(settings.record(), box_.path(), log, dialogs)) return 3;
+        if (dialogs.Shown().back() != "Backup fehlgeschlagen: " + sav) return 4;
+        if (ReadFile(sav) != old_backup) return 5;
+        for (const auto& entry : std::filesystem::directory_iterator(box_.path())) {
+          if (entry.path().filename().string().rfind("pellvane.sav.", 0) == 0) return 6;
+        }
+      } else {
+        settings.SaveSettings();
+        bool intact = false;
+        const Values stored = StoredTexts(box_.StoreFile(), &intact);
+        if (!intact || stored != old_texts) return 7;
+      }
+    }
+    if (backup)
+      return BackupSettings(settings.record(), box_.path(), log, dialogs) &&
+                     ReadFile(sav) != old_backup
+                 ? 0
+                 : 8;
+    settings.SaveSettings();
+    return StoredTexts(box_.StoreFile()) == new_texts ? 0 : 9;
+  });
+  EXPECT_EQ(result, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(SaveAndBackup, FullDiskTest, ::testing::Bool());
+
+// A database, by the SQL that makes it.
+std::string Database(const std::string& sql) {
+  Sandbox box;
+  sqlite3* db = nullptr;
+  sqlite3_open(box.File("db").c_str(), &db);
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+  sqlite3_close(db);
+  return ReadFile(box.File("db"));
+}
+
+TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
+  std::minstd_rand random(7);
+  std::string noise(8192, '\0');
+  for (char& ch : noise) ch = static_cast<char>(random());
+  const std::string keys = "CREATE TABLE keys(id INTEGER PRIMARY KEY, parent INTEGER, name TEXT);";
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {"random bytes", noise},
+      {"an SQLite header alone", "SQLite format 3"},
+      {"other tables", Database("CREATE TABLE t(x); INSERT INTO t VALUES(1);")},
+      {"ours and one more", Database(keys + "CREATE TABLE vals(key INTEGER, name TEXT, type "
+                                            "INTEGER, data BLOB); CREATE TABLE extra(x);")},
+      {"our names, other columns", Database("CREATE TABLE keys(a, b); CREATE TABLE vals(c);")},
+      {"a column missing",
+       Database(keys + "CREATE TABLE vals(key INTEGER, name TEXT, data BLOB);")}};
+  // A store of our own, folded into one file, cut after each of its pages but the last.
+  SettingsRecord big = SampleRecord("t");
+  big.htmltemplatefile[0] = std::string(9000, 'h');
+  SaveInChild(big);
+  Checkpoint(box_.StoreFile());
+  const std::string whole = ReadFile(box_.StoreFile());
+  for (std::size_t size = 4096; size < whole.size(); size += 4096) {
+    cases.emplace_back("store cut at " + std::to_string(size), whole.substr(0, size));
+  }
+  for (const auto& [what, bytes] : cases) {
+    SCOPED_TRACE(what);
+    Sandbox box;
+    WriteFile(box.StoreFile(), bytes);
+    Settings settings(dialogs_);
+    EXPECT_FALSE(settings.InitSettingsKey());
+    settings.record() = SampleRecord("1");
+    settings.LoadSettings();
+    EXPECT_EQ(settings.record(), SettingsRecord());
+    settings.record() = SampleRecord("2");
+    settings.SaveSettings();
+    EXPECT_TRUE(ReadFile(box.StoreFile()) == bytes) << "the file changed";
+    EXPECT_FALSE(FileExists(box.StoreFile() + "-wal"));
+  }
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+// Writing is refused, reading works where SQLite can, and the program runs on the defaults.
+TEST_F(StoreTest, ReadOnlyStoreRefusesWritesAndStaysReadable) {
+  struct Case {
+    const char* what;
+    bool checkpoint;  // no -wal and -shm beside the file
+    mode_t folder_mode;
+    bool readable;  // SQLite reads a WAL file only where it has or can make the -shm
+  };
+  for (const Case& c : {Case{"file, -wal and -shm read-only", false, 0755, true},
+                        Case{"file alone, folder writable", true, 0755, true},
+                        Case{"file alone, folder read-only", true, 0555, false}}) {
+    SCOPED_TRACE(c.what);
+    Sandbox box;
+    SaveInChild(SampleRecord("ro"));
+    if (c.checkpoint) Checkpoint(box.StoreFile());
+    const std::string before = ReadFile(box.StoreFile());
+    // The owner's own files without write permission; as root, the owner is "nobody".
+    const uid_t owner = geteuid() == 0 ? 65534 : geteuid();
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+      const std::string f = box.StoreFile() + suffix;
+      if (!FileExists(f)) continue;
+      (void)!chown(f.c_str(), owner, owner);
+      chmod(f.c_str(), 0444);
+    }
+    (void)!chown(box.path().c_str(), owner, owner);
+    chmod(box.path().c_str(), c.folder_mode);
+    EXPECT_EQ(InChild(
+                  [&] {
+                    HKEY key = 0;
+                    if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, kReadWriteAccess, &key) !=
+                        ERROR_ACCESS_DENIED) {
+                      return 1;
+                    }
+                    std::uint8_t data[16] = {};
+                    std::uint32_t size = sizeof data;
+                    const bool read =
+                        RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) == 0 &&
+                        RegQueryValueEx(key, "lastip", nullptr, data, &size) == 0;
+                    if (read != c.readable ||
+                        (read && std::string(reinterpret_cast<char*>(data)) != "10.0.0.ro"))
+                      return 2;
+                    RecordingDialogs dialogs;
+                    Settings settings(dialogs);
+                    if (settings.InitSettingsKey()) return 3;
+                    settings.LoadSettings();
+                    if (!(settings.record() == SettingsRecord())) return 4;
+                    settings.record() = SampleRecord("x");
+                    settings.SaveSettings();
+                    return 0;
+                  },
+                  true),
+              0);
+    EXPECT_TRUE(ReadFile(box.StoreFile()) == before) << "the store file changed";
+  }
+}
+
+}  // namespace
+}  // namespace pellvane
