@@ -2,8 +2,15 @@
 // FTP servers that fail the ways real ones do: judged by exit status, log, uploaded page, store,
 // time and memory, and by what never shows up (passwords).
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <thread>
+
+#include "platform/run_lock.h"
 #include "support/harness.h"
 #include "support/servers.h"
 #include "ui/frm_main.h"
@@ -48,6 +55,9 @@ class ProgramTest : public ::testing::Test {
     }
     const ProgramResult r = box_.Run(PELLVANE_BIN, {arg}, env);
     log_ = LogTexts(box_.Log());
+    if (strcasecmp(arg.c_str(), "-now") == 0) {
+      EXPECT_EQ(r.out, "") << "-now shows no message";
+    }
     return r;
   }
   // The log of a -now run from `old_ip`: `tail` after the new address.
@@ -207,17 +217,216 @@ TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChange
   }
 }
 
-TEST_F(ProgramTest, NowWithAnUnreadableTemplateUploadsNothing) {
+// A template that cannot be read (missing, a FIFO that would block) uploads nothing and ends
+// at once; with the template back, the next run publishes.
+TEST_F(ProgramTest, NowWithAnUnreadableTemplateUploadsNothingAndTheNextRunPublishes) {
+  FtpServer ftp;
+  ASSERT_EQ(mkfifo(box_.File("fifo.htm").c_str(), 0600), 0);
+  for (const std::string& bad : {box_.File("missing.htm"), box_.File("fifo.htm")}) {
+    Seed(ftp.Url());
+    box_.Seed([&](SettingsRecord& r) { r.htmltemplatefile[0] = bad; });
+    WriteFile(ftp.root() + "/ip.html", "old page");
+    EXPECT_EQ(Run("-now").status, 2);
+    EXPECT_EQ(log_, Expected(kOld, {"Starte FTP Verbindung mit " + ftp.Url(),
+                                    "Template nicht lesbar: " + bad, "FTP fehlgeschlagen"}));
+    EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), "old page");
+    box_.Seed([&](SettingsRecord& r) { r.htmltemplatefile[0] = box_.File("template.htm"); });
+    EXPECT_EQ(Run("-now").status, 0);
+    EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), Page(kNew));
+  }
+}
+
+// Killed while the upload waits for a server that never greets: the new address is stored
+// only with the publish marked as due (not at all when the mark cannot be made), and the next
+// run publishes it.
+TEST_F(ProgramTest, KilledDuringTheUploadTheNextRunPublishes) {
+  FtpServer ftp;
+  for (const auto& [signal, mark_blocked] :
+       {std::pair{SIGTERM, false}, std::pair{SIGKILL, false}, std::pair{SIGKILL, true}}) {
+    SCOPED_TRACE(std::to_string(signal) + (mark_blocked ? " mark blocked" : ""));
+    Seed("ftp://127.0.0.1:" + std::to_string(echo_.port()));
+    if (mark_blocked) mkdir(box_.File("pellvane.due").c_str(), 0700);
+    std::remove(box_.File("pellvane.log").c_str());
+    const pid_t run = Spawn([] { return execl(PELLVANE_BIN, PELLVANE_BIN, "-now", nullptr); });
+    for (int i = 0; i < 500 && box_.Log().find("...put") == std::string::npos; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(run, signal);
+    Waited(run);
+    EXPECT_EQ(box_.Stored().lastip, mark_blocked ? kOld : kNew);
+    rmdir(box_.File("pellvane.due").c_str());
+    box_.Seed([&](SettingsRecord& r) { r.ftpserver[0] = ftp.Url(); });
+    EXPECT_EQ(Run("-now").status, 0);
+    EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), Page(kNew));
+    std::remove((ftp.root() + "/ip.html").c_str());
+  }
+}
+
+TEST_F(ProgramTest, HugeTemplateIsFilledInBoundedMemory) {
   FtpServer ftp;
   Seed(ftp.Url());
-  box_.Seed([&](SettingsRecord& r) { r.htmltemplatefile[0] = box_.File("missing.htm"); });
-  WriteFile(ftp.root() + "/ip.html", "old page");
-  EXPECT_EQ(Run("-now").status, 2);
-  EXPECT_EQ(log_, Expected(kOld, {"Starte FTP Verbindung mit " + ftp.Url(),
-                                  "Template nicht lesbar: " + box_.File("missing.htm"),
-                                  "FTP fehlgeschlagen"}));
-  EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), "old page");
-  EXPECT_EQ(box_.Stored().lastip, kOld);
+  constexpr off_t kSize = 64 << 20;  // one line of zero bytes
+  WriteFile(box_.File("template.htm"), "");
+  ASSERT_EQ(truncate(box_.File("template.htm").c_str(), kSize), 0);
+  const ProgramResult r = Run("-now");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_LT(r.max_rss_kb, kSmallRunKb);
+  EXPECT_EQ(ReadFile(ftp.root() + "/ip.html").size(), kSize + 3);
+}
+
+TEST_F(ProgramTest, PlantedLinksAreReplacedNotFollowed) {
+  FtpServer ftp;
+  Seed(ftp.Url());
+  for (const std::string name : {"tmp.htm", "pellvane.log", "pellvane.due"}) {
+    WriteFile(box_.File("victim-" + name), "keep");
+    ASSERT_EQ(symlink(box_.File("victim-" + name).c_str(), box_.File(name).c_str()), 0);
+  }
+  EXPECT_EQ(box_.Run(PELLVANE_BIN, {"-now"}).status, 0);
+  EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), Page(kNew));
+  for (const std::string name : {"tmp.htm", "pellvane.log", "pellvane.due"}) {
+    EXPECT_EQ(ReadFile(box_.File("victim-" + name)), "keep") << name;
+  }
+}
+
+TEST_F(ProgramTest, SecondRunWaitsForTheFirstAndPublishesTheNewerAddress) {
+  FtpServer ftp;
+  Seed(ftp.Url());
+  auto first = std::make_unique<RunLock>(box_.File("pellvane.lock"), std::chrono::milliseconds(0));
+  ASSERT_FALSE(first->busy());
+  std::thread second([this] { EXPECT_EQ(box_.Run(PELLVANE_BIN, {"-now"}).status, 0); });
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_FALSE(FileExists(ftp.root() + "/ip.html")) << "ran beside the first";
+  echo_.Serve("/ip", "203.0.113.8");
+  first.reset();
+  second.join();
+  EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), Page("203.0.113.8"));
+  EXPECT_EQ(box_.Stored().lastip, "203.0.113.8");
+}
+
+TEST_F(ProgramTest, EditMadeDuringARunSurvivesItsSave) {
+  Seed("ftp://127.0.0.1:1");
+  box_.Seed([&](SettingsRecord& r) {
+    r.useftp = false;
+    r.wserver[1] = echo_.Url("/ip?delay_ms=1500");
+  });
+  std::thread run([this] { EXPECT_EQ(box_.Run(PELLVANE_BIN, {"-now"}).status, 0); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  box_.Seed([](SettingsRecord& r) { r.ftpuser[3] = "edited meanwhile"; });
+  run.join();
+  EXPECT_EQ(box_.Stored().ftpuser[3], "edited meanwhile");
+  EXPECT_EQ(box_.Stored().lastip, kNew);
+}
+
+// Another process holds the store locked while this one starts: nothing is saved over the
+// values it could not read, and -backup writes no backup of defaults.
+TEST_F(ProgramTest, StoreLockedAtStartKeepsEverySettingAndTheBackup) {
+  const auto seed = [](SettingsRecord& r) { r.ftpuser[1] = r.lastip = r.proxysrv = "kept"; };
+  ASSERT_EQ(InChild([&] {  // this process opens the store only once the lock is gone
+              box_.Seed(seed);
+              return 0;
+            }),
+            0);
+  WriteFile(box_.File("pellvane.sav"), "a good backup");
+  int locked[2], go[2];
+  ASSERT_EQ(pipe(locked) | pipe(go), 0);
+  const pid_t locker = Spawn([&] {
+    sqlite3* db = nullptr;
+    sqlite3_open(box_.StoreFile().c_str(), &db);
+    const int rc = sqlite3_exec(
+        db, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; UPDATE vals SET data = data;", nullptr,
+        nullptr, nullptr);
+    (void)!write(locked[1], &rc, sizeof rc);
+    pause();
+    return 0;
+  });
+  int rc = -1;
+  ASSERT_EQ(read(locked[0], &rc, sizeof rc), static_cast<ssize_t>(sizeof rc));
+  ASSERT_EQ(rc, SQLITE_OK);
+  const pid_t locked_out = Spawn([&] {
+    RecordingDialogs dialogs;
+    Settings s(dialogs);
+    s.InitSettingsKey();
+    s.LoadSettings();
+    char byte = 0;
+    (void)!write(locked[1], &byte, 1);
+    (void)!read(go[0], &byte, 1);  // the lock is gone now
+    s.SaveSettings();
+    return 0;
+  });
+  EXPECT_EQ(box_.Run(PELLVANE_BIN, {"-backup"}).status, 1);
+  char byte = 0;
+  ASSERT_EQ(read(locked[0], &byte, 1), 1);
+  kill(locker, SIGKILL);
+  Waited(locker);
+  (void)!write(go[1], "g", 1);
+  EXPECT_EQ(Waited(locked_out), 0);
+  EXPECT_EQ(ReadFile(box_.File("pellvane.sav")), "a good backup");
+  SettingsRecord seeded;
+  seed(seeded);
+  EXPECT_EQ(box_.Stored(), seeded);
+}
+
+TEST_F(ProgramTest, SettingsCommandsSetGetAndShowTheWindowsValues) {
+  const auto run = [this](std::vector<std::string> args, const std::string& input = "") {
+    WriteFile(box_.File("input"), input);
+    return box_.Run(PELLVANE_BIN, args, {}, box_.File("input"));
+  };
+  for (const char* arg : {"WDEFSERVER=3", "useftp=true", "proxyport=8080", "wserver2=http://a/ip"})
+    EXPECT_EQ(run({"--set", arg}).status, 0) << arg;
+  EXPECT_EQ(run({"--set", "ftppass0"}, "geheim\n").status, 0);
+  const std::string before = run({"--show"}).out;
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--set", "nosuch=1"},
+                                             {"--set", "wdefserver=5"},
+                                             {"--set", "proxycon=3"},
+                                             {"--set", "useftp=ja"},
+                                             {"--set", "inettimeout=4e4"},
+                                             {"--set", "inettimeout=40000"},
+                                             {"--get", "nosuch"},
+                                             {"--get", "lastip"},
+                                             {"--get"},
+                                             {"--show", "x"},
+                                             {"--set", "ftpdefserver="}}) {
+    const ProgramResult refused = run(args);
+    EXPECT_EQ(refused.status, 1) << args.back();
+    EXPECT_TRUE(refused.err.starts_with("pellvane: ") &&
+                refused.err.find('\n') == refused.err.size() - 1)
+        << args.back() << ": " << refused.err;
+    EXPECT_EQ(refused.out, "");
+  }
+  EXPECT_EQ(run({"--show"}).out, before) << "a refusal changes nothing";
+  box_.Seed([](SettingsRecord& r) { r.ppass = "x"; });
+  const SettingsRecord r = box_.Stored();
+  EXPECT_EQ(std::tuple(r.wdefserver, r.useftp, r.proxyport, r.wserver[2], r.ftppass[0]),
+            std::tuple(std::int16_t{3}, true, std::string("8080"), std::string("http://a/ip"),
+                       std::string("geheim")));
+  EXPECT_EQ(run({"--get", "FtpPass0"}).out, "geheim\n");
+  const std::string shown = run({"--show"}).out;
+  for (const char* line : {"\nwdefserver=3\n", "\nuseftp=True\n", "\nproxyPort=8080\n",
+                           "ftppass0=***\n", "\nppass=***\n", "\nwserver2=http://a/ip\n"})
+    EXPECT_NE(shown.find(line), std::string::npos) << line << " in\n" << shown;
+  EXPECT_EQ(shown.find("geheim"), std::string::npos);
+  EXPECT_TRUE(shown.starts_with("wserver0=")) << shown;
+}
+
+// With logging off, a failed -now still says why in one line on standard error.
+TEST_F(ProgramTest, AFailedNowRunSaysWhyOnStandardError) {
+  FtpServer ftp;
+  echo_.Serve("/missing", "", 404);
+  for (const auto& [path, password, err, status] :
+       {std::tuple{"/ip", "vane", "", 0},
+        std::tuple{"/missing", "vane", "pellvane -now: Keine gültige IP erhalten (404 : ", 1},
+        std::tuple{"/ip", "falsch", "pellvane -now: FTP fehlgeschlagen (530 : ", 2}}) {
+    Seed(ftp.Url(), password);
+    box_.Seed([&](SettingsRecord& r) {
+      r.wserver[1] = echo_.Url(path);
+      r.writelog = false;
+    });
+    const ProgramResult r = Run("-now");
+    EXPECT_EQ(r.status, status) << err;
+    EXPECT_TRUE(r.err.starts_with(err) && r.err.find('\n') + 1 == r.err.size()) << r.err;
+    EXPECT_EQ(std::string(err).empty(), r.err.empty()) << r.err;
+  }
 }
 
 TEST_F(ProgramTest, NowWithFtpOffStoresTheAddressAndTouchesNoServer) {
@@ -229,6 +438,15 @@ TEST_F(ProgramTest, NowWithFtpOffStoresTheAddressAndTouchesNoServer) {
   EXPECT_EQ(box_.Stored().lastip, kNew);
   EXPECT_FALSE(FileExists(box_.File("tmp.htm")));
   EXPECT_TRUE(ftp.Commands().empty());
+}
+
+TEST_F(ProgramTest, PasswordInTheEchoUrlIsMaskedInTheLog) {
+  Seed("ftp://127.0.0.1:1");
+  const std::string host = echo_.Url("/ip").substr(7);
+  box_.Seed([&](SettingsRecord& r) { r.wserver[1] = "http://u:secret@" + host; });
+  EXPECT_EQ(Run("-now").status, 2);
+  EXPECT_EQ(log_.at(3), "Prüfe IP-Adresse mit http://u:***@" + host + "...");
+  EXPECT_EQ(box_.Log().find("secret"), std::string::npos);
 }
 
 TEST_F(ProgramTest, SlotsWithoutSchemeGetItAndKeepIt) {

@@ -17,7 +17,7 @@ using namespace testing;
 
 TEST(ProgramFolderTest, HomeThenAWritableProgramFolderThenTheDataFolder) {
   Sandbox box;
-  const std::string slash = box.path() + "/", bin = box.File("bin"), data = box.File("data");
+  const std::string slash = box.path() + "/", bin = box.File("portable"), data = box.File("data");
   mkdir(bin.c_str(), 0555);
   mkdir(data.c_str(), 0777);
   chmod(box.path().c_str(), 0755);  // the unprivileged child must reach into it
@@ -26,6 +26,10 @@ TEST(ProgramFolderTest, HomeThenAWritableProgramFolderThenTheDataFolder) {
   EXPECT_EQ(ResolveProgramFolder({"", nullptr, nullptr, box.path()}), box.path()) << "empty: unset";
   EXPECT_EQ(ResolveProgramFolder({nullptr, nullptr, box.path().c_str(), ""}),
             box.File(".local/share/pellvane"));
+  mkdir(box.File("bin").c_str(), 0700);
+  EXPECT_EQ(ResolveProgramFolder({nullptr, data.c_str(), nullptr, box.File("bin")}),
+            data + "/pellvane")
+      << "an installed program's writable folder is not used";
   EXPECT_EQ(
       InChild(
           [&] {
@@ -95,6 +99,7 @@ TEST(RunLogTest, AppendsTimestampedCrLfLinesWhileTheSwitchIsOn) {
 
 TEST(FillTemplateTest, ReplacesEveryMarkerAndEndsEachLineCrCrLf) {
   Sandbox box;
+  const std::string a(65536 - 5, 'a'), b(65536 - 1, 'b');
   for (const auto& [in, out] : std::initializer_list<std::pair<std::string, std::string>>{
            {"", ""},
            {"<p>\r\nx\r\n", "<p>\r\r\nx\r\r\n"},
@@ -109,7 +114,12 @@ TEST(FillTemplateTest, ReplacesEveryMarkerAndEndsEachLineCrCrLf) {
            {std::string(70000, 'x') + "'!!!***IP***!!!'",
             std::string(70000, 'x') + "1.2.3.4\r\r\n"},
            {std::string("\xe4\xf6\0\xff\r\n\xc3\xa4", 8),
-            std::string("\xe4\xf6\0\xff\r\r\n\xc3\xa4\r\r\n", 12)}}) {
+            std::string("\xe4\xf6\0\xff\r\r\n\xc3\xa4\r\r\n", 12)},
+           // Markers and line ends across the edge of one 64 KiB read.
+           {a + "'!!!***IP***!!!'\r\n", a + "1.2.3.4\r\r\n"},
+           {b + "\r\nx", b + "\r\r\nx\r\r\n"},
+           {b + "\ry", b + "\r\r\ny\r\r\n"},
+           {a + "'!!!***", a + "'!!!***\r\r\n"}}) {
     WriteFile(box.File("t.html"), in);
     ASSERT_EQ(FillTemplate(box.File("t.html"), box.File("tmp.htm"), "1.2.3.4", kIpMarker),
               FillResult::kOk);

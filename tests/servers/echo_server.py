@@ -5,7 +5,8 @@ A path answers what the test left in --pages (a file named by the quoted path, h
 status, a line end and the body), 404 otherwise. The query asks for faults: delay_ms=N before
 the answer, status=N, size=N (a body of N digits instead), trickle_ms=N (one byte every N ms),
 close_after=N (hang up after N body bytes), redirect=PATH (a 302), hang=1 (never answer),
-nolength=1 (no Content-Length: the end is the close), chunked=1. Request lines go to --commands.
+nolength=1 (no Content-Length: the end is the close), chunked=1, reason=TEXT (the status
+line's reason, %XX decoded). Request lines go to --commands.
 """
 import argparse
 import os
@@ -40,7 +41,8 @@ class Echo(BaseHTTPRequestHandler):
         if "hang" in q:
             time.sleep(3600)
         time.sleep(max(n("delay_ms"), 0) / 1000)
-        self.send_response(n("status") if "status" in q else 302 if "redirect" in q else int(status))
+        code = n("status") if "status" in q else 302 if "redirect" in q else int(status)
+        self.send_response(code, q.get("reason"))
         self.send_header("Connection", "close")
         if "redirect" in q:
             self.send_header("Location", q["redirect"])

@@ -27,34 +27,6 @@ using namespace testing;
 using Values = std::map<std::string, std::string>;
 constexpr const char* kKey = "SOFTWARE\\Brackfell\\Pellvane";
 
-// Every value of the settings key in creation order, as name=data without the NUL.
-Texts StoredValues() {
-  Texts out;
-  HKEY key = 0;
-  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
-  char name[256];
-  std::uint8_t data[256];
-  for (std::uint32_t i = 0, name_size = sizeof name, data_size = sizeof data, type = 0;
-       RegEnumValue(key, i, name, &name_size, &type, data, &data_size) == ERROR_SUCCESS;
-       ++i, name_size = sizeof name, data_size = sizeof data) {
-    out.push_back(std::string(name) + "=" +
-                  std::string(reinterpret_cast<char*>(data), data_size ? data_size - 1 : 0));
-  }
-  RegCloseKey(key);
-  return out;
-}
-
-void StoreRaw(const std::string& name, std::uint32_t type, const std::string& data) {
-  HKEY key = 0;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key, nullptr), 0);
-  RegSetValueEx(key, name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
-                static_cast<std::uint32_t>(data.size()));
-  RegCloseKey(key);
-}
-void StoreText(const std::string& name, const std::string& text) {
-  StoreRaw(name, REG_SZ, text + '\0');
-}
-
 // The settings values read with SQLite itself; `intact` says whether the file passed SQLite's
 // integrity check.
 Values StoredTexts(const std::string& file, bool* intact = nullptr) {
@@ -230,20 +202,23 @@ TEST_F(StoreTest, StoredTextsThatDoNotFitReadAsDefaults) {
   }
 }
 
-TEST_F(StoreTest, SavingWhatTheStoreHoldsWritesNothingAChangeRewritesAll) {
+TEST_F(StoreTest, SavingWritesOnlyWhatThisInstanceChanged) {
   box_.Seed([](SettingsRecord&) {});
   Settings settings(dialogs_);
   settings.LoadSettings();
   StoreText("lastip", "198.51.100.9");  // another instance, meanwhile
   settings.SaveSettings();
-  EXPECT_EQ(StoredValues()[36], "lastip=198.51.100.9") << "an unchanged record is not written";
   settings.record().ftpuser[2] = "u";
   settings.SaveSettings();
-  EXPECT_EQ(StoredValues()[36], "lastip=") << "a changed record is written whole";
-  // Texts a save would write differently make the first save after a load write them.
-  for (const auto& [name, text, saved] : {std::tuple{"useftp", "tRUE", "useftp=True"},
-                                          std::tuple{"inettimeout", "0", "inettimeout=20"},
-                                          std::tuple{"wdefserver", " 2", "wdefserver=2"}}) {
+  settings.record().ftpuser[3] = "v";
+  settings.SaveSettings();
+  EXPECT_EQ(StoredValues()[36], "lastip=198.51.100.9") << "another instance's value survives";
+  EXPECT_EQ(box_.Stored().ftpuser[2], "u");
+  EXPECT_EQ(box_.Stored().ftpuser[3], "v") << "every save writes its changes";
+  // Texts that load as a value stay as they are until this instance changes that value.
+  for (const auto& [name, text, saved] : {std::tuple{"useftp", "tRUE", "useftp=tRUE"},
+                                          std::tuple{"inettimeout", "0", "inettimeout=0"},
+                                          std::tuple{"wdefserver", " 2", "wdefserver= 2"}}) {
     StoreText(name, text);
     box_.Seed([](SettingsRecord&) {});
     const Texts values = StoredValues();
@@ -324,6 +299,49 @@ TEST_F(StoreTest, GetValueRendersEachTypeAndCreateValueBuildsItsData) {
     EXPECT_EQ(dialogs_.Shown().back(), "Unable To process that Type of data.");
   }
   EXPECT_EQ(dialogs_.boxes.size(), 6u);
+}
+
+// Listing a key: the index is a signed 16-bit counter, so a key with more entries than it can
+// count lists as null; a key deleted under an open handle answers a read with code 6.
+TEST_F(StoreTest, ListingsEndAtTheSixteenBitIndexAndADeletedKeyAnswersSix) {
+  CReadWriteReg reg(dialogs_);
+  ASSERT_TRUE(reg.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE"));
+  for (const int count : {32767, 32768}) {
+    const std::string name = "Many" + std::to_string(count);
+    ASSERT_TRUE(reg.CreateDirectory(name));
+    sqlite3* db = nullptr;
+    sqlite3_open(box_.StoreFile().c_str(), &db);
+    const std::string key = "(SELECT id FROM keys WHERE name = '" + name + "')";
+    const std::string sql =
+        "BEGIN; CREATE TEMP TABLE n AS WITH RECURSIVE c(i) AS (SELECT 0 UNION ALL SELECT i + 1 "
+        "FROM c WHERE i + 1 < " +
+        std::to_string(count) +
+        ") SELECT i FROM c;"
+        "INSERT INTO keys(parent, name) SELECT " +
+        key +
+        ", printf('k%05d', i) FROM n;"
+        "INSERT INTO vals(key, name, type, data) SELECT " +
+        key +
+        ", printf('v%05d', i), 1, "
+        "x'7800' FROM n; DROP TABLE n; COMMIT;";
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    CReadWriteReg many(dialogs_);
+    ASSERT_TRUE(many.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + name));
+    for (const Variant& listed : {many.GetAllSubDirectories(), many.GetAllValues()}) {
+      const auto* names = std::get_if<VariantArray>(&listed.value);
+      EXPECT_EQ(names ? names->size() : 0u, count <= 32767 ? std::size_t(count) : 0u) << count;
+      EXPECT_EQ(listed.IsNull(), count > 32767) << count;
+    }
+  }
+  ASSERT_TRUE(reg.CreateDirectory("Gone"));
+  CReadWriteReg gone(dialogs_);
+  ASSERT_TRUE(gone.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Gone"));
+  ASSERT_TRUE(gone.CreateValue("x", std::string("1"), REG_SZ));
+  ASSERT_TRUE(reg.DeleteDirectory("Gone"));
+  for (const char* name : {"x", "never"}) {
+    EXPECT_EQ(gone.GetValue(name), Variant(std::string("RegQueryValueEx Returned : (6)")));
+  }
 }
 
 TEST_F(StoreTest, KilledInTheMiddleOfSavesLeavesEveryValueOldOrNew) {

@@ -1,5 +1,7 @@
 #include "support/harness.h"
 
+#include "platform/registry.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -110,7 +112,8 @@ std::string ReadAll(int fd) {
 }
 }  // namespace
 
-ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& env) {
+ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& env,
+                         const std::string& input) {
   std::vector<std::string> vars;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
@@ -132,7 +135,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& en
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
   pid_t pid = 0;
   const auto start = std::chrono::steady_clock::now();
   const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
@@ -186,11 +189,11 @@ SettingsRecord Sandbox::Stored() const {
 }
 
 ProgramResult Sandbox::Run(const std::string& program, const std::vector<std::string>& args,
-                           EnvVars env) const {
+                           EnvVars env, const std::string& input) const {
   std::vector<std::string> argv{program};
   argv.insert(argv.end(), args.begin(), args.end());
   env.emplace("PELLVANE_HOME", path_);
-  return RunProgram(argv, env);
+  return RunProgram(argv, env, input);
 }
 
 WindowModel::WindowModel(Dialogs& dialogs, const Sandbox& box)
@@ -225,16 +228,51 @@ SettingsRecord SampleRecord(const std::string& tag) {
   return r;
 }
 
-int InChild(const std::function<int()>& body, bool unprivileged) {
+pid_t Spawn(const std::function<int()>& body, bool unprivileged) {
   const pid_t child = fork();
-  if (child < 0) return -1;
   if (child == 0) {
     if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
     _exit(body());
   }
+  return child;
+}
+
+int Waited(pid_t child) {
   int status = 0;
-  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
+}
+
+namespace {
+constexpr const char* kKey = "SOFTWARE\\Brackfell\\Pellvane";
+}  // namespace
+
+Texts StoredValues() {
+  Texts out;
+  HKEY key = 0;
+  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
+  char name[256];
+  std::uint8_t data[256];
+  for (std::uint32_t i = 0, name_size = sizeof name, data_size = sizeof data, type = 0;
+       RegEnumValue(key, i, name, &name_size, &type, data, &data_size) == ERROR_SUCCESS;
+       ++i, name_size = sizeof name, data_size = sizeof data) {
+    out.push_back(std::string(name) + "=" +
+                  std::string(reinterpret_cast<char*>(data), data_size ? data_size - 1 : 0));
+  }
+  RegCloseKey(key);
+  return out;
+}
+
+void StoreRaw(const std::string& name, std::uint32_t type, const std::string& data) {
+  HKEY key = 0;
+  if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key, nullptr) != 0) return;
+  RegSetValueEx(key, name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
+                static_cast<std::uint32_t>(data.size()));
+  RegCloseKey(key);
+}
+
+void StoreText(const std::string& name, const std::string& text) {
+  StoreRaw(name, REG_SZ, text + '\0');
 }
 
 FullDisk::FullDisk() {

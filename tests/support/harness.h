@@ -72,7 +72,9 @@ struct ProgramResult {
   long max_rss_kb = 0;  // the child's peak resident memory
   double seconds = 0;   // wall time from start to end
 };
-ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& env = {});
+// Standard input reads the file `input`.
+ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& env = {},
+                         const std::string& input = "/dev/null");
 
 // A fresh folder under /tmp, removed afterwards; PELLVANE_HOME points at it meanwhile.
 class Sandbox {
@@ -90,7 +92,7 @@ class Sandbox {
   SettingsRecord Stored() const;  // a fresh load
   // The program with these arguments on this sandbox.
   ProgramResult Run(const std::string& program, const std::vector<std::string>& args,
-                    EnvVars env = {}) const;
+                    EnvVars env = {}, const std::string& input = "/dev/null") const;
 
  private:
   std::string path_;
@@ -110,9 +112,19 @@ struct WindowModel {
 // A record whose every field differs from the defaults, each text carrying `tag`.
 SettingsRecord SampleRecord(const std::string& tag);
 
-// Runs `body` in a forked child, as the user "nobody" when `unprivileged` and root; its exit
-// status, or -1 when it died otherwise.
-int InChild(const std::function<int()>& body, bool unprivileged = false);
+// Runs `body` in a forked child, as the user "nobody" when `unprivileged` and root. Spawn
+// returns at once; Waited gives the exit status, or -1 when it died otherwise.
+pid_t Spawn(const std::function<int()>& body, bool unprivileged = false);
+int Waited(pid_t child);
+inline int InChild(const std::function<int()>& body, bool unprivileged = false) {
+  return Waited(Spawn(body, unprivileged));
+}
+
+// The settings key's values as name=text in creation order, and one value stored under
+// `name`, through the registry calls, as another program would see and change them.
+Texts StoredValues();
+void StoreRaw(const std::string& name, std::uint32_t type, const std::string& data);
+void StoreText(const std::string& name, const std::string& text);
 
 // Every write that would make a file of this process bigger fails (EFBIG) while it lives.
 class FullDisk {

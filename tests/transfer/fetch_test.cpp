@@ -71,6 +71,10 @@ TEST_F(FetchTest, FailsWithCodeAndTextAndNoBody) {
   for (const Fault& f : std::initializer_list<Fault>{
            {"/missing", 404, "HTTP/1.1 404 Not Found"},
            {"/ip?status=500", 500, "HTTP/1.1 500 Internal Server Error"},
+           {"/ip?status=404&reason=Not%20Found%0DFTP%20Fertig%1B%5B2J", 404,
+            "HTTP/1.1 404 Not Found\\rFTP Fertig\\x1b[2J"},
+           {"http://pell:p%40ss@" + echo_.Url("/ip?status=401&reason=p%40ss%20wrong").substr(7),
+            401, "HTTP/1.1 401 *** wrong"},
            {"http://127.0.0.1:1/ip", CURLE_COULDNT_CONNECT, nullptr},
            {"http://pellvane-echo.invalid/ip", CURLE_COULDNT_RESOLVE_HOST, nullptr},
            {"/ip?size=" + over, CURLE_FILESIZE_EXCEEDED, "Antwort größer als 64 KiB"},

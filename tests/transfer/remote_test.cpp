@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "publish/publish_ip.h"
 #include "support/harness.h"
 #include "support/servers.h"
 #include "transfer/inet.h"
@@ -118,6 +119,9 @@ TEST_P(RemoteTest, NamesStartInTheUrlFolderOrHomeAbsoluteOnesAtTheRoot) {
   fs::create_directories(box_.File("program folder"));
   WriteFile(box_.File("program folder/tmp.htm"), "page");
   const std::string quoted = "put \"" + box_.File("program folder/tmp.htm") + "\" ";
+  fs::create_directories(box_.File("a \"b\""));
+  const std::string quotes = box_.File("a \"b\"/tmp.htm");
+  WriteFile(quotes, "page");
   struct Case {
     std::string url_folder, command, served;
   };
@@ -126,7 +130,9 @@ TEST_P(RemoteTest, NamesStartInTheUrlFolderOrHomeAbsoluteOnesAtTheRoot) {
                         Case{"/www", "put " + local + " in.htm", "/www/in.htm"},
                         Case{"/www/", "put " + local + " /abs.htm", "/abs.htm"},
                         Case{"", quoted + "\"ip/my page.htm\"", Home("ip/my page.htm")},
-                        Case{"/www/my site", quoted + "url.htm", "/www/my site/url.htm"}}) {
+                        Case{"/www/my site", quoted + "url.htm", "/www/my site/url.htm"},
+                        Case{"", UploadCommand(quotes, "say \"hi\".htm"), Home("say \"hi\".htm")},
+                        Case{"", UploadCommand(quotes, "i\"p.htm"), Home("i\"p.htm")}}) {
     inet_.SetURL(server_->Url() + c.url_folder);
     EXPECT_TRUE(inet_.Execute("", c.command)) << c.command << ": " << inet_.ResponseInfo();
     EXPECT_EQ(Served(c.served), "page") << c.url_folder << " " << c.command;

@@ -109,11 +109,14 @@ TEST_F(WindowModelTest, OpensOnTheStoredDefaultsAndPagesTheSlots) {
   box_.Seed([](SettingsRecord& r) {
     r.wdefserver = 3;
     r.ftpdefserver = 9;  // out of range: the first slot
+    r.proxycon = 7;      // out of range: as 0
     r.useftp = true;
   });
   auto m = Open();
   frmMain& w = m->window;
   EXPECT_TRUE(w.optDefWserver[3]->value());
+  EXPECT_TRUE(w.optUseDefProxy[0]->value());
+  EXPECT_FALSE(w.txtProxySrv.enabled());
   EXPECT_EQ(w.lblCurFTPSrv.caption(), "FTPServer 1");
   for (const auto& [bar, caption, boxes, prefix] :
        {std::tuple{&w.vscrWserver, &w.lblCurWebsrv, &w.txtWserver, "Webserver "},
@@ -131,6 +134,7 @@ TEST_F(WindowModelTest, OpensOnTheStoredDefaultsAndPagesTheSlots) {
 TEST_F(WindowModelTest, EditsAndSwitchesAreStoredAtOncePagingStoresNothing) {
   auto m = Open();
   frmMain& w = m->window;
+  StoreText("ppass", "another instance's");
   w.vscrWserver.SetValue(2);
   w.txtWserver[2]->SetText("e");
   w.txtProxyPort.SetText("8");
@@ -154,6 +158,7 @@ TEST_F(WindowModelTest, EditsAndSwitchesAreStoredAtOncePagingStoresNothing) {
   w.chkLOG.SetValue(0);
   EXPECT_FALSE(w.cmdLOG.enabled());
   EXPECT_FALSE(box_.Stored().writelog);
+  EXPECT_EQ(box_.Stored().ppass, "another instance's") << "an edit saves only its own value";
 }
 
 TEST_F(WindowModelTest, ChosenTemplateLandsInTheVisibleFtpSlotEvenWithFtpOff) {
