@@ -10,35 +10,21 @@ import argparse
 import os
 import posixpath
 import socket
-import threading
 
 import paramiko
 from paramiko.sftp import SFTP_OK, SFTP_OP_UNSUPPORTED, SFTP_PERMISSION_DENIED
 
 WRITES = os.O_WRONLY | os.O_RDWR | os.O_CREAT | os.O_TRUNC | os.O_APPEND
-FLAGS = [(os.O_WRONLY, "write"), (os.O_RDWR, "read-write"), (os.O_CREAT, "create"),
-         (os.O_TRUNC, "truncate"), (os.O_APPEND, "append"), (os.O_EXCL, "exclusive")]
-
 p = argparse.ArgumentParser()
 for name in ("--root", "--password", "--port-file", "--known-hosts", "--commands"):
     p.add_argument(name, required=True)
 p.add_argument("--read-only", action="store_true")
 a = p.parse_args()
 log_file = open(a.commands, "a", buffering=1, encoding="utf-8", errors="replace")
-log_lock = threading.Lock()
-
-
-def log(*words):
-    with log_lock:
-        log_file.write(" ".join(words) + "\n")
-
-
-def virtual(path):
-    return posixpath.normpath(posixpath.join("/home", path))
-
-
-def local(path):
-    return os.path.join(a.root, virtual(path).lstrip("/"))
+log = lambda *words: log_file.write(" ".join(words) + "\n")
+virtual = lambda path: posixpath.normpath(posixpath.join("/home", path))
+local = lambda path: os.path.join(a.root, virtual(path).lstrip("/"))
+attrs = lambda st, name=None: setattr(x := paramiko.SFTPAttributes.from_stat(st), "filename", name) or x
 
 
 def guarded(what, path, call):
@@ -52,23 +38,13 @@ def guarded(what, path, call):
 class Handle(paramiko.SFTPHandle):
     def __init__(self, flags, file):
         super().__init__(flags)
-        self.readfile = file
-        self.writefile = file if flags & WRITES else None
+        self.readfile, self.writefile = file, file if flags & WRITES else None
 
     def stat(self):
-        return paramiko.SFTPAttributes.from_stat(os.fstat(self.readfile.fileno()))
+        return attrs(os.fstat(self.readfile.fileno()))
 
     def chattr(self, attr):
         return SFTP_OK
-
-
-def listing(path):
-    entries = []
-    for name in sorted(os.listdir(local(path))):
-        entry = paramiko.SFTPAttributes.from_stat(os.lstat(os.path.join(local(path), name)))
-        entry.filename = name
-        entries.append(entry)
-    return entries
 
 
 class Sftp(paramiko.SFTPServerInterface):
@@ -76,23 +52,19 @@ class Sftp(paramiko.SFTPServerInterface):
         return virtual(path)
 
     def open(self, path, flags, attr):
-        log("open", virtual(path), ",".join(n for bit, n in FLAGS if flags & bit) or "read")
         if a.read_only and flags & WRITES:
             return SFTP_PERMISSION_DENIED
         mode = "wb" if flags & os.O_WRONLY else "r+b" if flags & os.O_RDWR else "rb"
-        try:
-            return Handle(flags, os.fdopen(os.open(local(path), flags, 0o644), mode))
-        except OSError as e:
-            return paramiko.SFTPServer.convert_errno(e.errno)
+        return guarded("open", path, lambda: Handle(flags, os.fdopen(os.open(local(path), flags, 0o644), mode)))
 
     def list_folder(self, path):
-        return guarded("list", path, lambda: listing(path))
+        folder = local(path)
+        return guarded("list", path, lambda: [attrs(os.lstat(os.path.join(folder, n)), n) for n in sorted(os.listdir(folder))])
 
     def stat(self, path):
-        return guarded("stat", path, lambda: paramiko.SFTPAttributes.from_stat(os.stat(local(path))))
+        return guarded("stat", path, lambda: attrs(os.stat(local(path))))
 
-    def lstat(self, path):
-        return guarded("lstat", path, lambda: paramiko.SFTPAttributes.from_stat(os.lstat(local(path))))
+    lstat = stat
 
     def chattr(self, path, attr):
         return SFTP_PERMISSION_DENIED if a.read_only else SFTP_OK
@@ -121,9 +93,7 @@ class Login(paramiko.ServerInterface):
 
 
 key = paramiko.RSAKey.generate(2048)
-listener = socket.socket()
-listener.bind(("127.0.0.1", 0))
-listener.listen(16)
+listener = socket.create_server(("127.0.0.1", 0))
 port = listener.getsockname()[1]
 with open(a.known_hosts, "w") as f:
     f.write("[127.0.0.1]:%d %s %s\n" % (port, key.get_name(), key.get_base64()))

@@ -133,16 +133,5 @@ TEST_F(BackupTest, CutMissingOrBrokenFilesAreRefusedAndChangeNothing) {
   EXPECT_EQ(record_, Filled());
 }
 
-TEST_F(BackupTest, RestoreThenSaveRewritesTheStore) {
-  record_ = Filled();
-  ASSERT_TRUE(Backup());
-  Settings settings(dialogs_);
-  ASSERT_TRUE(settings.InitSettingsKey());
-  settings.SaveSettings();
-  ASSERT_TRUE(RestoreSettings(settings.record(), box_.path(), log_, dialogs_));
-  settings.SaveSettings();
-  EXPECT_EQ(box_.Stored(), Filled());
-}
-
 }  // namespace
 }  // namespace pellvane

@@ -242,58 +242,25 @@ TEST_F(StoreTest, GetValueRendersEachTypeAndCreateValueBuildsItsData) {
   CReadWriteReg reg(dialogs_);
   StoreText("x", "");
   ASSERT_TRUE(reg.OpenRegistry(HKEY_LOCAL_MACHINE, kKey));
-  struct Case {
-    std::uint32_t type;
-    string data;
-    bool raw;
-    Variant expected;
-  };
-  for (const Case& c : std::initializer_list<Case>{
-           {REG_SZ, string("abc\0", 4), false, "abc"},
-           {REG_SZ, "", false, ""},
-           {REG_SZ, string(5000, 'l') + '\0', false, string(5000, 'l')},
-           {REG_EXPAND_SZ, string("%PATH%\0", 7), false, "%PATH%"},
-           {REG_BINARY, "\x0a\xff", false, "0A FF "},
-           {REG_DWORD, string("\x01\0\0\0", 4), false, "01 00 00 00 "},
-           {REG_DWORD, string("\x01\0\0\0", 4), true, string("\x01\0\0\0", 4)},
-           {REG_DWORD_BIG_ENDIAN, string("\0\0\0\x01", 4), false, string("\0\0\0\x01", 4)},
-           {REG_NONE, "x", false, "Not defined value_type=REG_NONE"},
-           {REG_MULTI_SZ, string("a\0b\0\0", 5), false, VariantArray{"a", "b", ""}},
-           {REG_MULTI_SZ, "a", false, ""},
-           {REG_RESOURCE_REQUIREMENTS_LIST, "x", false,
-            "Not defined value_type=REG_RESOURCE_REQUIREMENTS_LIST"},
-           {11, "x", false, "value_type=11"}}) {
-    StoreRaw("v", c.type, c.data);
-    EXPECT_EQ(reg.GetValue("v", c.raw), c.expected) << "type " << c.type;
+  for (const auto& [type, data, expected] : std::initializer_list<std::tuple<int, string, Variant>>{
+           {REG_SZ, string(5000, 'l') + '\0', string(5000, 'l')},
+           {REG_BINARY, "\x0a\xff", "0A FF "},
+           {REG_MULTI_SZ, string("a\0b\0\0", 5), VariantArray{"a", "b", ""}},
+           {REG_NONE, "x", "Not defined value_type=REG_NONE"},
+           {11, "x", "value_type=11"}}) {
+    StoreRaw("v", type, data);
+    EXPECT_EQ(reg.GetValue("v"), expected) << "type " << type;
   }
   EXPECT_TRUE(reg.GetValue("missing").IsNothing());
-
-  struct Made {
-    Variant value;
-    std::int32_t type;
-    Variant more;
-    string stored;  // empty: refused
-  };
-  for (const Made& m : std::initializer_list<Made>{
-           {std::int16_t{3}, REG_SZ, Null(), string("3\0", 2)},
-           {true, REG_EXPAND_SZ, Null(), string("True\0", 5)},
-           {Null(), REG_SZ, Null(), string("\0", 1)},
-           {"a", REG_MULTI_SZ, VariantArray{"b", "", Null(), "c"}, string("a\0b\0c\0\0", 7)},
-           {"a", REG_MULTI_SZ, std::int32_t{7}, string("a\0007\0\0", 5)},
-           {string("\x2a\0\0\x80", 4), REG_DWORD, Null(), string("\x2a\0\0\x80", 4)},
-           {"ab", REG_DWORD, Null(), ""}}) {
-    reg.DeleteValue("m");
-    EXPECT_EQ(reg.CreateValue("m", m.value, m.type, m.more), !m.stored.empty());
-    HKEY key = 0;
-    std::uint8_t data[16] = {};
-    std::uint32_t size = sizeof data;
-    RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key);
-    RegQueryValueEx(key, "m", nullptr, data, &size);
-    RegCloseKey(key);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), m.stored.empty() ? 0 : size), m.stored)
-        << m.type;
+  for (const auto& [value, type, more, stored] :
+       std::initializer_list<std::tuple<Variant, int, Variant, Variant>>{
+           {std::int16_t{3}, REG_SZ, Null(), "3"},
+           {true, REG_EXPAND_SZ, Null(), "True"},
+           {"a", REG_MULTI_SZ, VariantArray{"b", "", Null(), "c"},
+            VariantArray{"a", "b", "c", ""}}}) {
+    EXPECT_TRUE(reg.CreateValue("m", value, type, more));
+    EXPECT_EQ(reg.GetValue("m"), stored) << type;
   }
-  EXPECT_TRUE(dialogs_.boxes.empty());
   for (std::int32_t type : {3, 5, 6, 0, 8, -1}) {
     EXPECT_FALSE(reg.CreateValue("x", "data", type));
     EXPECT_EQ(dialogs_.Shown().back(), "Unable To process that Type of data.");
@@ -418,55 +385,43 @@ TEST_F(StoreTest, TwoInstancesSavingAtOnceLoseNothing) {
   }
 }
 
-// A full disk: the old values (or the old backup) stay whole, and with room again the new
-// record goes in. Returns 0 or the number of the check that failed.
-class FullDiskTest : public StoreTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(FullDiskTest, OldStateStaysWholeAndTheNextTryWorks) {
-  const bool backup = GetParam();
+// A full disk: the old values and the old backup stay whole, no temporary file is left, and
+// with room again the new record goes in. Returns 0 or the number of the check that failed.
+TEST_F(StoreTest, FullDiskKeepsTheOldStateWholeAndTheNextTryWorks) {
   const std::string sav = box_.File("pellvane.sav");
   const Values old_texts = ValueTexts(SampleRecord("old")),
                new_texts = ValueTexts(SampleRecord("new"));
-  const int result = InChild([&] {
-    RecordingDialogs dialogs;
-    Settings settings(dialogs);
-    const bool off = false;
-    FixedClock clock(0);
-    RunLog log(box_.File("pellvane.log"), clock, off);
-    if (!settings.InitSettingsKey()) return 1;
-    settings.record() = SampleRecord("old");
-    settings.SaveSettings();
-    if (!BackupSettings(settings.record(), box_.path(), log, dialogs)) return 2;
-    const std::string old_backup = ReadFile(sav);
-    settings.record() = SampleRecord("new");
-    {
-      FullDisk disk;
-      if (backup) {
-        if (BackupSettings(settings.record(), box_.path(), log, dialogs)) return 3;
-        if (dialogs.Shown().back() != "Backup fehlgeschlagen: " + sav) return 4;
-        if (ReadFile(sav) != old_backup) return 5;
-        for (const auto& entry : std::filesystem::directory_iterator(box_.path())) {
-          if (entry.path().filename().string().rfind("pellvane.sav.", 0) == 0) return 6;
-        }
-      } else {
-        settings.SaveSettings();
-        bool intact = false;
-        const Values stored = StoredTexts(box_.StoreFile(), &intact);
-        if (!intact || stored != old_texts) return 7;
-      }
-    }
-    if (backup)
-      return BackupSettings(settings.record(), box_.path(), log, dialogs) &&
-                     ReadFile(sav) != old_backup
-                 ? 0
-                 : 8;
-    settings.SaveSettings();
-    return StoredTexts(box_.StoreFile()) == new_texts ? 0 : 9;
-  });
-  EXPECT_EQ(result, 0);
+  EXPECT_EQ(InChild([&] {
+              RecordingDialogs dialogs;
+              Settings settings(dialogs);
+              FixedClock clock(0);
+              RunLog log(box_.File("pellvane.log"), clock, settings.record().writelog);
+              const auto backup = [&] {
+                return BackupSettings(settings.record(), box_.path(), log, dialogs);
+              };
+              settings.InitSettingsKey();
+              settings.record() = SampleRecord("old");
+              settings.SaveSettings();
+              if (!backup()) return 1;
+              const std::string old_backup = ReadFile(sav);
+              settings.record() = SampleRecord("new");
+              {
+                FullDisk disk;
+                settings.SaveSettings();
+                if (backup() || dialogs.Shown().back() != "Backup fehlgeschlagen: " + sav) return 2;
+              }
+              bool intact = false;
+              if (StoredTexts(box_.StoreFile(), &intact) != old_texts || !intact) return 3;
+              if (ReadFile(sav) != old_backup) return 4;
+              for (const auto& entry : std::filesystem::directory_iterator(box_.path())) {
+                if (entry.path().filename().string().starts_with("pellvane.sav.")) return 5;
+              }
+              settings.SaveSettings();
+              if (!backup() || ReadFile(sav) == old_backup) return 6;
+              return StoredTexts(box_.StoreFile()) == new_texts ? 0 : 7;
+            }),
+            0);
 }
-
-INSTANTIATE_TEST_SUITE_P(SaveAndBackup, FullDiskTest, ::testing::Bool());
 
 // A database, by the SQL that makes it.
 std::string Database(const std::string& sql) {
