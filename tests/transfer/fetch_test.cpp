@@ -1,6 +1,5 @@
 // Inet's echo fetch against the local HTTP server, directly and through a real proxy: bodies,
-// failures with their codes and texts, the size cap, redirects, time-outs, Cancel; and the state
-// handler that reports failures and reads completed data away.
+// failures with their codes and texts, the size cap, redirects, time-outs and Cancel.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +9,6 @@
 #include "support/harness.h"
 #include "support/servers.h"
 #include "transfer/inet.h"
-#include "transfer/state_events.h"
 
 namespace pellvane {
 namespace {
@@ -163,37 +161,6 @@ TEST_F(FetchTest, AccessTypesChooseTheProxy) {
   EXPECT_TRUE(std::any_of(handled.begin(), handled.end(), [&](const std::string& l) {
     return l.find("CONNECT 127.0.0.1:" + std::to_string(ftp.port())) != std::string::npos;
   }));
-}
-
-// A failure goes into a message box (not in the -now run) and into the log as "<code> :
-// <info>"; a completed request's data is read away in chunks, a yield after each.
-TEST_F(FetchTest, StateHandlerReportsFailuresAndReadsCompletedData) {
-  Sandbox box;
-  FixedClock clock(0);
-  const bool on = true;
-  RunLog log(box.File("pellvane.log"), clock, on);
-  struct Case {
-    const char* path;
-    std::int16_t state;
-    bool unattended, reported;
-    int yields;
-  };
-  for (const Case& c :
-       {Case{"/missing", icError, false, true, 0}, Case{"/missing", icError, true, true, 0},
-        Case{"/ip?status=500", icResponseCompleted, false, true, 2},
-        Case{"/missing", 8, false, true, 0}, Case{"/ip", icResponseCompleted, false, false, 2},
-        Case{"/ip", icResponseCompleted, true, false, 2}, Case{"/ip", icError, false, false, 0}}) {
-    SCOPED_TRACE(std::string(c.path) + " " + std::to_string(c.state));
-    std::remove(log.path().c_str());
-    RecordingDialogs dialogs;
-    int yields = 0;
-    Fetch(c.path);
-    HandleStateChanged(c.state, inet_, c.unattended, log, dialogs, [&] { ++yields; });
-    const std::string text = std::to_string(inet_.ResponseCode()) + " : " + inet_.ResponseInfo();
-    EXPECT_EQ(dialogs.Shown(), c.reported && !c.unattended ? Texts{text} : Texts{});
-    EXPECT_EQ(LogTexts(box.Log()), c.reported ? Texts{text} : Texts{});
-    EXPECT_EQ(yields, c.yields);
-  }
 }
 
 }  // namespace
