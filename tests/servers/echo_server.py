@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """An HTTP echo page on 127.0.0.1 for the tests, misbehaving on request.
 
-A path answers what the test left in --pages (a file named by the quoted path, holding the
-status, a line end and the body), 404 otherwise. The query asks for faults: delay_ms=N before
-the answer, status=N, size=N (a body of N digits instead), trickle_ms=N (one byte every N ms),
+A path answers what the test left in --pages (a file named by the path, "%2F" for each slash,
+holding the status, a line end and the body), 404 otherwise. The query asks for faults:
+delay_ms=N before the answer, status=N, size=N (a body of N digits instead), trickle_ms=N (one byte every N ms),
 close_after=N (hang up after N body bytes), redirect=PATH (a 302), hang=1 (never answer),
 nolength=1 (no Content-Length: the end is the close), chunked=1, reason=TEXT (the status
 line's reason, %XX decoded). Request lines go to --commands.
@@ -34,7 +34,7 @@ class Echo(BaseHTTPRequestHandler):
         q = dict(urllib.parse.parse_qsl(url.query, keep_blank_values=True))
         n = lambda key: int(q[key]) if key in q else -1
         try:
-            with open(os.path.join(a.pages, urllib.parse.quote(url.path, safe="")), "rb") as f:
+            with open(os.path.join(a.pages, url.path.replace("/", "%2F")), "rb") as f:
                 status, body = f.read().split(b"\n", 1)
         except OSError:
             status, body = b"404", b"Not Found"

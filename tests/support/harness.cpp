@@ -263,16 +263,13 @@ Texts StoredValues() {
   return out;
 }
 
-void StoreRaw(const std::string& name, std::uint32_t type, const std::string& data) {
+void StoreText(const std::string& name, const std::string& text) {
   HKEY key = 0;
   if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key, nullptr) != 0) return;
-  RegSetValueEx(key, name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
+  const std::string data = text + '\0';
+  RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const std::uint8_t*>(data.data()),
                 static_cast<std::uint32_t>(data.size()));
   RegCloseKey(key);
-}
-
-void StoreText(const std::string& name, const std::string& text) {
-  StoreRaw(name, REG_SZ, text + '\0');
 }
 
 FullDisk::FullDisk() {

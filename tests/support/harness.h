@@ -120,10 +120,9 @@ inline int InChild(const std::function<int()>& body, bool unprivileged = false) 
   return Waited(Spawn(body, unprivileged));
 }
 
-// The settings key's values as name=text in creation order, and one value stored under
-// `name`, through the registry calls, as another program would see and change them.
+// The settings key's values as name=text in creation order, and one text stored under `name`,
+// through the registry calls, as another program would see and change them.
 Texts StoredValues();
-void StoreRaw(const std::string& name, std::uint32_t type, const std::string& data);
 void StoreText(const std::string& name, const std::string& text);
 
 // Every write that would make a file of this process bigger fails (EFBIG) while it lives.

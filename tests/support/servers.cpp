@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
@@ -107,12 +106,8 @@ EchoServer::EchoServer() : ChildServer("http") {
 }
 
 void EchoServer::Serve(const std::string& path, const std::string& body, int status) {
-  std::string name;
-  for (unsigned char c : path) {
-    const bool plain = std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
-    name += plain ? std::string(1, char(c))
-                  : "%" + std::string(1, "0123456789ABCDEF"[c >> 4]) + "0123456789ABCDEF"[c & 15];
-  }
+  std::string name = path;  // the page's file: the path with its slashes as "%2F"
+  for (std::size_t at; (at = name.find('/')) != std::string::npos;) name.replace(at, 1, "%2F");
   const std::string file = dir_ + "/pages/" + name;
   WriteFile(file + ".part", std::to_string(status) + "\n" + body);
   std::filesystem::rename(file + ".part", file);

@@ -259,16 +259,6 @@ TEST_P(FtpTest, TlsTheServerCannotProveFailsBeforeThePassword) {
   EXPECT_EQ(Count(server_->Commands(), "PASS "), 0);
 }
 
-TEST_P(FtpTest, ServerThatNeverGreetsEndsAtTheRequestTimeout) {
-  EchoServer silent;  // waits for an HTTP request, so it never sends a banner
-  inet_.SetURL("ftp://127.0.0.1:" + std::to_string(silent.port()));
-  inet_.SetTimeouts(1000, 500);
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(inet_.Execute("", "put " + Local("late") + " late.htm"));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  EXPECT_EQ(inet_.ResponseCode(), CURLE_OPERATION_TIMEDOUT) << inet_.ResponseInfo();
-}
-
 INSTANTIATE_TEST_SUITE_P(Ftps, FtpTest, ::testing::Values(kFtps),
                          [](const auto& info) { return std::string(info.param.name); });
 
