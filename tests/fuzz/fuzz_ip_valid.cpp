@@ -1,7 +1,5 @@
-// Any bytes into the address test: no crash, and a text that passes holds nothing but four
-// runs of digits separated by three dots.
-#include <cstddef>
-#include <cstdint>
+// Any bytes into the address test: no crash, and a text that passes holds nothing but four runs
+// of digits separated by three dots.
 #include <cstdlib>
 #include <string_view>
 
@@ -12,11 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!pellvane::IsIPValid(text)) return 0;
   int dots = 0;
   for (char c : text) {
-    if (c == '.') {
+    if (c == '.')
       ++dots;
-    } else if (c < '0' || c > '9') {
+    else if (c < '0' || c > '9')
       std::abort();
-    }
   }
   if (dots != 3 || text.size() > 15) std::abort();
   return 0;

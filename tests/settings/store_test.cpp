@@ -1,0 +1,464 @@
+// The settings in the store: the 41 values saved and loaded, texts that do not fit, the
+// registry access class's renderings, and the store under faults (killed saves, two instances,
+// a full disk, files that are no store, a store that cannot be written, file modes).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "app/run_log.h"
+#include "platform/registry.h"
+#include "settings/backup.h"
+#include "settings/hp_reg.h"
+#include "settings/read_write_reg.h"
+#include "support/harness.h"
+
+namespace pellvane {
+namespace {
+
+using namespace testing;
+using Values = std::map<std::string, std::string>;
+constexpr const char* kKey = "SOFTWARE\\Brackfell\\Pellvane";
+
+// The settings values read with SQLite itself; `intact` says whether the file passed SQLite's
+// integrity check.
+Values StoredTexts(const std::string& file, bool* intact = nullptr) {
+  Values out;
+  sqlite3* db = nullptr;
+  sqlite3_stmt* s = nullptr;
+  bool ok = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW &&
+            std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))) == "ok";
+  sqlite3_finalize(s);
+  s = nullptr;
+  if (ok && sqlite3_prepare_v2(db,
+                               "SELECT lower(v.name), v.data FROM vals v JOIN keys k ON v.key = "
+                               "k.id WHERE k.name = 'Pellvane' COLLATE NOCASE",
+                               -1, &s, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      const int n = sqlite3_column_bytes(s, 1);
+      out[reinterpret_cast<const char*>(sqlite3_column_text(s, 0))] =
+          n > 0 ? std::string(static_cast<const char*>(sqlite3_column_blob(s, 1)), n - 1) : "";
+    }
+  }
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  if (intact != nullptr) *intact = ok;
+  return out;
+}
+
+// Every value whole and either its text in `a` or in `b`.
+::testing::AssertionResult EachValueFrom(const Values& got, const Values& a, const Values& b) {
+  if (got.size() != a.size()) return ::testing::AssertionFailure() << got.size() << " values";
+  for (const auto& [name, text] : got) {
+    if (a.at(name) != text && b.at(name) != text) {
+      return ::testing::AssertionFailure() << name << " holds \"" << text << "\"";
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Saves `record` in a process of its own, so that this one keeps no connection.
+void SaveInChild(const SettingsRecord& record) {
+  ASSERT_EQ(InChild([&record] {
+              RecordingDialogs dialogs;
+              Settings settings(dialogs);
+              if (!settings.InitSettingsKey()) return 1;
+              settings.record() = record;
+              settings.SaveSettings();
+              return 0;
+            }),
+            0);
+}
+
+// What a save of `record` stores, read from a store of its own.
+Values ValueTexts(const SettingsRecord& record) {
+  Sandbox box;
+  SaveInChild(record);
+  return StoredTexts(box.StoreFile());
+}
+
+// Folds the write-ahead log into the file, as the last connection does.
+void Checkpoint(const std::string& file) {
+  sqlite3* db = nullptr;
+  sqlite3_open(file.c_str(), &db);
+  sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
+
+class StoreTest : public ::testing::Test {
+ protected:
+  Sandbox box_;
+  RecordingDialogs dialogs_;
+};
+
+TEST_F(StoreTest, FirstStartMakesAnOwnerOnlyStoreEvenUnderUmaskZero) {
+  Env home({{"PELLVANE_HOME", box_.File("config/pellvane")}});
+  const std::string store = box_.File("config/pellvane/registry.sqlite3");
+  Settings settings(dialogs_);
+  settings.record() = SampleRecord("x");
+  settings.LoadSettings();
+  EXPECT_EQ(settings.record(), SettingsRecord()) << "a missing store reads as defaults";
+  EXPECT_EQ(settings.record().inettimeout, 20);
+  EXPECT_FALSE(FileExists(store)) << "reading writes nothing";
+  WriteFile(box_.File("pellvane.sav"), "old");
+  chmod(box_.File("pellvane.sav").c_str(), 0644);
+  const mode_t saved = umask(0);
+  EXPECT_TRUE(settings.InitSettingsKey());
+  EXPECT_TRUE(settings.InitSettingsKey()) << "an existing key is fine";
+  settings.record() = SampleRecord("p");
+  settings.SaveSettings();
+  FixedClock clock(0);
+  RunLog log(box_.File("pellvane.log"), clock, settings.record().writelog);
+  EXPECT_TRUE(BackupSettings(settings.record(), box_.path(), log, dialogs_));
+  umask(saved);
+  for (const std::string& f : {store, store + "-wal", store + "-shm", box_.File("pellvane.sav")}) {
+    EXPECT_EQ(Mode(f), 0600u) << f;
+  }
+  EXPECT_EQ(Mode(box_.File("config/pellvane")), 0700u);
+  EXPECT_EQ(Mode(box_.File("config")), 0700u);
+}
+
+TEST_F(StoreTest, ValueNamesMatchWhateverTheirCase) {
+  StoreText("PROXYPORT", "8080");
+  Settings settings(dialogs_);
+  settings.LoadSettings();
+  EXPECT_EQ(settings.record().proxyport, "8080");
+  settings.record().proxyport = "3128";
+  settings.SaveSettings();
+  const Texts values = StoredValues();
+  EXPECT_EQ(values.size(), 41u);
+  EXPECT_EQ(values.at(0), "PROXYPORT=3128") << "the first spelling stays";
+}
+
+TEST_F(StoreTest, StoredTextsThatDoNotFitReadAsDefaults) {
+  struct Case {
+    const char* name;
+    const char* text;
+    std::int16_t SettingsRecord::*number;
+    std::int16_t expected;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"inettimeout", "0", &SettingsRecord::inettimeout, 20},
+           {"inettimeout", "35", &SettingsRecord::inettimeout, 35},
+           {"inettimeout", "abc", &SettingsRecord::inettimeout, 20},
+           {"wdefserver", "7", &SettingsRecord::wdefserver, 7},  // loaded as it is
+           {"wdefserver", "-1", &SettingsRecord::wdefserver, -1},
+           {"wdefserver", " 2 ", &SettingsRecord::wdefserver, 2},
+           {"wdefserver", "70000", &SettingsRecord::wdefserver, 0},
+           {"proxycon", "2x", &SettingsRecord::proxycon, 0},
+           {"proxycon", "", &SettingsRecord::proxycon, 0},
+           {"ftpdefserver", "1.5", &SettingsRecord::ftpdefserver, 0}}) {
+    StoreText(c.name, c.text);
+    EXPECT_EQ(box_.Stored().*c.number, c.expected) << c.name << "=" << c.text;
+  }
+  for (const auto& [texts, expected] : {std::pair{Texts{"True", "tRUE", "-1"}, true},
+                                        std::pair{Texts{"False", "0", "yes", ""}, false}}) {
+    for (const std::string& text : texts) {
+      StoreText("useftp", text);
+      StoreText("writelog", text);
+      EXPECT_EQ(std::pair(box_.Stored().useftp, box_.Stored().writelog),
+                std::pair(expected, expected))
+          << text;
+    }
+  }
+}
+
+TEST_F(StoreTest, SavingWritesOnlyWhatThisInstanceChanged) {
+  box_.Seed([](SettingsRecord& r) { r = SampleRecord("7"); });
+  EXPECT_EQ(box_.Stored(), SampleRecord("7")) << "a load gives back what a save stored";
+  Texts values = StoredValues();  // the names and order the Windows record has
+  ASSERT_EQ(values.size(), 41u);
+  EXPECT_EQ(values[0] + values[5] + values[33] + values[40],
+            "wserver0=http://w0.7htmltemplatefile0=/home/t07.htmlproxyPort=317writelog=True");
+  Settings settings(dialogs_);
+  settings.LoadSettings();
+  StoreText("lastip", "198.51.100.9");  // another instance, meanwhile
+  settings.SaveSettings();
+  settings.record().ftpuser[2] = "u";
+  settings.SaveSettings();
+  settings.record().ftpuser[3] = "v";
+  settings.SaveSettings();
+  values = StoredValues();
+  EXPECT_EQ(values[36], "lastip=198.51.100.9") << "another instance's value survives";
+  EXPECT_EQ(box_.Stored().ftpuser[2], "u");
+  EXPECT_EQ(box_.Stored().ftpuser[3], "v") << "every save writes its changes";
+  // Texts that load as a value stay as they are until this instance changes that value.
+  for (const auto& [name, text, saved] : {std::tuple{"useftp", "tRUE", "useftp=tRUE"},
+                                          std::tuple{"inettimeout", "0", "inettimeout=0"},
+                                          std::tuple{"wdefserver", " 2", "wdefserver= 2"}}) {
+    StoreText(name, text);
+    box_.Seed([](SettingsRecord&) {});
+    values = StoredValues();
+    EXPECT_NE(std::find(values.begin(), values.end(), saved), values.end()) << name;
+  }
+}
+
+TEST_F(StoreTest, RunLogFollowsTheLoadedSwitch) {
+  StoreText("writelog", "True");
+  Settings settings(dialogs_);
+  FixedClock clock(0);
+  RunLog log(box_.File("pellvane.log"), clock, settings.record().writelog);
+  log.WriteLog("before");
+  settings.LoadSettings();
+  log.WriteLog("after");
+  EXPECT_EQ(LogTexts(box_.Log()), (Texts{"after"}));
+}
+
+// Listing a key: the index is a signed 16-bit counter, so a key with more entries than it can
+// count lists as null; a key deleted under an open handle answers a read with code 6.
+TEST_F(StoreTest, ListingsEndAtTheSixteenBitIndexAndADeletedKeyAnswersSix) {
+  CReadWriteReg reg(dialogs_);
+  ASSERT_TRUE(reg.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE"));
+  for (const int count : {32767, 32768}) {
+    const std::string name = "Many" + std::to_string(count);
+    ASSERT_TRUE(reg.CreateDirectory(name));
+    sqlite3* db = nullptr;
+    sqlite3_open(box_.StoreFile().c_str(), &db);
+    const std::string key = "(SELECT id FROM keys WHERE name = '" + name + "')";
+    const std::string sql =
+        "BEGIN; CREATE TEMP TABLE n AS WITH RECURSIVE c(i) AS (SELECT 0 UNION ALL SELECT i + 1 "
+        "FROM c WHERE i + 1 < " +
+        std::to_string(count) +
+        ") SELECT i FROM c;"
+        "INSERT INTO keys(parent, name) SELECT " +
+        key +
+        ", printf('k%05d', i) FROM n;"
+        "INSERT INTO vals(key, name, type, data) SELECT " +
+        key +
+        ", printf('v%05d', i), 1, "
+        "x'7800' FROM n; DROP TABLE n; COMMIT;";
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    CReadWriteReg many(dialogs_);
+    ASSERT_TRUE(many.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + name));
+    for (const Variant& listed : {many.GetAllSubDirectories(), many.GetAllValues()}) {
+      const auto* names = std::get_if<VariantArray>(&listed.value);
+      EXPECT_EQ(names ? names->size() : 0u, count <= 32767 ? std::size_t(count) : 0u) << count;
+      EXPECT_EQ(listed.IsNull(), count > 32767) << count;
+    }
+  }
+  ASSERT_TRUE(reg.CreateDirectory("Gone"));
+  CReadWriteReg gone(dialogs_);
+  ASSERT_TRUE(gone.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Gone"));
+  ASSERT_TRUE(gone.CreateValue("x", std::string("1"), REG_SZ));
+  ASSERT_TRUE(reg.DeleteDirectory("Gone"));
+  for (const char* name : {"x", "never"}) {
+    EXPECT_EQ(gone.GetValue(name), Variant(std::string("RegQueryValueEx Returned : (6)")));
+  }
+}
+
+TEST_F(StoreTest, KilledInTheMiddleOfSavesLeavesEveryValueOldOrNew) {
+  SaveInChild(SampleRecord("0"));
+  Values before = StoredTexts(box_.StoreFile());
+  ASSERT_EQ(before, ValueTexts(SampleRecord("0")));
+  std::minstd_rand random(20261207);
+  const char* rounds = std::getenv("PELLVANE_KILL_ROUNDS");
+  for (int round = 1; round <= (rounds ? std::atoi(rounds) : 200); ++round) {
+    const SettingsRecord next = SampleRecord(std::to_string(round));
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      RecordingDialogs dialogs;
+      Settings settings(dialogs);
+      settings.record() = next;
+      (void)!write(ready[1], "r", 1);
+      for (;;) settings.SaveSettings();
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    close(ready[1]);
+    usleep(static_cast<useconds_t>(random() % 4000));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    bool intact = false;
+    const Values after = StoredTexts(box_.StoreFile(), &intact);
+    ASSERT_TRUE(intact) << "round " << round;
+    ASSERT_TRUE(EachValueFrom(after, before, ValueTexts(next))) << "round " << round;
+    before = after;
+  }
+  box_.Seed([](SettingsRecord& r) { r.lastip = "10.1.1.1"; });
+  EXPECT_EQ(StoredTexts(box_.StoreFile()).at("lastip"), "10.1.1.1") << "the store still works";
+}
+
+// Two instances start together, each on a store that may not exist yet: both get the key, and
+// each save arrives whole while the other saves.
+TEST_F(StoreTest, TwoInstancesSavingAtOnceLoseNothing) {
+  for (int round = 0; round < 10; ++round) {
+    Sandbox box;
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<pid_t> children;
+    for (const std::string tag : {"1", "2"}) {
+      children.push_back(Spawn([&, tag] {
+        close(go[1]);
+        char c = 0;
+        (void)!read(go[0], &c, 1);
+        RecordingDialogs dialogs;
+        Settings settings(dialogs);
+        if (!settings.InitSettingsKey()) return 10;
+        for (int n = 0; n < 20; ++n) {
+          settings.record() = SampleRecord(tag + "-" + std::to_string(n));
+          settings.SaveSettings();
+          if (StoredTexts(box.StoreFile()).empty()) return 11;
+        }
+        settings.record() = SampleRecord(tag);
+        settings.SaveSettings();
+        return 0;
+      }));
+    }
+    close(go[0]);
+    close(go[1]);  // both start now
+    for (pid_t child : children) {
+      EXPECT_EQ(Waited(child), 0) << "round " << round << ": 10 key refused, 11 store unreadable";
+    }
+    EXPECT_TRUE(EachValueFrom(StoredTexts(box.StoreFile()), ValueTexts(SampleRecord("1")),
+                              ValueTexts(SampleRecord("2"))))
+        << "round " << round;
+  }
+}
+
+// A full disk: the old values and the old backup stay whole, no temporary file is left, and
+// with room again the new record goes in. Returns 0 or the number of the check that failed.
+TEST_F(StoreTest, FullDiskKeepsTheOldStateWholeAndTheNextTryWorks) {
+  const std::string sav = box_.File("pellvane.sav");
+  const Values old_texts = ValueTexts(SampleRecord("old")),
+               new_texts = ValueTexts(SampleRecord("new"));
+  EXPECT_EQ(InChild([&] {
+              RecordingDialogs dialogs;
+              Settings settings(dialogs);
+              FixedClock clock(0);
+              RunLog log(box_.File("pellvane.log"), clock, settings.record().writelog);
+              const auto backup = [&] {
+                return BackupSettings(settings.record(), box_.path(), log, dialogs);
+              };
+              settings.InitSettingsKey();
+              settings.record() = SampleRecord("old");
+              settings.SaveSettings();
+              if (!backup()) return 1;
+              const std::string old_backup = ReadFile(sav);
+              settings.record() = SampleRecord("new");
+              {
+                FullDisk disk;
+                settings.SaveSettings();
+                if (backup() || dialogs.Shown().back() != "Backup fehlgeschlagen: " + sav) return 2;
+              }
+              bool intact = false;
+              if (StoredTexts(box_.StoreFile(), &intact) != old_texts || !intact) return 3;
+              if (ReadFile(sav) != old_backup) return 4;
+              for (const auto& entry : std::filesystem::directory_iterator(box_.path())) {
+                if (entry.path().filename().string().starts_with("pellvane.sav.")) return 5;
+              }
+              settings.SaveSettings();
+              if (!backup() || ReadFile(sav) == old_backup) return 6;
+              return StoredTexts(box_.StoreFile()) == new_texts ? 0 : 7;
+            }),
+            0);
+}
+
+// A database, by the SQL that makes it.
+std::string Database(const std::string& sql) {
+  Sandbox box;
+  sqlite3* db = nullptr;
+  sqlite3_open(box.File("db").c_str(), &db);
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+  sqlite3_close(db);
+  return ReadFile(box.File("db"));
+}
+
+TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
+  std::minstd_rand random(7);
+  std::string noise(8192, '\0');
+  for (char& ch : noise) ch = static_cast<char>(random());
+  const std::string keys = "CREATE TABLE keys(id INTEGER PRIMARY KEY, parent INTEGER, name TEXT);";
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {"random bytes", noise},
+      {"an SQLite header alone", "SQLite format 3"},
+      {"other tables", Database("CREATE TABLE t(x); INSERT INTO t VALUES(1);")},
+      {"ours and one more", Database(keys + "CREATE TABLE vals(key INTEGER, name TEXT, type "
+                                            "INTEGER, data BLOB); CREATE TABLE extra(x);")},
+      {"our names, other columns", Database("CREATE TABLE keys(a, b); CREATE TABLE vals(c);")},
+      {"a column missing",
+       Database(keys + "CREATE TABLE vals(key INTEGER, name TEXT, data BLOB);")}};
+  // A store of our own, folded into one file, cut after each of its pages but the last.
+  SettingsRecord big = SampleRecord("t");
+  big.htmltemplatefile[0] = std::string(9000, 'h');
+  SaveInChild(big);
+  Checkpoint(box_.StoreFile());
+  const std::string whole = ReadFile(box_.StoreFile());
+  for (std::size_t size = 4096; size < whole.size(); size += 4096) {
+    cases.emplace_back("store cut at " + std::to_string(size), whole.substr(0, size));
+  }
+  for (const auto& [what, bytes] : cases) {
+    SCOPED_TRACE(what);
+    Sandbox box;
+    WriteFile(box.StoreFile(), bytes);
+    Settings settings(dialogs_);
+    EXPECT_FALSE(settings.InitSettingsKey());
+    settings.record() = SampleRecord("1");
+    settings.LoadSettings();
+    EXPECT_EQ(settings.record(), SettingsRecord());
+    settings.record() = SampleRecord("2");
+    settings.SaveSettings();
+    EXPECT_TRUE(ReadFile(box.StoreFile()) == bytes) << "the file changed";
+    EXPECT_FALSE(FileExists(box.StoreFile() + "-wal"));
+  }
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+// Writing is refused, reading works where SQLite can, and the program runs on the defaults.
+TEST_F(StoreTest, ReadOnlyStoreRefusesWritesAndStaysReadable) {
+  struct Case {
+    const char* what;
+    bool checkpoint;  // no -wal and -shm beside the file
+    mode_t folder_mode;
+    bool readable;  // SQLite reads a WAL file only where it has or can make the -shm
+  };
+  for (const Case& c : {Case{"file, -wal and -shm read-only", false, 0755, true},
+                        Case{"file alone, folder writable", true, 0755, true},
+                        Case{"file alone, folder read-only", true, 0555, false}}) {
+    SCOPED_TRACE(c.what);
+    Sandbox box;
+    SaveInChild(SampleRecord("ro"));
+    if (c.checkpoint) Checkpoint(box.StoreFile());
+    const std::string before = ReadFile(box.StoreFile());
+    // The owner's own files without write permission; as root, the owner is "nobody".
+    const uid_t owner = geteuid() == 0 ? 65534 : geteuid();
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+      const std::string f = box.StoreFile() + suffix;
+      if (!FileExists(f)) continue;
+      (void)!chown(f.c_str(), owner, owner);
+      chmod(f.c_str(), 0444);
+    }
+    (void)!chown(box.path().c_str(), owner, owner);
+    chmod(box.path().c_str(), c.folder_mode);
+    EXPECT_EQ(InChild(
+                  [&] {
+                    const Texts values = StoredValues();
+                    if (values.empty() == c.readable) return 1;
+                    if (c.readable && Count(values, "lastip=10.0.0.ro") != 1) return 2;
+                    RecordingDialogs dialogs;
+                    Settings settings(dialogs);
+                    if (settings.InitSettingsKey()) return 3;
+                    settings.record() = SampleRecord("x");
+                    settings.SaveSettings();
+                    return 0;
+                  },
+                  true),
+              0);
+    EXPECT_TRUE(ReadFile(box.StoreFile()) == before) << "the store file changed";
+  }
+}
+
+}  // namespace
+}  // namespace pellvane

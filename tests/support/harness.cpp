@@ -1,0 +1,284 @@
+#include "support/harness.h"
+
+#include "platform/registry.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace pellvane::testing {
+namespace fs = std::filesystem;
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool FileExists(const std::string& path) { return fs::exists(path); }
+
+unsigned Mode(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 01000;
+}
+
+Texts Lines(const std::string& text) {
+  Texts lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+Texts LogTexts(const std::string& log) {
+  Texts texts;
+  for (std::size_t start = 0, end; start < log.size(); start = end + 2) {
+    end = std::min(log.find("\r\n", start), log.size());
+    const std::string line = log.substr(start, end - start);
+    const std::size_t dash = line.find(" - ");
+    texts.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
+  }
+  return texts;
+}
+
+long Count(const Texts& lines, const std::string& prefix) {
+  return std::count_if(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+}
+
+Env::Env(const EnvVars& vars) {
+  for (const auto& [name, value] : vars) Set(name, value);
+}
+
+Env::~Env() {
+  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+    it->second ? setenv(it->first.c_str(), it->second->c_str(), 1) : unsetenv(it->first.c_str());
+  }
+}
+
+void Env::Set(const std::string& name, const std::optional<std::string>& value) {
+  const char* old = std::getenv(name.c_str());
+  saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+  value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+}
+
+EnvVars NoProxies() {
+  EnvVars vars;
+  for (const char* n : {"http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy"}) {
+    std::string upper = n;
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    vars[n] = vars[upper] = std::nullopt;
+  }
+  return vars;
+}
+
+std::optional<std::string> RecordingDialogs::ChooseFile(const FileChooserRequest& request) {
+  requests.push_back(request);
+  if (answers.empty()) return std::nullopt;
+  std::string answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+Texts RecordingDialogs::Shown() const {
+  Texts texts;
+  for (const auto& box : boxes) texts.push_back(box.first);
+  return texts;
+}
+
+namespace {
+std::string ReadAll(int fd) {
+  std::string data;
+  char buf[4096];
+  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) data.append(buf, std::size_t(n));
+  close(fd);
+  return data;
+}
+}  // namespace
+
+ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& env,
+                         const std::string& input) {
+  std::vector<std::string> vars;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    if (env.count(entry.substr(0, entry.find('='))) == 0) vars.push_back(entry);
+  }
+  for (const auto& [name, value] : env) {
+    if (value) vars.push_back(name + "=" + *value);
+  }
+  std::vector<std::string> args_copy = argv;
+  std::vector<char*> envp, args;
+  for (auto& v : vars) envp.push_back(v.data());
+  for (auto& a : args_copy) args.push_back(a.data());
+  envp.push_back(nullptr);
+  args.push_back(nullptr);
+  int out[2], err[2];
+  ProgramResult result;
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return result;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+  pid_t pid = 0;
+  const auto start = std::chrono::steady_clock::now();
+  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  close(err[1]);
+  // Small outputs only: stdout is read to its end before stderr.
+  result.out = ReadAll(out[0]);
+  result.err = ReadAll(err[0]);
+  if (rc != 0) return result;
+  int status = 0;
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.max_rss_kb = usage.ru_maxrss;
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+Sandbox::Sandbox() {
+  char name[] = "/tmp/pellvane-test-XXXXXX";
+  if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = name;
+  env_.Set("PELLVANE_HOME", path_);
+}
+
+Sandbox::~Sandbox() {
+  std::error_code ec;
+  // Give back write access first, so that folders a test made read-only go too.
+  for (auto it = fs::recursive_directory_iterator(path_, ec); it != fs::end(it); it.increment(ec)) {
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+void Sandbox::Seed(const std::function<void(SettingsRecord&)>& edit) const {
+  RecordingDialogs dialogs;
+  Settings s(dialogs);
+  s.InitSettingsKey();
+  s.LoadSettings();
+  edit(s.record());
+  s.SaveSettings();
+}
+
+SettingsRecord Sandbox::Stored() const {
+  RecordingDialogs dialogs;
+  Settings s(dialogs);
+  s.LoadSettings();
+  return s.record();
+}
+
+ProgramResult Sandbox::Run(const std::string& program, const std::vector<std::string>& args,
+                           EnvVars env, const std::string& input) const {
+  std::vector<std::string> argv{program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  env.emplace("PELLVANE_HOME", path_);
+  return RunProgram(argv, env, input);
+}
+
+WindowModel::WindowModel(Dialogs& dialogs, const Sandbox& box)
+    : settings(dialogs),
+      log(box.File("pellvane.log"), clock, settings.record().writelog),
+      window(settings, dialogs, log, inet, box.path(), "") {
+  if (window.Form_Load()) throw std::runtime_error("the window did not load");
+}
+
+SettingsRecord SampleRecord(const std::string& tag) {
+  SettingsRecord r;
+  for (int i = 0; i < kSlots; ++i) {
+    const std::string n = std::to_string(i);
+    r.wserver[i] = "http://w" + n + "." + tag;
+    r.ftpserver[i] = "ftp" + n + "." + tag;
+    r.ftpuser[i] = "user" + n + tag;
+    r.ftppass[i] = "pass" + n + tag;
+    r.ftpremotefile[i] = "/www/" + n + tag + ".htm";
+    r.htmltemplatefile[i] = "/home/t" + n + tag + ".html";
+  }
+  r.wdefserver = 3;
+  r.proxycon = 2;
+  r.proxysrv = "proxy." + tag;
+  r.proxyport = "31" + tag;
+  r.puser = "pu" + tag;
+  r.ppass = "pp" + tag;
+  r.lastip = "10.0.0." + tag;
+  r.useftp = true;
+  r.ftpdefserver = 4;
+  r.inettimeout = 45;
+  r.writelog = true;
+  return r;
+}
+
+pid_t Spawn(const std::function<int()>& body, bool unprivileged) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+    _exit(body());
+  }
+  return child;
+}
+
+int Waited(pid_t child) {
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+namespace {
+constexpr const char* kKey = "SOFTWARE\\Brackfell\\Pellvane";
+}  // namespace
+
+Texts StoredValues() {
+  Texts out;
+  HKEY key = 0;
+  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
+  char name[256];
+  std::uint8_t data[256];
+  for (std::uint32_t i = 0, name_size = sizeof name, data_size = sizeof data, type = 0;
+       RegEnumValue(key, i, name, &name_size, &type, data, &data_size) == ERROR_SUCCESS;
+       ++i, name_size = sizeof name, data_size = sizeof data) {
+    out.push_back(std::string(name) + "=" +
+                  std::string(reinterpret_cast<char*>(data), data_size ? data_size - 1 : 0));
+  }
+  RegCloseKey(key);
+  return out;
+}
+
+void StoreText(const std::string& name, const std::string& text) {
+  HKEY key = 0;
+  if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key, nullptr) != 0) return;
+  const std::string data = text + '\0';
+  RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const std::uint8_t*>(data.data()),
+                static_cast<std::uint32_t>(data.size()));
+  RegCloseKey(key);
+}
+
+FullDisk::FullDisk() {
+  signal(SIGXFSZ, SIG_IGN);
+  getrlimit(RLIMIT_FSIZE, &saved_);
+  const rlimit none{0, saved_.rlim_max};
+  if (setrlimit(RLIMIT_FSIZE, &none) != 0) throw std::runtime_error("no file size limit");
+}
+
+FullDisk::~FullDisk() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+}  // namespace pellvane::testing

@@ -1,0 +1,154 @@
+// The one test harness: a sandbox folder that is both program folder and store home, the
+// settings store seeded and read back, dialogs that record, the built program run to its end,
+// a child process (unprivileged when asked), a full disk, and environment changes undone.
+// Not safe from two threads: the sandbox and Env change the process environment.
+#pragma once
+
+#include <sys/resource.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/run_log.h"
+#include "platform/dialogs.h"
+#include "settings/hp_reg.h"
+#include "settings/settings_record.h"
+#include "transfer/inet.h"
+#include "ui/frm_main.h"
+
+namespace pellvane::testing {
+
+using Texts = std::vector<std::string>;
+using EnvVars = std::map<std::string, std::optional<std::string>>;  // nothing: unset
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);  // empty when missing
+bool FileExists(const std::string& path);
+unsigned Mode(const std::string& path);  // permission bits, 01000 when missing
+Texts Lines(const std::string& text);
+// The text after " - " of each CR LF line of a run log, "" for an empty line.
+Texts LogTexts(const std::string& log);
+long Count(const Texts& lines, const std::string& prefix);  // lines that begin with prefix
+
+// Sets variables (or unsets them) and puts the old values back at its end.
+class Env {
+ public:
+  explicit Env(const EnvVars& vars = {});
+  ~Env();
+  Env(const Env&) = delete;
+  Env& operator=(const Env&) = delete;
+  void Set(const std::string& name, const std::optional<std::string>& value);
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+// Every proxy variable libcurl reads, unset.
+EnvVars NoProxies();
+
+// Records every message box and answers the file chooser from `answers` (empty: cancelled).
+class RecordingDialogs final : public Dialogs {
+ public:
+  void MsgBox(const std::string& text, MsgKind kind) override { boxes.emplace_back(text, kind); }
+  std::optional<std::string> ChooseFile(const FileChooserRequest& request) override;
+  void OpenUrl(const std::string& url) override { opened.push_back(url); }
+  void OpenInEditor(const std::string& path) override { opened.push_back(path); }
+  testing::Texts Shown() const;  // the boxes' texts
+
+  std::vector<std::pair<std::string, MsgKind>> boxes;
+  std::vector<FileChooserRequest> requests;
+  std::deque<std::string> answers;
+  std::vector<std::string> opened;
+};
+
+struct ProgramResult {
+  int status = -1;  // the exit status, -1 when it died by a signal
+  std::string out, err;
+  long max_rss_kb = 0;  // the child's peak resident memory
+  double seconds = 0;   // wall time from start to end
+};
+// Standard input reads the file `input`.
+ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& env = {},
+                         const std::string& input = "/dev/null");
+
+// A fresh folder under /tmp, removed afterwards; PELLVANE_HOME points at it meanwhile.
+class Sandbox {
+ public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  std::string StoreFile() const { return File("registry.sqlite3"); }
+  std::string Log() const { return ReadFile(File("pellvane.log")); }
+  // Loads the store, lets `edit` change the record and saves it, as the window would.
+  void Seed(const std::function<void(SettingsRecord&)>& edit) const;
+  SettingsRecord Stored() const;  // a fresh load
+  // The program with these arguments on this sandbox.
+  ProgramResult Run(const std::string& program, const std::vector<std::string>& args,
+                    EnvVars env = {}, const std::string& input = "/dev/null") const;
+
+ private:
+  std::string path_;
+  Env env_;
+};
+
+// The window model on the sandbox's store, loaded as at start-up, wired as the programs do it.
+struct WindowModel {
+  WindowModel(Dialogs& dialogs, const Sandbox& box);
+  Settings settings;
+  FixedClock clock{0};
+  RunLog log;
+  Inet inet;
+  frmMain window;
+};
+
+// A record whose every field differs from the defaults, each text carrying `tag`.
+SettingsRecord SampleRecord(const std::string& tag);
+
+// Runs `body` in a forked child, as the user "nobody" when `unprivileged` and root. Spawn
+// returns at once; Waited gives the exit status, or -1 when it died otherwise.
+pid_t Spawn(const std::function<int()>& body, bool unprivileged = false);
+int Waited(pid_t child);
+inline int InChild(const std::function<int()>& body, bool unprivileged = false) {
+  return Waited(Spawn(body, unprivileged));
+}
+
+// The settings key's values as name=text in creation order, and one text stored under `name`,
+// through the registry calls, as another program would see and change them.
+Texts StoredValues();
+void StoreText(const std::string& name, const std::string& text);
+
+// Every write that would make a file of this process bigger fails (EFBIG) while it lives.
+class FullDisk {
+ public:
+  FullDisk();
+  ~FullDisk();
+  FullDisk(const FullDisk&) = delete;
+  FullDisk& operator=(const FullDisk&) = delete;
+
+ private:
+  rlimit saved_{};
+};
+
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+#else
+inline constexpr bool kSanitized = false;
+#endif
+// What a small run of the program may take at its peak, a little more with the sanitizers.
+inline constexpr long kSmallRunKb = kSanitized ? 96 * 1024 : 32 * 1024;
+
+}  // namespace pellvane::testing

@@ -1,0 +1,167 @@
+// Inet's echo fetch against the local HTTP server, directly and through a real proxy: bodies,
+// failures with their codes and texts, the size cap, redirects, time-outs and Cancel.
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "support/harness.h"
+#include "support/servers.h"
+#include "transfer/inet.h"
+
+namespace pellvane {
+namespace {
+
+using namespace testing;
+using Clock = std::chrono::steady_clock;
+using States = std::vector<std::int16_t>;
+constexpr std::size_t kCap = 64 * 1024;  // "Antwort größer als 64 KiB"
+
+class FetchTest : public ::testing::Test {
+ protected:
+  FetchTest() {
+    echo_.Serve("/ip", "203.0.113.7");
+    inet_.SetStateChanged([this](std::int16_t state) {
+      states_.push_back(state);
+      threads_.push_back(std::this_thread::get_id());
+    });
+  }
+  std::string Fetch(const std::string& url) {
+    inet_.SetURL(url.front() == '/' ? echo_.Url(url) : url);
+    return inet_.OpenURL();
+  }
+
+  Env env_{NoProxies()};
+  EchoServer echo_;
+  Inet inet_;
+  States states_;
+  std::vector<std::thread::id> threads_;
+};
+
+TEST_F(FetchTest, FetchesTheWholeBodyHoweverItIsFramed) {
+  echo_.Serve("/new", "198.51.100.2");
+  for (const char* path : {"/ip", "/ip?nolength=1", "/ip?chunked=1", "/ip?trickle_ms=1"}) {
+    EXPECT_EQ(Fetch(path), "203.0.113.7") << path;
+    EXPECT_EQ(inet_.ResponseCode(), 0) << path;
+    EXPECT_EQ(inet_.ResponseInfo(), "");
+  }
+  EXPECT_EQ(Fetch("/old?redirect=/new"), "198.51.100.2");
+  EXPECT_EQ(echo_.Commands().back(), "GET /new HTTP/1.1");
+  EXPECT_EQ(states_, States(5, icResponseCompleted));
+  EXPECT_EQ(threads_, std::vector<std::thread::id>(5, std::this_thread::get_id()));
+  EXPECT_EQ(inet_.GetChunk(1024), "") << "the body is returned, not kept as chunk data";
+  const std::string cap = std::to_string(kCap);
+  for (const std::string& path : {"/ip?size=" + cap, "/ip?chunked=1&size=" + cap}) {
+    EXPECT_EQ(Fetch(path).size(), kCap) << "a body of exactly the cap";
+  }
+}
+
+TEST_F(FetchTest, FailsWithCodeAndTextAndNoBody) {
+  struct Fault {
+    std::string url;
+    std::int32_t code;
+    const char* info;  // what ResponseInfo starts with; nullptr: any text
+  };
+  std::string chain = "/ip";
+  for (int i = 0; i < 7; ++i) chain = "/ip?redirect=" + chain;
+  const std::string over = std::to_string(kCap + 1);
+  inet_.SetTimeouts(1000, 500);
+  for (const Fault& f : std::initializer_list<Fault>{
+           {"/missing", 404, "HTTP/1.1 404 Not Found"},
+           {"/ip?status=500", 500, "HTTP/1.1 500 Internal Server Error"},
+           {"/ip?status=404&reason=Not%20Found%0DFTP%20Fertig%1B%5B2J", 404,
+            "HTTP/1.1 404 Not Found\\rFTP Fertig\\x1b[2J"},
+           {"http://pell:p%40ss@" + echo_.Url("/ip?status=401&reason=p%40ss%20wrong").substr(7),
+            401, "HTTP/1.1 401 *** wrong"},
+           {"http://127.0.0.1:1/ip", CURLE_COULDNT_CONNECT, nullptr},
+           {"http://pellvane-echo.invalid/ip", CURLE_COULDNT_RESOLVE_HOST, nullptr},
+           {"/ip?size=" + over, CURLE_FILESIZE_EXCEEDED, "Antwort größer als 64 KiB"},
+           {"/ip?nolength=1&size=" + over, CURLE_FILESIZE_EXCEEDED, "Antwort größer als 64 KiB"},
+           {"/ip?chunked=1&size=" + over, CURLE_FILESIZE_EXCEEDED, "Antwort größer als 64 KiB"},
+           {"/ip?size=104857600", CURLE_FILESIZE_EXCEEDED, nullptr},
+           {"/ip?size=100&close_after=10", CURLE_PARTIAL_FILE, nullptr},
+           {"/ip?hang=1", CURLE_OPERATION_TIMEDOUT, nullptr},
+           {"/ip?chunked=1&size=100&close_after=10", CURLE_PARTIAL_FILE, nullptr},
+           {"/ip?redirect=file:///etc/hostname", CURLE_UNSUPPORTED_PROTOCOL, nullptr},
+           {chain, CURLE_TOO_MANY_REDIRECTS, nullptr},
+           {"ftp://127.0.0.1:1/ip", CURLE_UNSUPPORTED_PROTOCOL, nullptr}}) {
+    SCOPED_TRACE(f.url);
+    states_.clear();
+    const auto start = Clock::now();
+    EXPECT_EQ(Fetch(f.url), "");
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(inet_.ResponseCode(), f.code) << inet_.ResponseInfo();
+    EXPECT_EQ(inet_.ResponseInfo().rfind(f.info ? f.info : "", 0), 0u) << inet_.ResponseInfo();
+    EXPECT_NE(inet_.ResponseInfo(), "");
+    EXPECT_EQ(states_, States{icError});
+  }
+  EXPECT_EQ(Fetch("/ip"), "203.0.113.7") << "success after a failure clears code and info";
+  EXPECT_EQ(inet_.ResponseCode(), 0);
+  EXPECT_EQ(inet_.ResponseInfo(), "");
+}
+
+TEST_F(FetchTest, CancelFromAnotherThreadEndsATricklingTransfer) {
+  inet_.Cancel();  // before a request: the next one still runs
+  EXPECT_EQ(Fetch("/ip"), "203.0.113.7");
+  std::thread canceller([this] {
+    while (echo_.Commands().size() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    inet_.Cancel();
+  });
+  const auto start = Clock::now();
+  EXPECT_EQ(Fetch("/ip?size=10000&trickle_ms=20"), "");  // 200 s for the whole body
+  canceller.join();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(inet_.ResponseCode(), CURLE_ABORTED_BY_CALLBACK);
+  EXPECT_EQ(inet_.ResponseInfo(), "Abgebrochen");
+  EXPECT_EQ(states_, (States{icResponseCompleted, icError}));
+  EXPECT_EQ(threads_, std::vector<std::thread::id>(2, std::this_thread::get_id()));
+  EXPECT_EQ(Fetch("/ip"), "203.0.113.7") << "the next request runs again";
+}
+
+// Access type 2 goes through the Proxy text, 1 goes direct whatever the environment says, 0
+// follows the environment's proxy.
+TEST_F(FetchTest, AccessTypesChooseTheProxy) {
+  ProxyServer proxy;
+  struct Case {
+    int type;
+    std::string proxy_text, env_proxy;
+    bool answered, through_proxy;
+  };
+  const std::string dead = "127.0.0.1:1";
+  for (const Case& c :
+       {Case{2, proxy.HostPort(), "", true, true}, Case{2, dead, "", false, false},
+        Case{1, dead, "http://" + dead, true, false},
+        Case{0, dead, "http://" + proxy.HostPort(), true, true}, Case{0, dead, "", true, false}}) {
+    SCOPED_TRACE(std::to_string(c.type) + " " + c.proxy_text + " " + c.env_proxy);
+    const auto env_proxy = c.env_proxy.empty() ? std::nullopt : std::optional(c.env_proxy);
+    Env env({{"http_proxy", env_proxy}, {"ALL_PROXY", env_proxy}});
+    const std::size_t seen = proxy.Commands().size();
+    inet_.SetAccessType(c.type);
+    inet_.SetProxy(c.proxy_text);
+    EXPECT_EQ(Fetch("/ip"), c.answered ? "203.0.113.7" : "") << inet_.ResponseInfo();
+    const Texts handled = proxy.Commands();
+    EXPECT_EQ(std::any_of(handled.begin() + static_cast<long>(seen), handled.end(),
+                          [&](const std::string& l) {
+                            return l.find("GET " + echo_.Url("/ip")) != std::string::npos;
+                          }),
+              c.through_proxy);
+  }
+  FtpServer ftp;  // an FTP upload tunnels through the named proxy
+  WriteFile(ftp.root() + "/../tmp.htm", "tunnelled");
+  inet_.SetAccessType(2);
+  inet_.SetProxy(proxy.HostPort());
+  inet_.SetProtocol(icFTP);
+  inet_.SetUserName("pell");
+  inet_.SetPassword("vane");
+  EXPECT_TRUE(inet_.Execute(ftp.Url(), "put " + ftp.root() + "/../tmp.htm index.htm"));
+  EXPECT_EQ(ReadFile(ftp.root() + "/index.htm"), "tunnelled") << inet_.ResponseInfo();
+  const Texts handled = proxy.Commands();
+  EXPECT_TRUE(std::any_of(handled.begin(), handled.end(), [&](const std::string& l) {
+    return l.find("CONNECT 127.0.0.1:" + std::to_string(ftp.port())) != std::string::npos;
+  }));
+}
+
+}  // namespace
+}  // namespace pellvane
