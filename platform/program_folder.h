@@ -25,10 +25,4 @@ struct FolderSources {
 // The result has no trailing slash, except for the root itself.
 std::string ResolveProgramFolder(const FolderSources& sources);
 
-// The sources of this process: its environment and /proc/self/exe.
-FolderSources ProcessFolderSources();
-
-// ResolveProgramFolder(ProcessFolderSources()), worked out once per process.
-const std::string& ProgramFolder();
-
 }  // namespace pellvane

@@ -93,13 +93,15 @@ bool AsFlag(const Variant& v) {
 
 }  // namespace
 
-Settings::Settings(Dialogs& dialogs)
-    : dialogs_(dialogs), stored_(Fields(record_).size(), std::nullopt) {}
+Settings::Settings(Dialogs& dialogs, std::string store_path)
+    : dialogs_(dialogs),
+      registry_(std::move(store_path)),
+      stored_(Fields(record_).size(), std::nullopt) {}
 
 Settings::~Settings() = default;
 
 CReadWriteReg& Settings::RegAccess() {
-  if (!reg_access_) reg_access_ = std::make_unique<CReadWriteReg>(dialogs_);
+  if (!reg_access_) reg_access_ = std::make_unique<CReadWriteReg>(registry_, dialogs_);
   return *reg_access_;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/registry.h"
 #include "settings/settings_record.h"
 
 namespace pellvane {
@@ -16,11 +17,15 @@ class CReadWriteReg;
 
 class Settings {
  public:
-  // `dialogs` shows the registry class's one message of its own.
-  explicit Settings(Dialogs& dialogs);
+  // Over the store file at `store_path`; `dialogs` shows the registry class's one message of
+  // its own.
+  Settings(Dialogs& dialogs, std::string store_path);
   ~Settings();
   Settings(const Settings&) = delete;
   Settings& operator=(const Settings&) = delete;
+
+  // The store the settings live in, for other readers and writers of the same key.
+  Registry& registry() { return registry_; }
 
   SettingsRecord& record() { return record_; }
   const SettingsRecord& record() const { return record_; }
@@ -43,6 +48,7 @@ class Settings {
   bool OpenOrCreateKey();  // created on first use, open on the settings key between calls
 
   Dialogs& dialogs_;
+  Registry registry_;
   SettingsRecord record_;
   bool key_missing_ = false;  // the last InitSettingsKey failed
   bool load_failed_ = false;

@@ -5,6 +5,7 @@
 #include "e2e/log_texts.h"
 #include "platform/dialogs.h"
 #include "settings/hp_reg.h"
+#include "support/env_registry.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -22,7 +23,7 @@ class CliTest : public ::testing::Test {
 
   void EnableLog() {
     HeadlessDialogs dialogs;
-    Settings s(dialogs);
+    Settings s(dialogs, StorePathFromEnvironment());
     s.InitSettingsKey();
     s.record().writelog = true;
     s.SaveSettings();

@@ -15,6 +15,7 @@
 #include "platform/dialogs.h"
 #include "platform/run_lock.h"
 #include "settings/hp_reg.h"
+#include "support/env_registry.h"
 #include "support/run_program.h"
 #include "support/servers.h"
 #include "support/store_home.h"
@@ -67,7 +68,7 @@ class DurabilityTest : public ::testing::Test {
 
   void Seed(const std::function<void(SettingsRecord&)>& change) {
     HeadlessDialogs dialogs;
-    Settings s(dialogs);
+    Settings s(dialogs, StorePathFromEnvironment());
     s.InitSettingsKey();
     s.LoadSettings();
     change(s.record());
@@ -76,7 +77,7 @@ class DurabilityTest : public ::testing::Test {
 
   SettingsRecord Stored() {
     HeadlessDialogs dialogs;
-    Settings s(dialogs);
+    Settings s(dialogs, StorePathFromEnvironment());
     s.LoadSettings();
     return s.record();
   }
@@ -170,7 +171,7 @@ TEST(StoreLockedAtStart, EverySettingAndTheBackupAreKept) {
   HeadlessDialogs dialogs;
   const auto seed = [](SettingsRecord& r) { r.ftpuser[1] = r.lastip = r.proxysrv = "kept"; };
   ASSERT_EQ(Waited(InChild([&] {
-              Settings s(dialogs);
+              Settings s(dialogs, StorePathFromEnvironment());
               s.InitSettingsKey();
               seed(s.record());
               s.SaveSettings();
@@ -194,7 +195,7 @@ TEST(StoreLockedAtStart, EverySettingAndTheBackupAreKept) {
   ASSERT_EQ(read(locked[0], &rc, sizeof rc), static_cast<ssize_t>(sizeof rc));
   ASSERT_EQ(rc, SQLITE_OK);
   const pid_t locked_out = InChild([&] {
-    Settings s(dialogs);
+    Settings s(dialogs, StorePathFromEnvironment());
     s.InitSettingsKey();
     s.LoadSettings();
     char byte = 0;
@@ -211,7 +212,7 @@ TEST(StoreLockedAtStart, EverySettingAndTheBackupAreKept) {
   (void)!write(go[1], "g", 1);
   EXPECT_EQ(Waited(locked_out), 0);
   EXPECT_EQ(ReadFile(home.path() + "/pellvane.sav"), "a good backup");
-  Settings stored(dialogs);
+  Settings stored(dialogs, StorePathFromEnvironment());
   stored.LoadSettings();
   SettingsRecord expected;
   seed(expected);

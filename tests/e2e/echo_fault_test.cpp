@@ -5,6 +5,7 @@
 #include "e2e/log_texts.h"
 #include "platform/dialogs.h"
 #include "settings/hp_reg.h"
+#include "support/env_registry.h"
 #include "support/run_program.h"
 #include "support/servers.h"
 #include "support/temp_dir.h"
@@ -32,7 +33,7 @@ TEST_P(EchoFaultTest, EndsInTimeWithTheLastAddressKept) {
   setenv("PELLVANE_HOME", home_.path().c_str(), 1);
   {
     HeadlessDialogs dialogs;
-    Settings s(dialogs);
+    Settings s(dialogs, StorePathFromEnvironment());
     s.InitSettingsKey();
     s.record().wserver[1] = url;  // slot 1 always shows the built-in page
     s.record().wdefserver = 1;
@@ -56,7 +57,7 @@ TEST_P(EchoFaultTest, EndsInTimeWithTheLastAddressKept) {
   EXPECT_EQ(log[5], "Keine gültige IP erhalten");
   EXPECT_EQ(log[6], "Beende Programm");
   HeadlessDialogs dialogs;
-  Settings s(dialogs);
+  Settings s(dialogs, StorePathFromEnvironment());
   s.LoadSettings();
   EXPECT_EQ(s.record().lastip, "198.51.100.1");
   EXPECT_FALSE(testing::FileExists(home_.File("tmp.htm")));

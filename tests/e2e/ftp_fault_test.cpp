@@ -18,6 +18,7 @@
 #include "e2e/log_texts.h"
 #include "platform/dialogs.h"
 #include "settings/hp_reg.h"
+#include "support/env_registry.h"
 #include "support/run_program.h"
 #include "support/servers.h"
 #include "support/temp_dir.h"
@@ -110,7 +111,7 @@ class FtpFaultTest : public ::testing::Test {
   // Slot 0 publishes to `url` as pell / `password`; the stored address is the old one.
   void Seed(const std::string& url, const std::string& password = "vane") {
     HeadlessDialogs dialogs;
-    Settings s(dialogs);
+    Settings s(dialogs, StorePathFromEnvironment());
     s.InitSettingsKey();
     SettingsRecord& r = s.record();
     r.wserver[0] = kEchoUrl;  // as every start shows it
@@ -130,7 +131,7 @@ class FtpFaultTest : public ::testing::Test {
 
   SettingsRecord Stored() {
     HeadlessDialogs dialogs;
-    Settings s(dialogs);
+    Settings s(dialogs, StorePathFromEnvironment());
     s.LoadSettings();
     return s.record();
   }

@@ -9,6 +9,7 @@
 #include "e2e/log_texts.h"
 #include "platform/dialogs.h"
 #include "settings/hp_reg.h"
+#include "support/env_registry.h"
 #include "support/run_program.h"
 #include "support/servers.h"
 #include "support/temp_dir.h"
@@ -52,7 +53,7 @@ class NowTest : public ::testing::Test {
   // Changes the stored settings the way the window would.
   void Seed(const std::function<void(SettingsRecord&)>& change) {
     HeadlessDialogs dialogs;
-    Settings s(dialogs);
+    Settings s(dialogs, StorePathFromEnvironment());
     s.InitSettingsKey();
     s.LoadSettings();
     change(s.record());
@@ -61,7 +62,7 @@ class NowTest : public ::testing::Test {
 
   SettingsRecord Stored() {
     HeadlessDialogs dialogs;
-    Settings s(dialogs);
+    Settings s(dialogs, StorePathFromEnvironment());
     s.LoadSettings();
     return s.record();
   }

@@ -8,6 +8,7 @@
 #include "e2e/log_texts.h"
 #include "platform/clock.h"
 #include "settings/hp_reg.h"
+#include "support/env_registry.h"
 #include "support/recording_dialogs.h"
 #include "support/run_program.h"
 #include "support/servers.h"
@@ -47,7 +48,7 @@ class SecretsTest : public ::testing::TestWithParam<Leak> {
     const Leak& c = GetParam();
     const std::string host = ftp_.Url().substr(6);
     HeadlessDialogs dialogs;
-    Settings s(dialogs);
+    Settings s(dialogs, StorePathFromEnvironment());
     s.InitSettingsKey();
     SettingsRecord& r = s.record();
     r.wserver[1] = echo_.Url("/ip");
@@ -88,7 +89,7 @@ TEST_P(SecretsTest, UnattendedRunNamesNoPassword) {
 
 TEST_P(SecretsTest, WindowRunShowsNoPassword) {
   RecordingDialogs dialogs;
-  Settings settings(dialogs);
+  Settings settings(dialogs, StorePathFromEnvironment());
   FixedClock clock(0);
   RunLog log(home_.File("pellvane.log"), clock, settings.record().writelog);
   Inet inet;

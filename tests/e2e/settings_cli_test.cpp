@@ -4,6 +4,7 @@
 
 #include "platform/dialogs.h"
 #include "settings/hp_reg.h"
+#include "support/env_registry.h"
 #include "support/run_program.h"
 #include "support/servers.h"
 #include "support/temp_dir.h"
@@ -25,7 +26,7 @@ class SettingsCliTest : public ::testing::Test {
 
   SettingsRecord Loaded() {
     HeadlessDialogs dialogs;
-    Settings s(dialogs);
+    Settings s(dialogs, StorePathFromEnvironment());
     s.LoadSettings();
     return s.record();
   }
@@ -47,7 +48,7 @@ TEST_F(SettingsCliTest, SetValuesReachTheWindowsRecordAndBack) {
 
   {
     HeadlessDialogs dialogs;
-    Settings s(dialogs);
+    Settings s(dialogs, StorePathFromEnvironment());
     s.LoadSettings();
     s.record().ppass = "x";
     s.SaveSettings();

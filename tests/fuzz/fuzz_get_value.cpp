@@ -11,6 +11,7 @@
 #include "fuzz_folder.h"
 #include "platform/registry.h"
 #include "settings/read_write_reg.h"
+#include "support/env_registry.h"
 #include "support/recording_dialogs.h"
 
 namespace {
@@ -105,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   }
   pellvane::testing::RecordingDialogs dialogs;
-  pellvane::CReadWriteReg reg(dialogs);
+  pellvane::CReadWriteReg reg(testing::EnvRegistry(), dialogs);
   if (!reg.OpenRegistry(pellvane::HKEY_LOCAL_MACHINE, kKey)) std::abort();
   for (bool raw : {false, true}) {
     const pellvane::Variant got = reg.GetValue("V", raw);

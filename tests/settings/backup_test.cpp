@@ -9,6 +9,7 @@
 #include <string>
 
 #include "settings/hp_reg.h"
+#include "support/env_registry.h"
 #include "support/recording_dialogs.h"
 #include "support/store_home.h"
 
@@ -186,13 +187,13 @@ TEST_F(BackupTest, RestoreThenSaveRewritesTheStore) {
   testing::StoreHome home;
   record_ = Filled();
   ASSERT_TRUE(Backup());
-  Settings settings(dialogs_);
+  Settings settings(dialogs_, StorePathFromEnvironment());
   ASSERT_TRUE(settings.InitSettingsKey());
   settings.SaveSettings();  // an empty record in the store
   RunLog log(dir_.File("pellvane.log"), clock_, settings.record().writelog);
   ASSERT_TRUE(RestoreSettings(settings.record(), dir_.path(), log, dialogs_));
   settings.SaveSettings();
-  Settings reloaded(dialogs_);
+  Settings reloaded(dialogs_, StorePathFromEnvironment());
   reloaded.LoadSettings();
   EXPECT_EQ(reloaded.record(), Filled());
 }

@@ -7,6 +7,7 @@
 
 #include "platform/registry.h"
 #include "settings/read_write_reg.h"
+#include "support/env_registry.h"
 #include "support/recording_dialogs.h"
 #include "support/store_home.h"
 
@@ -19,10 +20,10 @@ class EnumerationTest : public ::testing::Test {
   // transaction, as another program could.
   void Fill(const std::string& name, int count) {
     HKEY key = 0;
-    ASSERT_EQ(
-        RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + name, 0, KEY_ALL_ACCESS, &key, nullptr),
-        ERROR_SUCCESS);
-    RegCloseKey(key);
+    ASSERT_EQ(testing::EnvRegistry().RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + name, 0,
+                                                    KEY_ALL_ACCESS, &key, nullptr),
+              ERROR_SUCCESS);
+    testing::EnvRegistry().RegCloseKey(key);
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(home_.StoreFile().c_str(), &db), SQLITE_OK);
     const std::string n = std::to_string(count);
@@ -43,7 +44,7 @@ class EnumerationTest : public ::testing::Test {
 
   testing::StoreHome home_;
   testing::RecordingDialogs dialogs_;
-  CReadWriteReg reg_{dialogs_};
+  CReadWriteReg reg_{testing::EnvRegistry(), dialogs_};
 };
 
 TEST_F(EnumerationTest, ListingPastTheSixteenBitIndexEndsInNull) {
@@ -66,7 +67,7 @@ TEST_F(EnumerationTest, ListingPastTheSixteenBitIndexEndsInNull) {
 TEST_F(EnumerationTest, KeyDeletedUnderTheHandleAnswersWithCodeSix) {
   ASSERT_TRUE(reg_.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE"));
   ASSERT_TRUE(reg_.CreateDirectory("Gone"));
-  CReadWriteReg gone(dialogs_);
+  CReadWriteReg gone(testing::EnvRegistry(), dialogs_);
   ASSERT_TRUE(gone.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Gone"));
   ASSERT_TRUE(gone.CreateValue("x", std::string("1"), REG_SZ));
   ASSERT_TRUE(reg_.DeleteDirectory("Gone"));

@@ -9,6 +9,7 @@
 
 #include "app/run_log.h"
 #include "platform/registry.h"
+#include "support/env_registry.h"
 #include "support/recording_dialogs.h"
 #include "support/sample_record.h"
 #include "support/store_home.h"
@@ -27,30 +28,36 @@ constexpr const char* kKey = "SOFTWARE\\Brackfell\\Pellvane";
 std::vector<std::string> StoredValues() {
   std::vector<std::string> out;
   HKEY key = 0;
-  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
+  if (testing::EnvRegistry().RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) !=
+      ERROR_SUCCESS)
+    return out;
   char name[256];
   std::uint8_t data[256];
   for (std::uint32_t i = 0;; ++i) {
     std::uint32_t name_size = sizeof name;
     std::uint32_t data_size = sizeof data;
     std::uint32_t type = 0;
-    if (RegEnumValue(key, i, name, &name_size, &type, data, &data_size) != ERROR_SUCCESS) break;
+    if (testing::EnvRegistry().RegEnumValue(key, i, name, &name_size, &type, data, &data_size) !=
+        ERROR_SUCCESS)
+      break;
     out.push_back(std::string(name) + "=" +
                   std::string(reinterpret_cast<char*>(data), data_size ? data_size - 1 : 0) +
                   (type == REG_SZ && data_size > 0 && data[data_size - 1] == 0 ? "" : "!"));
   }
-  RegCloseKey(key);
+  testing::EnvRegistry().RegCloseKey(key);
   return out;
 }
 
 void StoreText(const std::string& name, const std::string& text) {
   HKEY key = 0;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key, nullptr),
+  ASSERT_EQ(testing::EnvRegistry().RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key,
+                                                  nullptr),
             ERROR_SUCCESS);
   const std::string data = text + '\0';
-  RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const std::uint8_t*>(data.data()),
-                static_cast<std::uint32_t>(data.size()));
-  RegCloseKey(key);
+  testing::EnvRegistry().RegSetValueEx(key, name, REG_SZ,
+                                       reinterpret_cast<const std::uint8_t*>(data.data()),
+                                       static_cast<std::uint32_t>(data.size()));
+  testing::EnvRegistry().RegCloseKey(key);
 }
 
 class SettingsTest : public ::testing::Test {
@@ -60,7 +67,7 @@ class SettingsTest : public ::testing::Test {
 };
 
 TEST_F(SettingsTest, FirstStartCreatesTheKeyAndLoadsDefaults) {
-  Settings settings(dialogs_);
+  Settings settings(dialogs_, StorePathFromEnvironment());
   settings.record() = SampleRecord("x");
   EXPECT_TRUE(settings.InitSettingsKey());
   EXPECT_TRUE(testing::FileExists(home_.StoreFile()));
@@ -72,7 +79,7 @@ TEST_F(SettingsTest, FirstStartCreatesTheKeyAndLoadsDefaults) {
 }
 
 TEST_F(SettingsTest, SaveWritesAll41ValuesInOrder) {
-  Settings settings(dialogs_);
+  Settings settings(dialogs_, StorePathFromEnvironment());
   ASSERT_TRUE(settings.InitSettingsKey());
   settings.record() = SampleRecord("7");
   settings.record().useftp = false;
@@ -95,7 +102,7 @@ TEST_F(SettingsTest, SaveWritesAll41ValuesInOrder) {
   }
   EXPECT_EQ(StoredValues(), expected);
 
-  Settings again(dialogs_);
+  Settings again(dialogs_, StorePathFromEnvironment());
   again.LoadSettings();
   EXPECT_EQ(again.record(), settings.record());
   EXPECT_TRUE(dialogs_.boxes.empty());
@@ -103,7 +110,7 @@ TEST_F(SettingsTest, SaveWritesAll41ValuesInOrder) {
 
 TEST_F(SettingsTest, ProxyPortIsOneValueWhateverItsCase) {
   StoreText("PROXYPORT", "8080");
-  Settings settings(dialogs_);
+  Settings settings(dialogs_, StorePathFromEnvironment());
   settings.LoadSettings();
   EXPECT_EQ(settings.record().proxyport, "8080");
   settings.record().proxyport = "3128";
@@ -134,7 +141,7 @@ TEST_F(SettingsTest, StoredTextsThatDoNotFitReadAsDefaults) {
   };
   for (const Case& c : numbers) {
     StoreText(c.name, c.text);
-    Settings settings(dialogs_);
+    Settings settings(dialogs_, StorePathFromEnvironment());
     settings.LoadSettings();
     EXPECT_EQ(settings.record().*c.number, c.expected) << c.name << "=" << c.text;
   }
@@ -144,7 +151,7 @@ TEST_F(SettingsTest, StoredTextsThatDoNotFitReadAsDefaults) {
   for (const auto& [text, expected] : flags) {
     StoreText("useftp", text);
     StoreText("writelog", text);
-    Settings settings(dialogs_);
+    Settings settings(dialogs_, StorePathFromEnvironment());
     settings.LoadSettings();
     EXPECT_EQ(settings.record().useftp, expected) << text;
     EXPECT_EQ(settings.record().writelog, expected) << text;
@@ -153,11 +160,11 @@ TEST_F(SettingsTest, StoredTextsThatDoNotFitReadAsDefaults) {
 
 TEST_F(SettingsTest, SavingWritesOnlyWhatThisInstanceChanged) {
   {
-    Settings first(dialogs_);
+    Settings first(dialogs_, StorePathFromEnvironment());
     first.InitSettingsKey();
     first.SaveSettings();
   }
-  Settings settings(dialogs_);
+  Settings settings(dialogs_, StorePathFromEnvironment());
   settings.LoadSettings();
   StoreText("lastip", "198.51.100.9");  // another instance, meanwhile
   settings.SaveSettings();
@@ -172,7 +179,7 @@ TEST_F(SettingsTest, SavingWritesOnlyWhatThisInstanceChanged) {
                                           std::tuple{"inettimeout", "0", "inettimeout=0"},
                                           std::tuple{"wdefserver", " 2", "wdefserver= 2"}}) {
     StoreText(name, text);
-    Settings again(dialogs_);
+    Settings again(dialogs_, StorePathFromEnvironment());
     again.LoadSettings();
     again.SaveSettings();
     const auto values = StoredValues();
@@ -182,7 +189,7 @@ TEST_F(SettingsTest, SavingWritesOnlyWhatThisInstanceChanged) {
 
 TEST_F(SettingsTest, RunLogFollowsTheLoadedSwitch) {
   StoreText("writelog", "True");
-  Settings settings(dialogs_);
+  Settings settings(dialogs_, StorePathFromEnvironment());
   FixedClock clock(0);
   RunLog log(home_.path() + "/pellvane.log", clock, settings.record().writelog);
   log.WriteLog("before");

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/registry.h"
+#include "support/env_registry.h"
 #include "support/recording_dialogs.h"
 #include "support/store_home.h"
 
@@ -21,38 +22,44 @@ class ReadWriteRegTest : public ::testing::Test {
  protected:
   void SetUp() override {
     HKEY key = 0;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key, nullptr),
+    ASSERT_EQ(testing::EnvRegistry().RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS,
+                                                    &key, nullptr),
               ERROR_SUCCESS);
-    RegCloseKey(key);
+    testing::EnvRegistry().RegCloseKey(key);
     ASSERT_TRUE(reg_.OpenRegistry(HKEY_LOCAL_MACHINE, kKey));
   }
 
   // Writes raw bytes under any type, past the class, as another program could.
   void Store(const std::string& name, std::uint32_t type, const std::string& data) {
     HKEY key = 0;
-    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, kReadWriteAccess, &key), ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueEx(key, name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
-                            static_cast<std::uint32_t>(data.size())),
+    ASSERT_EQ(
+        testing::EnvRegistry().RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, kReadWriteAccess, &key),
+        ERROR_SUCCESS);
+    ASSERT_EQ(testing::EnvRegistry().RegSetValueEx(
+                  key, name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
+                  static_cast<std::uint32_t>(data.size())),
               ERROR_SUCCESS);
-    RegCloseKey(key);
+    testing::EnvRegistry().RegCloseKey(key);
   }
 
   // The stored type and bytes of a value.
   std::pair<std::uint32_t, std::string> Stored(const std::string& name) {
     HKEY key = 0;
-    EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(testing::EnvRegistry().RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key),
+              ERROR_SUCCESS);
     std::uint32_t type = 0;
     std::uint32_t size = 0;
-    RegQueryValueEx(key, name, &type, nullptr, &size);
+    testing::EnvRegistry().RegQueryValueEx(key, name, &type, nullptr, &size);
     std::string data(size, '\0');
-    RegQueryValueEx(key, name, &type, reinterpret_cast<std::uint8_t*>(data.data()), &size);
-    RegCloseKey(key);
+    testing::EnvRegistry().RegQueryValueEx(key, name, &type,
+                                           reinterpret_cast<std::uint8_t*>(data.data()), &size);
+    testing::EnvRegistry().RegCloseKey(key);
     return {type, data};
   }
 
   StoreHome home_;
   RecordingDialogs dialogs_;
-  CReadWriteReg reg_{dialogs_};
+  CReadWriteReg reg_{testing::EnvRegistry(), dialogs_};
 };
 
 TEST_F(ReadWriteRegTest, GetValueRendersEachType) {
@@ -128,7 +135,7 @@ TEST_F(ReadWriteRegTest, UnsupportedTypesShowTheMessageOnceAndWriteNothing) {
 }
 
 TEST_F(ReadWriteRegTest, ClosedObjectDoesNothing) {
-  CReadWriteReg fresh(dialogs_);
+  CReadWriteReg fresh(testing::EnvRegistry(), dialogs_);
   EXPECT_EQ(fresh.RegistryRootKey(), 0u);
   EXPECT_FALSE(fresh.CreateValue("x", "y", REG_SZ));
   EXPECT_TRUE(fresh.GetValue("x").IsNothing());

@@ -29,6 +29,7 @@
 #include "settings/backup.h"
 #include "settings/hp_reg.h"
 #include "settings/read_write_reg.h"
+#include "support/env_registry.h"
 #include "support/recording_dialogs.h"
 #include "support/sample_record.h"
 #include "support/store_home.h"
@@ -112,7 +113,7 @@ Texts StoredTexts(const std::string& file, bool* intact = nullptr) {
 void SaveInChild(const SettingsRecord& record) {
   ASSERT_EQ(RunChild([&record] {
               RecordingDialogs dialogs;
-              Settings settings(dialogs);
+              Settings settings(dialogs, StorePathFromEnvironment());
               if (!settings.InitSettingsKey()) return 1;
               settings.record() = record;
               settings.SaveSettings();
@@ -146,7 +147,7 @@ TEST(StoreFaultTest, KilledInTheMiddleOfSavesLeavesEveryValueOldOrNew) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       RecordingDialogs dialogs;
-      Settings settings(dialogs);
+      Settings settings(dialogs, StorePathFromEnvironment());
       settings.record() = next;
       (void)!write(ready[1], "r", 1);
       while (true) settings.SaveSettings();
@@ -172,7 +173,7 @@ TEST(StoreFaultTest, KilledInTheMiddleOfSavesLeavesEveryValueOldOrNew) {
 
   // The store goes on working for the program itself.
   RecordingDialogs dialogs;
-  Settings settings(dialogs);
+  Settings settings(dialogs, StorePathFromEnvironment());
   ASSERT_TRUE(settings.InitSettingsKey());
   settings.LoadSettings();
   settings.record().lastip = "10.1.1.1";
@@ -186,8 +187,8 @@ TEST(StoreFaultTest, KilledInTheMiddleOfSavesLeavesEveryValueOldOrNew) {
 int SaveAlongside(int tag, int other, std::chrono::steady_clock::time_point until, int go_fd,
                   int result_fd) {
   RecordingDialogs dialogs;
-  Settings settings(dialogs);
-  CReadWriteReg own(dialogs);
+  Settings settings(dialogs, StorePathFromEnvironment());
+  CReadWriteReg own(testing::EnvRegistry(), dialogs);
   char c = 0;
   (void)!read(go_fd, &c, 1);  // both start together, on a store that may not exist yet
   if (!settings.InitSettingsKey()) return 10;
@@ -211,7 +212,7 @@ int SaveAlongside(int tag, int other, std::chrono::steady_clock::time_point unti
       if (value < seen || value <= 0) return 14;
       seen = value;
     }
-    Settings view(dialogs);
+    Settings view(dialogs, StorePathFromEnvironment());
     view.LoadSettings();
     if (view.record().lastip.rfind("10.0.0.", 0) != 0) return 15;
   }
@@ -287,7 +288,7 @@ TEST(StoreFaultTest, TwoFirstStartsAtOnceBothGetTheKey) {
         char c = 0;
         (void)!read(go[0], &c, 1);
         RecordingDialogs dialogs;
-        Settings settings(dialogs);
+        Settings settings(dialogs, StorePathFromEnvironment());
         if (!settings.InitSettingsKey()) _exit(1);
         settings.record() = SampleRecord(std::to_string(tag));
         settings.SaveSettings();
@@ -321,27 +322,30 @@ struct ReadOnlyCase {
 int UseReadOnlyStore(void* arg) {
   const auto& c = *static_cast<const ReadOnlyCase*>(arg);
   HKEY key = 0;
-  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, kReadWriteAccess, &key) != ERROR_ACCESS_DENIED) {
+  if (testing::EnvRegistry().RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, kReadWriteAccess, &key) !=
+      ERROR_ACCESS_DENIED) {
     return 1;
   }
-  if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key, nullptr) !=
-      ERROR_ACCESS_DENIED) {
+  if (testing::EnvRegistry().RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key,
+                                            nullptr) != ERROR_ACCESS_DENIED) {
     return 2;
   }
-  const LSTATUS read = RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key);
+  const LSTATUS read =
+      testing::EnvRegistry().RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key);
   if (read != (c.readable ? ERROR_SUCCESS : ERROR_ACCESS_DENIED)) return 3;
   if (c.readable) {
     std::uint8_t data[64];
     std::uint32_t size = sizeof data;
     std::uint32_t type = 0;
-    if (RegQueryValueEx(key, "lastip", &type, data, &size) != ERROR_SUCCESS) return 4;
+    if (testing::EnvRegistry().RegQueryValueEx(key, "lastip", &type, data, &size) != ERROR_SUCCESS)
+      return 4;
     if (std::string(reinterpret_cast<char*>(data), size) != std::string("10.0.0.ro\0", 10)) {
       return 5;
     }
-    RegCloseKey(key);
+    testing::EnvRegistry().RegCloseKey(key);
   }
   RecordingDialogs dialogs;
-  Settings settings(dialogs);
+  Settings settings(dialogs, StorePathFromEnvironment());
   if (settings.InitSettingsKey()) return 6;
   settings.LoadSettings();
   if (!(settings.record() == SettingsRecord())) return 7;
@@ -430,7 +434,7 @@ TEST(StoreFaultTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
     StoreHome home;
     WriteFile(home.StoreFile(), bytes);
     RecordingDialogs dialogs;
-    Settings settings(dialogs);
+    Settings settings(dialogs, StorePathFromEnvironment());
     EXPECT_FALSE(settings.InitSettingsKey());
     settings.record() = SampleRecord("1");
     settings.LoadSettings();
@@ -500,7 +504,7 @@ int SaveOnFullDisk(Filler how, Operation op, const std::string& folder) {
   const std::string store = folder + "/registry.sqlite3";
   const std::string sav = folder + kBackupFileName;
   RecordingDialogs dialogs;
-  Settings settings(dialogs);
+  Settings settings(dialogs, StorePathFromEnvironment());
   FixedClock clock(0);
   RunLog log(folder + "/pellvane.log", clock, settings.record().writelog);
   const SettingsRecord old_record = SampleRecord("old");
@@ -583,7 +587,7 @@ TEST(StoreFaultTest, StoreAndBackupAreOwnerOnlyEvenWithUmaskZero) {
   chmod(dir.File("pellvane.sav").c_str(), 0644);
   const mode_t saved = umask(0);
   RecordingDialogs dialogs;
-  Settings settings(dialogs);
+  Settings settings(dialogs, StorePathFromEnvironment());
   ASSERT_TRUE(settings.InitSettingsKey());
   settings.record() = SampleRecord("p");
   settings.SaveSettings();

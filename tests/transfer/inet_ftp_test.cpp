@@ -199,12 +199,14 @@ TEST_F(InetFtpTest, ExplicitTlsAgainstAPlainServerFailsBeforeThePassword) {
 
 TEST_F(InetFtpTest, ServerThatNeverGreetsEndsAtTheRequestTimeout) {
   testing::EchoServer silent;  // waits for an HTTP request, so it never sends a banner
-  inet_.SetURL("ftp://127.0.0.1:" + std::to_string(silent.port()));
-  inet_.SetTimeouts(1000, 500);
+  Inet inet({.connect_timeout_ms = 1000, .request_timeout_ms = 500});
+  inet.SetStateChanged([this](std::int16_t state) { states_.push_back(state); });
+  inet.SetProtocol(icFTP);
+  inet.SetURL("ftp://127.0.0.1:" + std::to_string(silent.port()));
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(inet_.Execute("", "put " + Local("late") + " late.htm"));
+  EXPECT_FALSE(inet.Execute("", "put " + Local("late") + " late.htm"));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  EXPECT_EQ(inet_.ResponseCode(), CURLE_OPERATION_TIMEDOUT) << inet_.ResponseInfo();
+  EXPECT_EQ(inet.ResponseCode(), CURLE_OPERATION_TIMEDOUT) << inet.ResponseInfo();
   EXPECT_EQ(states_, std::vector<std::int16_t>{icError});
 }
 
@@ -303,11 +305,10 @@ class InetFtpsTest : public ::testing::Test {
   }
   testing::FtpServer server_{Tls()};
   testing::TempDir local_;
-  Inet inet_;
+  Inet inet_{{.ca_file = server_.Certificate()}};
 };
 
 TEST_F(InetFtpsTest, UploadsOverExplicitTlsWithTheServersCertificateTrusted) {
-  env_.Set("CURL_CA_BUNDLE", server_.Certificate());
   EXPECT_TRUE(inet_.Execute("", "put " + local_.File("tmp.htm") + " secure.htm"));
   EXPECT_EQ(inet_.ResponseCode(), 0) << inet_.ResponseInfo();
   EXPECT_TRUE(inet_.Execute("", "dir"));
@@ -321,10 +322,13 @@ TEST_F(InetFtpsTest, UploadsOverExplicitTlsWithTheServersCertificateTrusted) {
 }
 
 TEST_F(InetFtpsTest, UntrustedCertificateFailsBeforeThePassword) {
-  env_.Unset("CURL_CA_BUNDLE");
-  EXPECT_FALSE(inet_.Execute("", "put " + local_.File("tmp.htm") + " secure.htm"));
-  EXPECT_NE(inet_.ResponseCode(), 0);
-  EXPECT_NE(inet_.ResponseInfo(), "");
+  Inet inet;
+  inet.SetURL(server_.Url());
+  inet.SetUserName(Login().user);
+  inet.SetPassword(Login().password);
+  EXPECT_FALSE(inet.Execute("", "put " + local_.File("tmp.htm") + " secure.htm"));
+  EXPECT_NE(inet.ResponseCode(), 0);
+  EXPECT_NE(inet.ResponseInfo(), "");
   EXPECT_EQ(Count(server_.Commands(), "PASS "), 0);
   EXPECT_FALSE(FileExists(server_.root() + "/secure.htm"));
 }

@@ -77,12 +77,14 @@ TEST_F(InetHttpTest, SuccessAfterAFailureClearsCodeAndInfo) {
 }
 
 TEST_F(InetHttpTest, StalledServerEndsAtTheRequestTimeout) {
-  inet_.SetTimeouts(1000, 500);
+  Inet inet({.connect_timeout_ms = 1000, .request_timeout_ms = 500});
+  inet.SetStateChanged([this](std::int16_t state) { states_.push_back(state); });
+  inet.SetURL(echo_.Url("/ip?hang=1"));
   const auto start = Clock::now();
-  EXPECT_EQ(Fetch(echo_.Url("/ip?hang=1")), "");
+  EXPECT_EQ(inet.OpenURL(), "");
   const double took = SecondsSince(start);
-  EXPECT_EQ(inet_.ResponseCode(), CURLE_OPERATION_TIMEDOUT);
-  EXPECT_NE(inet_.ResponseInfo(), "");
+  EXPECT_EQ(inet.ResponseCode(), CURLE_OPERATION_TIMEDOUT);
+  EXPECT_NE(inet.ResponseInfo(), "");
   EXPECT_GE(took, 0.4);
   EXPECT_LT(took, 5.0);
   EXPECT_EQ(states_, std::vector<std::int16_t>{icError});

@@ -59,6 +59,9 @@ class InetSftpTest : public ::testing::Test {
     inet_.SetStateChanged([this](std::int16_t state) { states_.push_back(state); });
   }
 
+  static TransferSettings KnownHostsIn(const testing::TempDir& home) {
+    return {.known_hosts_file = home.File(".ssh/known_hosts")};
+  }
   static void Configure(Inet& inet) {
     inet.SetProtocol(icFTP);
     inet.SetURL(server_->Url());
@@ -83,7 +86,7 @@ class InetSftpTest : public ::testing::Test {
   testing::TempDir home_;
   testing::TempDir local_;
   std::size_t seen_;
-  Inet inet_;
+  Inet inet_{KnownHostsIn(home_)};
   std::vector<std::int16_t> states_;
 };
 
@@ -245,7 +248,7 @@ TEST_F(InetSftpTest, ServerKeyIsCheckedAgainstKnownHostsWhenTheFileExists) {
     std::filesystem::remove_all(home_.File(".ssh"));
     if (!c.known_hosts.empty()) WriteKnownHosts(c.known_hosts);
     const std::size_t seen = server_->Commands().size();
-    Inet inet;  // a connection of its own, so every case meets the key check
+    Inet inet(KnownHostsIn(home_));  // a connection of its own, so every case meets the key check
     Configure(inet);
     const bool ok = inet.Execute("", "put " + Local(c.name) + " \"key " + c.name + ".htm\"");
     const std::vector<std::string> all = server_->Commands();

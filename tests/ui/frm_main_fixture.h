@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "support/env_registry.h"
 #include "support/temp_dir.h"
 #include "ui/frm_main.h"
 
@@ -40,7 +41,7 @@ class FrmMainTest : public ::testing::Test {
 
   // A window on the store as it is now, filled as at start-up.
   std::unique_ptr<frmMain> Open(const std::string& command_line = "") {
-    settings_ = std::make_unique<Settings>(dialogs_);
+    settings_ = std::make_unique<Settings>(dialogs_, StorePathFromEnvironment());
     log_ =
         std::make_unique<RunLog>(dir_.File("pellvane.log"), clock_, settings_->record().writelog);
     auto w =
@@ -54,7 +55,7 @@ class FrmMainTest : public ::testing::Test {
   // What a fresh load from the store gives.
   SettingsRecord Stored() {
     PresetDialogs d;
-    Settings s(d);
+    Settings s(d, StorePathFromEnvironment());
     s.LoadSettings();
     return s.record();
   }
@@ -62,7 +63,7 @@ class FrmMainTest : public ::testing::Test {
   // Changes the stored values as the window would.
   void Store(const std::function<void(SettingsRecord&)>& edit) {
     PresetDialogs d;
-    Settings s(d);
+    Settings s(d, StorePathFromEnvironment());
     s.InitSettingsKey();
     s.LoadSettings();
     edit(s.record());

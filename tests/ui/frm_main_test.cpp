@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include "platform/registry.h"
+#include "support/env_registry.h"
 #include "ui/frm_main_fixture.h"
 
 namespace pellvane {
@@ -12,7 +13,7 @@ namespace {
 // Runs `sql` on the store file and returns the first column of its first row (-1: none).
 int OnStore(const char* sql) {
   sqlite3* db = nullptr;
-  sqlite3_open_v2(RegistryStorePath().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  sqlite3_open_v2(StorePathFromEnvironment().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
   sqlite3_stmt* st = nullptr;
   sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
   const int n = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : -1;

@@ -1,4 +1,5 @@
 #include "window_fixture.h"
+#include "support/env_registry.h"
 
 #include <QApplication>
 #include <QTest>
@@ -21,7 +22,7 @@ WindowTest::~WindowTest() {
 }
 
 void WindowTest::Open() {
-  settings_ = std::make_unique<Settings>(dialogs_);
+  settings_ = std::make_unique<Settings>(dialogs_, StorePathFromEnvironment());
   log_ = std::make_unique<RunLog>(dir_.File("pellvane.log"), clock_, settings_->record().writelog);
   window_ = std::make_unique<frmMain>(*settings_, dialogs_, *log_, inet_, dir_.path(), "");
   ASSERT_FALSE(window_->Form_Load().has_value());
@@ -32,14 +33,14 @@ void WindowTest::Open() {
 
 SettingsRecord WindowTest::Stored() const {
   QtDialogs d;
-  Settings s(d);
+  Settings s(d, StorePathFromEnvironment());
   s.LoadSettings();
   return s.record();
 }
 
 void WindowTest::Store(const std::function<void(SettingsRecord&)>& edit) const {
   QtDialogs d;
-  Settings s(d);
+  Settings s(d, StorePathFromEnvironment());
   s.InitSettingsKey();
   edit(s.record());
   s.SaveSettings();

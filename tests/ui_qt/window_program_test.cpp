@@ -5,6 +5,7 @@
 
 #include "platform/dialogs.h"
 #include "settings/hp_reg.h"
+#include "support/env_registry.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "ui/frm_main.h"
@@ -34,7 +35,7 @@ TEST(WindowProgramTest, StartsPaintsSavesItsPictureAndEndsThroughUnload) {
   // Start-up stored the built-in echo URL as web server 1.
   setenv("PELLVANE_HOME", home.path().c_str(), 1);
   HeadlessDialogs dialogs;
-  Settings settings(dialogs);
+  Settings settings(dialogs, StorePathFromEnvironment());
   settings.LoadSettings();
   EXPECT_EQ(settings.record().wserver[0], kEchoUrl);
 }
