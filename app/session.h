@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "app/run_log.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/run_log.h"
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
 #include "ui/frm_main.h"

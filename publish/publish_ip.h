@@ -4,21 +4,21 @@
 
 #include <string>
 
-#include "app/run_log.h"
 #include "detect/publish_due.h"
+#include "platform/run_log.h"
+#include "platform/text_field.h"
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
-#include "ui/controls.h"
 
 namespace pellvane {
 
-// The text boxes of the FTP slot the pager shows.
+// The texts of the FTP slot the pager shows.
 struct FtpSlotBoxes {
-  TextBox& server;
-  TextBox& remote_file;
-  TextBox& user;
-  TextBox& password;
-  TextBox& template_file;
+  TextField& server;
+  TextField& remote_file;
+  TextField& user;
+  TextField& password;
+  TextField& template_file;
 };
 
 struct PublishContext {

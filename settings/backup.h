@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/run_log.h"
 #include "platform/dialogs.h"
+#include "platform/run_log.h"
 #include "settings/settings_record.h"
 
 namespace pellvane {

@@ -65,17 +65,6 @@ const std::vector<SettingInfo>& SettingsTable() {
   return table;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  };
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 const SettingInfo* FindSetting(std::string_view name) {
   for (const SettingInfo& s : SettingsTable()) {
     if (EqualsNoCase(s.name, name)) return &s;

@@ -12,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/text.h"
 #include "settings/settings_record.h"
 
 namespace pellvane {
@@ -41,9 +42,6 @@ struct SettingInfo {
 };
 
 const std::vector<SettingInfo>& SettingsTable();
-
-// True when the texts are equal but for the letter case of ASCII letters.
-bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // The setting of that name in any letter case; null when there is none.
 const SettingInfo* FindSetting(std::string_view name);

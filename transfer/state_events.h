@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/run_log.h"
 #include "platform/dialogs.h"
+#include "platform/run_log.h"
 #include "transfer/inet.h"
 
 namespace pellvane {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_field.h"
+
 namespace pellvane {
 
 class Control {
@@ -52,11 +54,11 @@ class Label : public Control {
 };
 
 // Setting a different text runs the change handler before SetText returns.
-class TextBox : public Control {
+class TextBox : public Control, public TextField {
  public:
   using Control::Control;
-  const std::string& text() const { return text_; }
-  void SetText(std::string text);
+  const std::string& text() const override { return text_; }
+  void SetText(std::string text) override;
   void OnChange(std::function<void()> handler) { on_change_ = std::move(handler); }
 
  private:

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run_log.h"
 #include "platform/dialogs.h"
+#include "platform/run_log.h"
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
 #include "ui/controls.h"

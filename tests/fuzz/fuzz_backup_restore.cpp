@@ -9,9 +9,9 @@
 #include <iterator>
 #include <string>
 
-#include "app/run_log.h"
 #include "fuzz_folder.h"
 #include "platform/program_folder.h"
+#include "platform/run_log.h"
 #include "settings/backup.h"
 #include "support/recording_dialogs.h"
 

@@ -7,8 +7,8 @@
 #include <tuple>
 #include <vector>
 
-#include "app/run_log.h"
 #include "platform/registry.h"
+#include "platform/run_log.h"
 #include "support/env_registry.h"
 #include "support/recording_dialogs.h"
 #include "support/sample_record.h"

@@ -23,9 +23,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/run_log.h"
 #include "platform/program_folder.h"
 #include "platform/registry.h"
+#include "platform/run_log.h"
 #include "settings/backup.h"
 #include "settings/hp_reg.h"
 #include "settings/read_write_reg.h"

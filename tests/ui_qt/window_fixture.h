@@ -16,7 +16,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/run_log.h"
+#include "platform/run_log.h"
 #include "settings/hp_reg.h"
 #include "support/temp_dir.h"
 #include "transfer/inet.h"

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/run_log.h"
+#include "platform/run_log.h"
 #include "ui/frm_main.h"
 #include "ui/qt/qt_dialogs.h"
 
