@@ -1,4 +1,5 @@
 // The command line as one text and the decisions made on it.
+// Safe from two threads while nothing changes the environment.
 #pragma once
 
 #include <string>

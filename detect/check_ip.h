@@ -1,5 +1,5 @@
 // One check cycle: fetch the echo page of the visible web slot, test the body, compare it
-// with the last address and store it.
+// with the last address and store it. Not safe from two threads.
 #pragma once
 
 #include <string>

@@ -1,5 +1,5 @@
 // The program folder: where the run log, the backup file and tmp.htm live, and the file
-// names appended to it.
+// names appended to it. Safe from two threads.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 // The FTP publish: fill the visible FTP slot's template with the address and upload it,
 // then list and close. A failed publish puts lastip back, so the next check publishes again.
+// Not safe from two threads.
 #pragma once
 
 #include <string>

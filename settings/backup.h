@@ -1,5 +1,5 @@
 // The backup file pellvane.sav: the settings record as one binary image, written by -backup
-// and read back by -restore.
+// and read back by -restore. Not safe from two threads.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 // The settings record and its registry home, HKEY_LOCAL_MACHINE\SOFTWARE\Brackfell\Pellvane:
 // make sure the key exists, load the record from its 41 values, save all 41 back.
+// Not safe from two threads.
 #pragma once
 
 #include <memory>

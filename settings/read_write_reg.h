@@ -1,5 +1,6 @@
 // CReadWriteReg: holds at most one open registry key and reads, writes, enumerates and
 // deletes its values and sub-keys, converting between registry data and Variant values.
+// Not safe from two threads.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // The window's controls as plain objects: value, caption, enabled and visible state, and the
 // handler that runs synchronously when code or the user changes the value.
+// Not safe from two threads: the window's thread only.
 #pragma once
 
 #include <functional>

@@ -199,7 +199,10 @@ TEST_F(InetFtpTest, ExplicitTlsAgainstAPlainServerFailsBeforeThePassword) {
 
 TEST_F(InetFtpTest, ServerThatNeverGreetsEndsAtTheRequestTimeout) {
   testing::EchoServer silent;  // waits for an HTTP request, so it never sends a banner
-  Inet inet({.connect_timeout_ms = 1000, .request_timeout_ms = 500});
+  TransferSettings quick;
+  quick.connect_timeout_ms = 1000;
+  quick.request_timeout_ms = 500;
+  Inet inet(quick);
   inet.SetStateChanged([this](std::int16_t state) { states_.push_back(state); });
   inet.SetProtocol(icFTP);
   inet.SetURL("ftp://127.0.0.1:" + std::to_string(silent.port()));
@@ -305,7 +308,12 @@ class InetFtpsTest : public ::testing::Test {
   }
   testing::FtpServer server_{Tls()};
   testing::TempDir local_;
-  Inet inet_{{.ca_file = server_.Certificate()}};
+  static TransferSettings Trusting(const testing::FtpServer& server) {
+    TransferSettings t;
+    t.ca_file = server.Certificate();
+    return t;
+  }
+  Inet inet_{Trusting(server_)};
 };
 
 TEST_F(InetFtpsTest, UploadsOverExplicitTlsWithTheServersCertificateTrusted) {

@@ -77,7 +77,10 @@ TEST_F(InetHttpTest, SuccessAfterAFailureClearsCodeAndInfo) {
 }
 
 TEST_F(InetHttpTest, StalledServerEndsAtTheRequestTimeout) {
-  Inet inet({.connect_timeout_ms = 1000, .request_timeout_ms = 500});
+  TransferSettings quick;
+  quick.connect_timeout_ms = 1000;
+  quick.request_timeout_ms = 500;
+  Inet inet(quick);
   inet.SetStateChanged([this](std::int16_t state) { states_.push_back(state); });
   inet.SetURL(echo_.Url("/ip?hang=1"));
   const auto start = Clock::now();

@@ -60,7 +60,9 @@ class InetSftpTest : public ::testing::Test {
   }
 
   static TransferSettings KnownHostsIn(const testing::TempDir& home) {
-    return {.known_hosts_file = home.File(".ssh/known_hosts")};
+    TransferSettings t;
+    t.known_hosts_file = home.File(".ssh/known_hosts");
+    return t;
   }
   static void Configure(Inet& inet) {
     inet.SetProtocol(icFTP);

@@ -1,5 +1,6 @@
 // The main window on Qt Widgets: one widget per model control at its laid-out place, in
 // tab-index order. It only mirrors the model and feeds user input back to it.
+// Qt objects: the window's thread only.
 #pragma once
 
 #include <QWidget>
