@@ -1,9 +1,9 @@
 #include "app/command_line.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
+
+#include "platform/text.h"
 
 namespace pellvane {
 
@@ -14,12 +14,6 @@ std::string JoinArguments(int argc, char** argv) {
     joined += argv[i];
   }
   return joined;
-}
-
-std::string Lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 bool IsHeadlessMode(const std::string& command_line) {

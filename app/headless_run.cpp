@@ -3,15 +3,18 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/environment.h"
 #include "app/failure_reason.h"
 #include "app/session.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 
 namespace pellvane {
 
 int RunHeadless(const std::string& command_line) {
   HeadlessDialogs dialogs;
-  Session session(dialogs, command_line);
+  SystemClock clock;
+  Session session(dialogs, clock, ConfigFromEnvironment(command_line));
   FailureReason reason;
   session.log.SetLineHook([&reason](std::string_view line) { reason.Observe(line); });
   const int status = session.window.Form_Load().value_or(kExitOk);

@@ -1,5 +1,5 @@
 // A run without a window: the settings, the log and the transfer component on the real
-// store and files, message boxes on standard output.
+// store and files, message boxes on standard output. Once per process, from one thread.
 #pragma once
 
 #include <string>

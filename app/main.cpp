@@ -12,10 +12,9 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/environment.h"
 #include "app/headless_run.h"
 #include "app/settings_command.h"
-#include "platform/program_folder.h"
-#include "platform/registry.h"
 
 namespace {
 
@@ -34,7 +33,8 @@ void PrintHelp() {
       "  --version         Version\n"
       "Programmordner: %s\n"
       "Einstellungen:  %s\n",
-      pellvane::ProgramFolder().c_str(), pellvane::RegistryStorePath().c_str());
+      pellvane::ProgramFolderFromEnvironment().c_str(),
+      pellvane::StorePathFromEnvironment().c_str());
 }
 
 // Replaces this process by the window program; returns only when that failed.
@@ -65,8 +65,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc >= 2 && pellvane::IsSettingsCommand(argv[1])) {
-    return pellvane::RunSettingsCommand(std::vector<std::string>(argv + 1, argv + argc), std::cin,
-                                        std::cout, std::cerr);
+    return pellvane::RunSettingsCommand(std::vector<std::string>(argv + 1, argv + argc),
+                                        pellvane::StorePathFromEnvironment(), std::cin, std::cout,
+                                        std::cerr);
   }
   const std::string command_line = pellvane::JoinArguments(argc, argv);
   if (pellvane::IsHeadlessMode(command_line)) return pellvane::RunHeadless(command_line);

@@ -40,9 +40,9 @@ std::string Expected(SettingKind kind) {
   return std::string();
 }
 
-int Unreadable(std::ostream& err) {
-  return Refuse(err, "keine Einstellungen in " + RegistryStorePath() +
-                         " (noch keine gespeichert, oder nicht lesbar)");
+int Unreadable(const std::string& store_path, std::ostream& err) {
+  return Refuse(
+      err, "keine Einstellungen in " + store_path + " (noch keine gespeichert, oder nicht lesbar)");
 }
 
 int Show(CReadWriteReg& reg, std::ostream& out) {
@@ -74,7 +74,8 @@ std::string ValueFrom(const std::string& argument, std::size_t equals, std::istr
   return value;
 }
 
-int Set(const std::string& argument, std::istream& in, std::ostream& err) {
+int Set(const std::string& argument, const std::string& store_path, std::istream& in,
+        std::ostream& err) {
   const std::size_t equals = argument.find('=');
   const std::string name = argument.substr(0, equals);
   const SettingInfo* s = FindSetting(name);
@@ -86,12 +87,12 @@ int Set(const std::string& argument, std::istream& in, std::ostream& err) {
                            "\"; nichts geändert");
   }
   HeadlessDialogs dialogs;
-  Settings settings(dialogs);
-  CReadWriteReg reg(dialogs);
+  Settings settings(dialogs, store_path);
+  CReadWriteReg reg(settings.registry(), dialogs);
   // An existing value keeps its name's spelling; a new one gets the name a save writes.
   if (!settings.InitSettingsKey() || !reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath) ||
       !reg.CreateValue(s->value_name, Variant(*value), static_cast<std::int32_t>(REG_SZ))) {
-    return Refuse(err, "Einstellungen nicht schreibbar: " + RegistryStorePath());
+    return Refuse(err, "Einstellungen nicht schreibbar: " + store_path);
   }
   return 0;
 }
@@ -102,22 +103,23 @@ bool IsSettingsCommand(const std::string& first_argument) {
   return first_argument == "--show" || first_argument == "--get" || first_argument == "--set";
 }
 
-int RunSettingsCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-                       std::ostream& err) {
+int RunSettingsCommand(const std::vector<std::string>& args, const std::string& store_path,
+                       std::istream& in, std::ostream& out, std::ostream& err) {
   const std::string usage = "Aufruf: pellvane --show | --get NAME | --set NAME[=WERT]";
   if (args.empty() || args.size() > 2 || (args[0] == "--show") != (args.size() == 1)) {
     return Refuse(err, usage);
   }
-  if (args[0] == "--set") return Set(args[1], in, err);
+  if (args[0] == "--set") return Set(args[1], store_path, in, err);
   HeadlessDialogs dialogs;
-  CReadWriteReg reg(dialogs);
+  Registry registry(store_path);
+  CReadWriteReg reg(registry, dialogs);
   if (args[0] == "--show") {
     return reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath) ? Show(reg, out)
-                                                                  : Unreadable(err);
+                                                                  : Unreadable(store_path, err);
   }
   const SettingInfo* s = FindSetting(args[1]);
   if (s == nullptr) return Refuse(err, "unbekannte Einstellung \"" + args[1] + "\" (siehe --show)");
-  if (!reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath)) return Unreadable(err);
+  if (!reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath)) return Unreadable(store_path, err);
   return Get(reg, *s, out, err);
 }
 

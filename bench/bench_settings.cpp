@@ -18,14 +18,13 @@ class BenchHome {
   BenchHome() {
     char dir[] = "/tmp/pellvane-bench-XXXXXX";
     if (mkdtemp(dir) != nullptr) path_ = dir;
-    setenv("PELLVANE_HOME", path_.c_str(), 1);
   }
   ~BenchHome() {
-    unsetenv("PELLVANE_HOME");
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
   }
   bool ok() const { return !path_.empty(); }
+  std::string StoreFile() const { return path_ + "/registry.sqlite3"; }
 
  private:
   std::string path_;
@@ -53,7 +52,7 @@ struct PopulatedStore {
   }
   BenchHome home;
   pellvane::HeadlessDialogs dialogs;
-  pellvane::Settings settings{dialogs};
+  pellvane::Settings settings{dialogs, home.StoreFile()};
 };
 
 void BM_SaveSettings(benchmark::State& state) {

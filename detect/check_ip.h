@@ -1,15 +1,15 @@
 // One check cycle: fetch the echo page of the visible web slot, test the body, compare it
-// with the last address and store it.
+// with the last address and store it. Not safe from two threads.
 #pragma once
 
 #include <string>
 
-#include "app/run_log.h"
 #include "detect/publish_due.h"
 #include "platform/dialogs.h"
+#include "platform/run_log.h"
+#include "platform/text_field.h"
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
-#include "ui/controls.h"
 
 namespace pellvane {
 
@@ -20,7 +20,7 @@ struct CheckContext {
   const RunLog& log;
   Dialogs& dialogs;
   bool unattended;      // the "-now" run: no message boxes
-  TextBox& web_slot;    // the URL box of the slot the web pager shows
+  TextField& web_slot;  // the URL of the slot the web pager shows
   std::string& cur_ip;  // the body of the latest fetch
   PublishDue& due;      // set before a changed address is stored
 };

@@ -1,4 +1,5 @@
 // The IPv4 address test applied to every echo page body before it is believed.
+// Safe from two threads.
 #pragma once
 
 #include <string_view>

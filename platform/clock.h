@@ -1,5 +1,5 @@
 // The wall clock behind a small interface, so that tests can set the time the log stamps,
-// and the log's timestamp text.
+// and the log's timestamp text. Safe from two threads.
 #pragma once
 
 #include <ctime>

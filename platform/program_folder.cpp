@@ -1,9 +1,7 @@
 #include "platform/program_folder.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -45,27 +43,6 @@ std::string ResolveProgramFolder(const FolderSources& sources) {
                                  std::filesystem::perm_options::replace, ec);
   }
   return WithoutTrailingSlash(folder.string());
-}
-
-FolderSources ProcessFolderSources() {
-  FolderSources s;
-  s.pellvane_home = std::getenv("PELLVANE_HOME");
-  s.xdg_data_home = std::getenv("XDG_DATA_HOME");
-  s.home = std::getenv("HOME");
-  // A system service may run without HOME; the account's own home folder stands in.
-  if (!IsSet(s.home)) {
-    const passwd* account = getpwuid(getuid());
-    if (account != nullptr) s.home = account->pw_dir;
-  }
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) s.executable_folder = exe.parent_path().string();
-  return s;
-}
-
-const std::string& ProgramFolder() {
-  static const std::string folder = ResolveProgramFolder(ProcessFolderSources());
-  return folder;
 }
 
 }  // namespace pellvane

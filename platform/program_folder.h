@@ -1,5 +1,5 @@
 // The program folder: where the run log, the backup file and tmp.htm live, and the file
-// names appended to it.
+// names appended to it. Safe from two threads.
 #pragma once
 
 #include <string>
@@ -24,11 +24,5 @@ struct FolderSources {
 // created (0700) when missing.
 // The result has no trailing slash, except for the root itself.
 std::string ResolveProgramFolder(const FolderSources& sources);
-
-// The sources of this process: its environment and /proc/self/exe.
-FolderSources ProcessFolderSources();
-
-// ResolveProgramFolder(ProcessFolderSources()), worked out once per process.
-const std::string& ProgramFolder();
 
 }  // namespace pellvane

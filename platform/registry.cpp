@@ -2,9 +2,7 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -23,7 +21,6 @@ constexpr HKEY kFirstHandle = 0x100;
 constexpr HKEY kLastHandle = 0x7FFFFFF0;
 
 struct Handle {
-  std::string store_path;
   std::shared_ptr<RegistryStore> store;  // null while the store file does not exist
   KeyPath path;
   std::int64_t id = 0;  // 0 until the key is found in the store
@@ -33,32 +30,6 @@ struct Handle {
   std::optional<std::vector<std::string>> sub_keys;
   std::optional<std::vector<RegistryStore::StoredValue>> values;
 };
-
-// The process's handles and store connections. The last connection used stays open, so that
-// opening and closing a key again and again does not reopen the file each time.
-struct State {
-  std::mutex mutex;
-  pid_t pid = ProcessId();
-  std::unordered_map<HKEY, Handle> handles;
-  HKEY next = kLastHandle;  // the first handle given is kFirstHandle
-  std::map<std::string, std::weak_ptr<RegistryStore>> stores;
-  std::shared_ptr<RegistryStore> recent;
-
-  // After a fork the parent's handles and connections are not ours; they are dropped
-  // without closing (the store objects know not to close a foreign connection).
-  void AdoptAfterFork() {
-    if (pid == ProcessId()) return;
-    pid = ProcessId();
-    handles.clear();
-    stores.clear();
-    recent.reset();
-  }
-};
-
-State& state() {
-  static State* s = new State();  // never destroyed: handles may outlive static destruction
-  return *s;
-}
 
 KeyPath SplitPath(std::string_view text) {
   KeyPath parts;
@@ -70,23 +41,6 @@ KeyPath SplitPath(std::string_view text) {
     start = end + 1;
   }
   return parts;
-}
-
-// The connection for `path`: the open one when it still fits, else a fresh one. Without
-// `create`, a missing file gives ERROR_FILE_NOT_FOUND.
-LSTATUS Acquire(State& s, const std::string& path, bool for_write, bool create,
-                std::shared_ptr<RegistryStore>* out) {
-  std::shared_ptr<RegistryStore> store = s.stores[path].lock();
-  if (store && !store->foreign() && !store->replaced() && (!for_write || store->writable())) {
-    *out = s.recent = store;
-    return ERROR_SUCCESS;
-  }
-  LSTATUS r = RegistryStore::Open(path, for_write, &store);
-  if (r == ERROR_FILE_NOT_FOUND && create) r = RegistryStore::Create(path, &store);
-  if (r != ERROR_SUCCESS) return r;
-  s.stores[path] = store;
-  *out = s.recent = store;
-  return ERROR_SUCCESS;
 }
 
 // True when the nearest existing folder above `path` lets us create what is missing.
@@ -101,82 +55,108 @@ bool CanCreate(const std::string& path) {
   }
 }
 
-// The handle named by `key`; the predefined root works without being opened.
-Handle* Find(State& s, HKEY key, Handle* root) {
-  s.AdoptAfterFork();
-  if (key == HKEY_LOCAL_MACHINE) {
-    root->store_path = RegistryStorePath();
-    root->sam = KEY_ALL_ACCESS;
-    return root;
-  }
-  const auto it = s.handles.find(key);
-  return it == s.handles.end() ? nullptr : &it->second;
-}
-
 enum class Need { kRead, kWrite, kCreate };
-
-// Makes the handle's store and key id ready for an operation. ERROR_FILE_NOT_FOUND means
-// there is no store file yet; only kCreate (a write that adds something) creates it.
-LSTATUS Bind(State& s, Handle& h, Need need) {
-  const bool for_write = need != Need::kRead;
-  if (for_write && (h.sam & kWriteRights) == 0) return ERROR_ACCESS_DENIED;
-  if (!h.store || h.store->foreign() || (for_write && !h.store->writable())) {
-    if (LSTATUS r = Acquire(s, h.store_path, for_write, need == Need::kCreate, &h.store);
-        r != ERROR_SUCCESS) {
-      return r;
-    }
-    h.id = 0;
-  }
-  if (h.id != 0) return ERROR_SUCCESS;
-  if (need == Need::kCreate && IsPredefinedKey(h.path)) return h.store->EnsureKey(h.path, &h.id);
-  return h.store->FindKey(h.path, &h.id);
-}
-
-// Handles count up in steps of four below the predefined roots, skipping any still in use.
-HKEY AddHandle(State& s, Handle h) {
-  do {
-    s.next = s.next >= kLastHandle ? kFirstHandle : s.next + 4;
-  } while (s.handles.count(s.next) != 0);
-  s.handles.emplace(s.next, std::move(h));
-  return s.next;
-}
 
 }  // namespace
 
-std::string RegistryStorePath() {
-  const char* home = std::getenv("PELLVANE_HOME");
-  if (home != nullptr && *home != '\0') return std::string(home) + "/registry.sqlite3";
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  std::string folder;
-  if (config != nullptr && *config != '\0') {
-    folder = config;
-  } else {
-    const char* user_home = std::getenv("HOME");
-    folder = std::string(user_home != nullptr ? user_home : "") + "/.config";
+// The handles and the store connection. The last connection used stays open, so that
+// opening and closing a key again and again does not reopen the file each time.
+struct Registry::State {
+  std::mutex mutex;
+  std::string store_path;
+  pid_t pid = ProcessId();
+  std::unordered_map<HKEY, Handle> handles;
+  HKEY next = kLastHandle;  // the first handle given is kFirstHandle
+  std::shared_ptr<RegistryStore> recent;
+
+  // After a fork the parent's handles and connection are not ours; they are dropped
+  // without closing (the store objects know not to close a foreign connection).
+  void AdoptAfterFork() {
+    if (pid == ProcessId()) return;
+    pid = ProcessId();
+    handles.clear();
+    recent.reset();
   }
-  return folder + "/pellvane/registry.sqlite3";
+
+  // The connection to the store: the open one when it still fits, else a fresh one. Without
+  // `create`, a missing file gives ERROR_FILE_NOT_FOUND.
+  LSTATUS Acquire(bool for_write, bool create, std::shared_ptr<RegistryStore>* out) {
+    if (recent && !recent->foreign() && !recent->replaced() && (!for_write || recent->writable())) {
+      *out = recent;
+      return ERROR_SUCCESS;
+    }
+    std::shared_ptr<RegistryStore> store;
+    LSTATUS r = RegistryStore::Open(store_path, for_write, &store);
+    if (r == ERROR_FILE_NOT_FOUND && create) r = RegistryStore::Create(store_path, &store);
+    if (r != ERROR_SUCCESS) return r;
+    *out = recent = store;
+    return ERROR_SUCCESS;
+  }
+
+  // The handle named by `key`; the predefined root works without being opened.
+  Handle* Find(HKEY key, Handle* root) {
+    AdoptAfterFork();
+    if (key == HKEY_LOCAL_MACHINE) {
+      root->sam = KEY_ALL_ACCESS;
+      return root;
+    }
+    const auto it = handles.find(key);
+    return it == handles.end() ? nullptr : &it->second;
+  }
+
+  // Makes the handle's store and key id ready for an operation. ERROR_FILE_NOT_FOUND means
+  // there is no store file yet; only kCreate (a write that adds something) creates it.
+  LSTATUS Bind(Handle& h, Need need) {
+    const bool for_write = need != Need::kRead;
+    if (for_write && (h.sam & kWriteRights) == 0) return ERROR_ACCESS_DENIED;
+    if (!h.store || h.store->foreign() || (for_write && !h.store->writable())) {
+      if (LSTATUS r = Acquire(for_write, need == Need::kCreate, &h.store); r != ERROR_SUCCESS) {
+        return r;
+      }
+      h.id = 0;
+    }
+    if (h.id != 0) return ERROR_SUCCESS;
+    if (need == Need::kCreate && IsPredefinedKey(h.path)) return h.store->EnsureKey(h.path, &h.id);
+    return h.store->FindKey(h.path, &h.id);
+  }
+
+  // Handles count up in steps of four below the predefined roots, skipping any still in use.
+  HKEY AddHandle(Handle h) {
+    do {
+      next = next >= kLastHandle ? kFirstHandle : next + 4;
+    } while (handles.count(next) != 0);
+    handles.emplace(next, std::move(h));
+    return next;
+  }
+};
+
+Registry::Registry(std::string store_path) : state_(std::make_unique<State>()) {
+  state_->store_path = std::move(store_path);
 }
 
-LSTATUS RegOpenKeyEx(HKEY key, std::string_view sub_key, std::uint32_t, std::uint32_t sam,
-                     HKEY* result) {
-  State& s = state();
+Registry::~Registry() = default;
+
+const std::string& Registry::store_path() const { return state_->store_path; }
+
+LSTATUS Registry::RegOpenKeyEx(HKEY key, std::string_view sub_key, std::uint32_t, std::uint32_t sam,
+                               HKEY* result) {
+  State& s = *state_;
   std::lock_guard lock(s.mutex);
   Handle root;
-  Handle* parent = Find(s, key, &root);
+  Handle* parent = s.Find(key, &root);
   if (parent == nullptr || result == nullptr) return ERROR_INVALID_HANDLE;
   Handle h;
-  h.store_path = parent->store_path;
   h.path = parent->path;
   const KeyPath below = SplitPath(sub_key);
   h.path.insert(h.path.end(), below.begin(), below.end());
   h.sam = sam;
   const bool for_write = (sam & kWriteRights) != 0;
-  LSTATUS r = Acquire(s, h.store_path, for_write, false, &h.store);
+  LSTATUS r = s.Acquire(for_write, false, &h.store);
   if (r == ERROR_FILE_NOT_FOUND) {
     // No store file yet: only the keys every store has can be opened, and with write rights
     // only where the file could be created.
     if (!IsPredefinedKey(h.path)) return ERROR_FILE_NOT_FOUND;
-    if (for_write && !CanCreate(h.store_path)) return ERROR_ACCESS_DENIED;
+    if (for_write && !CanCreate(s.store_path)) return ERROR_ACCESS_DENIED;
   } else if (r != ERROR_SUCCESS) {
     return r;
   } else if (parent->store == h.store && parent->id != 0) {
@@ -186,21 +166,20 @@ LSTATUS RegOpenKeyEx(HKEY key, std::string_view sub_key, std::uint32_t, std::uin
   }
   if (r == ERROR_FILE_NOT_FOUND && IsPredefinedKey(h.path)) r = ERROR_SUCCESS;
   if (r != ERROR_SUCCESS) return r;
-  *result = AddHandle(s, std::move(h));
+  *result = s.AddHandle(std::move(h));
   return ERROR_SUCCESS;
 }
 
-LSTATUS RegCreateKeyEx(HKEY key, std::string_view sub_key, std::uint32_t, std::uint32_t sam,
-                       HKEY* result, std::uint32_t* disposition) {
-  State& s = state();
+LSTATUS Registry::RegCreateKeyEx(HKEY key, std::string_view sub_key, std::uint32_t,
+                                 std::uint32_t sam, HKEY* result, std::uint32_t* disposition) {
+  State& s = *state_;
   std::lock_guard lock(s.mutex);
   Handle root;
-  Handle* parent = Find(s, key, &root);
+  Handle* parent = s.Find(key, &root);
   if (parent == nullptr || result == nullptr) return ERROR_INVALID_HANDLE;
   if ((parent->sam & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
-  if (LSTATUS r = Bind(s, *parent, Need::kCreate); r != ERROR_SUCCESS) return r;
+  if (LSTATUS r = s.Bind(*parent, Need::kCreate); r != ERROR_SUCCESS) return r;
   Handle h;
-  h.store_path = parent->store_path;
   h.store = parent->store;
   h.path = parent->path;
   const KeyPath below = SplitPath(sub_key);
@@ -212,28 +191,28 @@ LSTATUS RegCreateKeyEx(HKEY key, std::string_view sub_key, std::uint32_t, std::u
   }
   if (disposition != nullptr)
     *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-  *result = AddHandle(s, std::move(h));
+  *result = s.AddHandle(std::move(h));
   return ERROR_SUCCESS;
 }
 
-LSTATUS RegCloseKey(HKEY key) {
-  State& s = state();
+LSTATUS Registry::RegCloseKey(HKEY key) {
+  State& s = *state_;
   std::lock_guard lock(s.mutex);
   s.AdoptAfterFork();
   if (key == HKEY_LOCAL_MACHINE) return ERROR_SUCCESS;
   return s.handles.erase(key) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-LSTATUS RegQueryValueEx(HKEY key, std::string_view name, std::uint32_t* type, std::uint8_t* data,
-                        std::uint32_t* size) {
-  State& s = state();
+LSTATUS Registry::RegQueryValueEx(HKEY key, std::string_view name, std::uint32_t* type,
+                                  std::uint8_t* data, std::uint32_t* size) {
+  State& s = *state_;
   std::lock_guard lock(s.mutex);
   Handle root;
-  Handle* h = Find(s, key, &root);
+  Handle* h = s.Find(key, &root);
   if (h == nullptr) return ERROR_INVALID_HANDLE;
   if ((h->sam & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
   if (data != nullptr && size == nullptr) return ERROR_INVALID_HANDLE;
-  if (LSTATUS r = Bind(s, *h, Need::kRead); r != ERROR_SUCCESS) return r;
+  if (LSTATUS r = s.Bind(*h, Need::kRead); r != ERROR_SUCCESS) return r;
   std::uint32_t stored_type = 0;
   std::string bytes;
   if (LSTATUS r = h->store->GetValue(h->id, std::string(name), &stored_type, &bytes);
@@ -257,27 +236,27 @@ LSTATUS RegQueryValueEx(HKEY key, std::string_view name, std::uint32_t* type, st
   return ERROR_SUCCESS;
 }
 
-LSTATUS RegSetValueEx(HKEY key, std::string_view name, std::uint32_t type, const std::uint8_t* data,
-                      std::uint32_t size) {
-  State& s = state();
+LSTATUS Registry::RegSetValueEx(HKEY key, std::string_view name, std::uint32_t type,
+                                const std::uint8_t* data, std::uint32_t size) {
+  State& s = *state_;
   std::lock_guard lock(s.mutex);
   Handle root;
-  Handle* h = Find(s, key, &root);
+  Handle* h = s.Find(key, &root);
   if (h == nullptr || (data == nullptr && size != 0)) return ERROR_INVALID_HANDLE;
   if ((h->sam & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
-  if (LSTATUS r = Bind(s, *h, Need::kCreate); r != ERROR_SUCCESS) return r;
+  if (LSTATUS r = s.Bind(*h, Need::kCreate); r != ERROR_SUCCESS) return r;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   return h->store->SetValue(h->id, std::string(name), type, bytes);
 }
 
-LSTATUS RegEnumKey(HKEY key, std::uint32_t index, char* name, std::uint32_t size) {
-  State& s = state();
+LSTATUS Registry::RegEnumKey(HKEY key, std::uint32_t index, char* name, std::uint32_t size) {
+  State& s = *state_;
   std::lock_guard lock(s.mutex);
   Handle root;
-  Handle* h = Find(s, key, &root);
+  Handle* h = s.Find(key, &root);
   if (h == nullptr || name == nullptr) return ERROR_INVALID_HANDLE;
   if ((h->sam & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
-  LSTATUS r = Bind(s, *h, Need::kRead);
+  LSTATUS r = s.Bind(*h, Need::kRead);
   if (r == ERROR_FILE_NOT_FOUND) return ERROR_NO_MORE_ITEMS;
   if (r != ERROR_SUCCESS) return r;
   if (index == 0 || !h->sub_keys) {
@@ -291,16 +270,16 @@ LSTATUS RegEnumKey(HKEY key, std::uint32_t index, char* name, std::uint32_t size
   return ERROR_SUCCESS;
 }
 
-LSTATUS RegEnumValue(HKEY key, std::uint32_t index, char* name, std::uint32_t* name_size,
-                     std::uint32_t* type, std::uint8_t* data, std::uint32_t* data_size) {
-  State& s = state();
+LSTATUS Registry::RegEnumValue(HKEY key, std::uint32_t index, char* name, std::uint32_t* name_size,
+                               std::uint32_t* type, std::uint8_t* data, std::uint32_t* data_size) {
+  State& s = *state_;
   std::lock_guard lock(s.mutex);
   Handle root;
-  Handle* h = Find(s, key, &root);
+  Handle* h = s.Find(key, &root);
   if (h == nullptr || name == nullptr || name_size == nullptr) return ERROR_INVALID_HANDLE;
   if (data != nullptr && data_size == nullptr) return ERROR_INVALID_HANDLE;
   if ((h->sam & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
-  LSTATUS r = Bind(s, *h, Need::kRead);
+  LSTATUS r = s.Bind(*h, Need::kRead);
   if (r == ERROR_FILE_NOT_FOUND) return ERROR_NO_MORE_ITEMS;
   if (r != ERROR_SUCCESS) return r;
   if (index == 0 || !h->values) {
@@ -321,30 +300,30 @@ LSTATUS RegEnumValue(HKEY key, std::uint32_t index, char* name, std::uint32_t* n
   return ERROR_SUCCESS;
 }
 
-LSTATUS RegDeleteKey(HKEY key, std::string_view sub_key) {
-  State& s = state();
+LSTATUS Registry::RegDeleteKey(HKEY key, std::string_view sub_key) {
+  State& s = *state_;
   std::lock_guard lock(s.mutex);
   Handle root;
-  Handle* h = Find(s, key, &root);
+  Handle* h = s.Find(key, &root);
   if (h == nullptr) return ERROR_INVALID_HANDLE;
   KeyPath target = h->path;
   const KeyPath below = SplitPath(sub_key);
   target.insert(target.end(), below.begin(), below.end());
   if (IsPredefinedKey(target)) return ERROR_ACCESS_DENIED;
-  if (LSTATUS r = Bind(s, *h, Need::kWrite); r != ERROR_SUCCESS) return r;
+  if (LSTATUS r = s.Bind(*h, Need::kWrite); r != ERROR_SUCCESS) return r;
   std::int64_t id = 0;
   if (LSTATUS r = h->store->FindKey(h->id, below, &id); r != ERROR_SUCCESS) return r;
   return h->store->DeleteKey(id);
 }
 
-LSTATUS RegDeleteValue(HKEY key, std::string_view name) {
-  State& s = state();
+LSTATUS Registry::RegDeleteValue(HKEY key, std::string_view name) {
+  State& s = *state_;
   std::lock_guard lock(s.mutex);
   Handle root;
-  Handle* h = Find(s, key, &root);
+  Handle* h = s.Find(key, &root);
   if (h == nullptr) return ERROR_INVALID_HANDLE;
   if ((h->sam & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
-  if (LSTATUS r = Bind(s, *h, Need::kWrite); r != ERROR_SUCCESS) return r;
+  if (LSTATUS r = s.Bind(*h, Need::kWrite); r != ERROR_SUCCESS) return r;
   return h->store->DeleteValue(h->id, std::string(name));
 }
 

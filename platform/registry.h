@@ -1,8 +1,10 @@
-// The registry operations over the settings store (one SQLite file): Reg* calls with the
-// Windows semantics and error codes, and per-process key handles.
+// The registry over one settings store (a SQLite file): the Reg* calls with the Windows
+// semantics and error codes, and the key handles they give out. Safe from two threads: every
+// call takes the object's lock.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -10,37 +12,48 @@
 
 namespace pellvane {
 
-// $PELLVANE_HOME/registry.sqlite3, else ${XDG_CONFIG_HOME:-$HOME/.config}/pellvane/
-// registry.sqlite3; read from the environment at every call.
-std::string RegistryStorePath();
+class Registry {
+ public:
+  // The store file at `store_path`; nothing is opened or created before the first call.
+  explicit Registry(std::string store_path);
+  ~Registry();
+  Registry(const Registry&) = delete;
+  Registry& operator=(const Registry&) = delete;
 
-// Key paths are split at backslashes; empty parts are ignored. Names match without regard to
-// ASCII case. An access mask with write rights fails with ERROR_ACCESS_DENIED on a store that
-// cannot be written or is not a store at all.
-LSTATUS RegOpenKeyEx(HKEY key, std::string_view sub_key, std::uint32_t options, std::uint32_t sam,
-                     HKEY* result);
-// Creates the missing levels; `disposition` (may be null) tells whether the key was new.
-LSTATUS RegCreateKeyEx(HKEY key, std::string_view sub_key, std::uint32_t options, std::uint32_t sam,
-                       HKEY* result, std::uint32_t* disposition);
-LSTATUS RegCloseKey(HKEY key);
+  const std::string& store_path() const;
 
-// Without `data`, gives type and size. With it, `*size` is the buffer's size in bytes; a
-// smaller buffer than the data gives ERROR_MORE_DATA and the size needed.
-LSTATUS RegQueryValueEx(HKEY key, std::string_view name, std::uint32_t* type, std::uint8_t* data,
-                        std::uint32_t* size);
-// One committed transaction; an existing value keeps the spelling of its name.
-LSTATUS RegSetValueEx(HKEY key, std::string_view name, std::uint32_t type, const std::uint8_t* data,
-                      std::uint32_t size);
+  // Key paths are split at backslashes; empty parts are ignored. Names match without regard to
+  // ASCII case. An access mask with write rights fails with ERROR_ACCESS_DENIED on a store that
+  // cannot be written or is not a store at all.
+  LSTATUS RegOpenKeyEx(HKEY key, std::string_view sub_key, std::uint32_t options, std::uint32_t sam,
+                       HKEY* result);
+  // Creates the missing levels; `disposition` (may be null) tells whether the key was new.
+  LSTATUS RegCreateKeyEx(HKEY key, std::string_view sub_key, std::uint32_t options,
+                         std::uint32_t sam, HKEY* result, std::uint32_t* disposition);
+  LSTATUS RegCloseKey(HKEY key);
 
-// The sub-key at `index` (in name order) into `name` of `size` characters, NUL included.
-LSTATUS RegEnumKey(HKEY key, std::uint32_t index, char* name, std::uint32_t size);
-// The value at `index` (in creation order): `*name_size` characters in, the name's length out;
-// `data` may be null, otherwise `*data_size` bytes in and the data's size out.
-LSTATUS RegEnumValue(HKEY key, std::uint32_t index, char* name, std::uint32_t* name_size,
-                     std::uint32_t* type, std::uint8_t* data, std::uint32_t* data_size);
+  // Without `data`, gives type and size. With it, `*size` is the buffer's size in bytes; a
+  // smaller buffer than the data gives ERROR_MORE_DATA and the size needed.
+  LSTATUS RegQueryValueEx(HKEY key, std::string_view name, std::uint32_t* type, std::uint8_t* data,
+                          std::uint32_t* size);
+  // One committed transaction; an existing value keeps the spelling of its name.
+  LSTATUS RegSetValueEx(HKEY key, std::string_view name, std::uint32_t type,
+                        const std::uint8_t* data, std::uint32_t size);
 
-// A key with sub-keys, or the SOFTWARE key itself, is refused with ERROR_ACCESS_DENIED.
-LSTATUS RegDeleteKey(HKEY key, std::string_view sub_key);
-LSTATUS RegDeleteValue(HKEY key, std::string_view name);
+  // The sub-key at `index` (in name order) into `name` of `size` characters, NUL included.
+  LSTATUS RegEnumKey(HKEY key, std::uint32_t index, char* name, std::uint32_t size);
+  // The value at `index` (in creation order): `*name_size` characters in, the name's length out;
+  // `data` may be null, otherwise `*data_size` bytes in and the data's size out.
+  LSTATUS RegEnumValue(HKEY key, std::uint32_t index, char* name, std::uint32_t* name_size,
+                       std::uint32_t* type, std::uint8_t* data, std::uint32_t* data_size);
+
+  // A key with sub-keys, or the SOFTWARE key itself, is refused with ERROR_ACCESS_DENIED.
+  LSTATUS RegDeleteKey(HKEY key, std::string_view sub_key);
+  LSTATUS RegDeleteValue(HKEY key, std::string_view name);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace pellvane

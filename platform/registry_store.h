@@ -1,5 +1,6 @@
 // One process's connection to a settings store file: the SQLite schema of keys and values,
 // and the key and value operations the registry calls are built from.
+// Not safe from two threads: the registry takes a lock around every use.
 #pragma once
 
 #include <sqlite3.h>

@@ -1,5 +1,6 @@
 // The registry's numbers, shared by the store, the registry access class and the settings:
 // handle type, the root, data types, access masks and the Windows error codes.
+// Constants only, safe from any thread.
 #pragma once
 
 #include <cstdint>

@@ -1,24 +1,25 @@
 // The FTP publish: fill the visible FTP slot's template with the address and upload it,
 // then list and close. A failed publish puts lastip back, so the next check publishes again.
+// Not safe from two threads.
 #pragma once
 
 #include <string>
 
-#include "app/run_log.h"
 #include "detect/publish_due.h"
+#include "platform/run_log.h"
+#include "platform/text_field.h"
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
-#include "ui/controls.h"
 
 namespace pellvane {
 
-// The text boxes of the FTP slot the pager shows.
+// The texts of the FTP slot the pager shows.
 struct FtpSlotBoxes {
-  TextBox& server;
-  TextBox& remote_file;
-  TextBox& user;
-  TextBox& password;
-  TextBox& template_file;
+  TextField& server;
+  TextField& remote_file;
+  TextField& user;
+  TextField& password;
+  TextField& template_file;
 };
 
 struct PublishContext {

@@ -1,5 +1,6 @@
 // Fills an HTML template with the current address: every marker is replaced, line by line,
 // and the page is written with every line ending in CR CR LF.
+// Not safe from two threads writing the same page.
 #pragma once
 
 #include <string>

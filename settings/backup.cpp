@@ -5,9 +5,12 @@
 #include <optional>
 #include <string_view>
 #include <type_traits>
+#include <variant>
+#include <vector>
 
 #include "platform/program_folder.h"
 #include "platform/safe_file.h"
+#include "settings/settings_table.h"
 
 namespace pellvane {
 namespace {
@@ -19,24 +22,15 @@ constexpr std::size_t kNumbers = 6;
 constexpr std::size_t kMaxRecordSize = kNumbers * 2 + kTexts * (2 + kMaxText);
 
 // Calls `f` on every field of the record in the file's order.
-template <typename Record, typename F>
-void ForEachField(Record& r, F&& f) {
-  for (auto& t : r.wserver) f(t);
-  f(r.wdefserver);
-  f(r.proxycon);
-  f(r.proxysrv);
-  f(r.proxyport);
-  f(r.puser);
-  f(r.ppass);
-  f(r.lastip);
-  f(r.useftp);
-  for (auto* slots :
-       {&r.ftpserver, &r.ftpuser, &r.ftppass, &r.ftpremotefile, &r.htmltemplatefile}) {
-    for (auto& t : *slots) f(t);
-  }
-  f(r.ftpdefserver);
-  f(r.inettimeout);
-  f(r.writelog);
+template <typename F>
+void ForEachField(SettingsRecord& r, F&& f) {
+  static const std::vector<const SettingInfo*> in_file_order = [] {
+    std::vector<const SettingInfo*> order(SettingsTable().size());
+    for (const SettingInfo& s : SettingsTable()) order[s.file_position] = &s;
+    return order;
+  }();
+  for (const SettingInfo* s : in_file_order)
+    std::visit([&f](auto* field) { f(*field); }, s->field(r));
 }
 
 void PutU16(std::string& out, std::uint16_t v) {
@@ -48,7 +42,8 @@ void PutU16(std::string& out, std::uint16_t v) {
 std::optional<std::string> Image(const SettingsRecord& record) {
   std::string out;
   bool fits = true;
-  ForEachField(record, [&](const auto& field) {
+  SettingsRecord copy = record;
+  ForEachField(copy, [&](const auto& field) {
     using T = std::decay_t<decltype(field)>;
     if constexpr (std::is_same_v<T, std::string>) {
       if (field.size() > kMaxText) fits = false;

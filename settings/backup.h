@@ -1,11 +1,11 @@
 // The backup file pellvane.sav: the settings record as one binary image, written by -backup
-// and read back by -restore.
+// and read back by -restore. Not safe from two threads.
 #pragma once
 
 #include <string>
 
-#include "app/run_log.h"
 #include "platform/dialogs.h"
+#include "platform/run_log.h"
 #include "settings/settings_record.h"
 
 namespace pellvane {

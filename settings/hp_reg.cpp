@@ -7,49 +7,20 @@
 
 #include "platform/registry_types.h"
 #include "settings/read_write_reg.h"
+#include "settings/settings_table.h"
 
 namespace pellvane {
 namespace {
 
 const std::string kTopLevel = "SOFTWARE";
-const std::string kParentKey = std::string("SOFTWARE\\") + "Brackfell\\";
-const std::string kSettingsKey = kParentKey + "Pellvane";
+const std::string kParentKey = kSettingsKeyPath.substr(0, kSettingsKeyPath.rfind('\\') + 1);
 
 // The tries InitSettingsKey makes at most: the key, then after creating each missing level.
 constexpr int kOpenAttempts = 3;
 
-// One registry value of the record: its name when read and when written, and its field.
-struct Field {
-  std::string read_name;
-  std::string write_name;
-  std::variant<std::string*, std::int16_t*, bool*> target;
-};
-
-// All 41 values in the order they are read and written.
-std::vector<Field> Fields(SettingsRecord& r) {
-  std::vector<Field> f;
-  const auto add = [&f](std::string name, auto* target) { f.push_back({name, name, target}); };
-  for (int i = 0; i < kSlots; ++i) {
-    const std::string n = std::to_string(i);
-    add("wserver" + n, &r.wserver[i]);
-    add("ftpserver" + n, &r.ftpserver[i]);
-    add("ftpuser" + n, &r.ftpuser[i]);
-    add("ftppass" + n, &r.ftppass[i]);
-    add("ftpremotefile" + n, &r.ftpremotefile[i]);
-    add("htmltemplatefile" + n, &r.htmltemplatefile[i]);
-  }
-  add("wdefserver", &r.wdefserver);
-  add("proxycon", &r.proxycon);
-  add("proxysrv", &r.proxysrv);
-  f.push_back({"proxyport", "proxyPort", &r.proxyport});
-  add("puser", &r.puser);
-  add("ppass", &r.ppass);
-  add("lastip", &r.lastip);
-  add("useftp", &r.useftp);
-  add("ftpdefserver", &r.ftpdefserver);
-  add("inettimeout", &r.inettimeout);
-  add("writelog", &r.writelog);
-  return f;
+// The text a save writes for the field.
+std::string StoredText(const SettingField& field) {
+  return std::visit([](auto* t) { return ToText(Variant(*t)); }, field);
 }
 
 // A text value as it stands; nothing, null and a list read as the empty text.
@@ -75,15 +46,6 @@ std::int16_t AsInt16(const Variant& v) {
   return ec == std::errc() && end == s.data() + s.size() && !s.empty() ? n : 0;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // "True" in any letter case or "-1"; everything else reads as false.
 bool AsFlag(const Variant& v) {
   const std::string text = AsText(v);
@@ -93,13 +55,15 @@ bool AsFlag(const Variant& v) {
 
 }  // namespace
 
-Settings::Settings(Dialogs& dialogs)
-    : dialogs_(dialogs), stored_(Fields(record_).size(), std::nullopt) {}
+Settings::Settings(Dialogs& dialogs, std::string store_path)
+    : dialogs_(dialogs),
+      registry_(std::move(store_path)),
+      stored_(SettingsTable().size(), std::nullopt) {}
 
 Settings::~Settings() = default;
 
 CReadWriteReg& Settings::RegAccess() {
-  if (!reg_access_) reg_access_ = std::make_unique<CReadWriteReg>(dialogs_);
+  if (!reg_access_) reg_access_ = std::make_unique<CReadWriteReg>(registry_, dialogs_);
   return *reg_access_;
 }
 
@@ -111,7 +75,7 @@ bool Settings::InitSettingsKey() {
 bool Settings::OpenOrCreateKey() {
   CReadWriteReg& reg = RegAccess();
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-    if (reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey)) return true;
+    if (reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath)) return true;
     if (reg.OpenRegistry(HKEY_LOCAL_MACHINE, kParentKey)) {
       if (!reg.CreateDirectory("Pellvane")) return false;
     } else if (!reg.OpenRegistry(HKEY_LOCAL_MACHINE, kTopLevel) ||
@@ -119,13 +83,13 @@ bool Settings::OpenOrCreateKey() {
       return false;
     }
   }
-  return reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey);
+  return reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath);
 }
 
 void Settings::LoadSettings() {
   CReadWriteReg& reg = RegAccess();
   // A key that InitSettingsKey could neither open nor create is not waited for again.
-  load_failed_ = key_missing_ || !reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey);
+  load_failed_ = key_missing_ || !reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath);
   stored_.assign(stored_.size(), std::nullopt);
   if (load_failed_) {
     // What reading an unopened key would give; nothing more is asked of the store.
@@ -134,8 +98,10 @@ void Settings::LoadSettings() {
   }
   std::vector<bool> present(stored_.size());
   std::size_t i = 0;
-  for (const Field& f : Fields(record_)) {
-    const Variant v = reg.GetValue(f.read_name);
+  for (const SettingInfo& s : SettingsTable()) {
+    const Variant stored = reg.GetValue(s.name);
+    // What is missing takes the default; what does not convert takes its kind's zero.
+    const Variant v = stored.IsNothing() ? Variant(s.default_text) : stored;
     std::visit(
         [&v](auto* target) {
           using T = std::remove_pointer_t<decltype(target)>;
@@ -147,36 +113,36 @@ void Settings::LoadSettings() {
             *target = AsFlag(v);
           }
         },
-        f.target);
-    present[i] = !v.IsNothing();
-    ++i;
+        s.field(record_));
+    present[i++] = !stored.IsNothing();
   }
-  if (record_.inettimeout == 0) record_.inettimeout = 20;
+  // No time-out at all is not a choice: it reads as the default.
+  if (record_.inettimeout == 0) {
+    record_.inettimeout = AsInt16(Variant(FindSetting("inettimeout")->default_text));
+  }
   // A stored value counts as what a save would write for the value it loaded as, so that a
   // save leaves it alone unless this process changes it.
-  i = 0;
-  for (const Field& f : Fields(record_)) {
-    if (present[i]) stored_[i] = std::visit([](auto* t) { return ToText(Variant(*t)); }, f.target);
-    ++i;
+  for (i = 0; i < present.size(); ++i) {
+    if (present[i]) stored_[i] = StoredText(SettingsTable()[i].field(record_));
   }
 }
 
 void Settings::SaveSettings() {
   // Settings that could not be loaded are not known: writing them would replace the stored ones.
   if (load_failed_) return;
-  std::vector<std::pair<const Field*, std::string>> changed;
-  const std::vector<Field> fields = Fields(record_);
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    std::string text = std::visit([](auto* t) { return ToText(Variant(*t)); }, fields[i].target);
-    if (stored_[i] != text) changed.emplace_back(&fields[i], std::move(text));
+  std::vector<std::pair<std::size_t, std::string>> changed;
+  const std::vector<SettingInfo>& table = SettingsTable();
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    std::string text = StoredText(table[i].field(record_));
+    if (stored_[i] != text) changed.emplace_back(i, std::move(text));
   }
   // Filling the window runs a save per field; most of them have nothing to write.
   if (changed.empty()) return;
   CReadWriteReg& reg = RegAccess();
-  if (!reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKey)) return;
-  for (const auto& [field, text] : changed) {
-    if (reg.CreateValue(field->write_name, Variant(text), static_cast<std::int32_t>(REG_SZ))) {
-      stored_[static_cast<std::size_t>(field - fields.data())] = text;
+  if (!reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath)) return;
+  for (const auto& [i, text] : changed) {
+    if (reg.CreateValue(table[i].value_name, Variant(text), static_cast<std::int32_t>(REG_SZ))) {
+      stored_[i] = text;
     }
   }
 }

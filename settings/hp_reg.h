@@ -1,5 +1,6 @@
 // The settings record and its registry home, HKEY_LOCAL_MACHINE\SOFTWARE\Brackfell\Pellvane:
 // make sure the key exists, load the record from its 41 values, save all 41 back.
+// Not safe from two threads.
 #pragma once
 
 #include <memory>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/registry.h"
 #include "settings/settings_record.h"
 
 namespace pellvane {
@@ -16,11 +18,15 @@ class CReadWriteReg;
 
 class Settings {
  public:
-  // `dialogs` shows the registry class's one message of its own.
-  explicit Settings(Dialogs& dialogs);
+  // Over the store file at `store_path`; `dialogs` shows the registry class's one message of
+  // its own.
+  Settings(Dialogs& dialogs, std::string store_path);
   ~Settings();
   Settings(const Settings&) = delete;
   Settings& operator=(const Settings&) = delete;
+
+  // The store the settings live in, for other readers and writers of the same key.
+  Registry& registry() { return registry_; }
 
   SettingsRecord& record() { return record_; }
   const SettingsRecord& record() const { return record_; }
@@ -43,6 +49,7 @@ class Settings {
   bool OpenOrCreateKey();  // created on first use, open on the settings key between calls
 
   Dialogs& dialogs_;
+  Registry registry_;
   SettingsRecord record_;
   bool key_missing_ = false;  // the last InitSettingsKey failed
   bool load_failed_ = false;

@@ -79,9 +79,10 @@ int Compare(const Variant& a, const Variant& b) {
 
 }  // namespace
 
-CReadWriteReg::CReadWriteReg(Dialogs& dialogs) : dialogs_(dialogs) {}
+CReadWriteReg::CReadWriteReg(Registry& registry, Dialogs& dialogs)
+    : registry_(registry), dialogs_(dialogs) {}
 
-CReadWriteReg::~CReadWriteReg() { RegCloseKey(key_); }
+CReadWriteReg::~CReadWriteReg() { registry_.RegCloseKey(key_); }
 
 bool CReadWriteReg::OpenRegistry(HKEY RtHKey, const std::string& SbDr) {
   if (RtHKey == 0) {
@@ -94,13 +95,14 @@ bool CReadWriteReg::OpenRegistry(HKEY RtHKey, const std::string& SbDr) {
     CloseRegistry();
     open_ = false;
   }
-  if (RegOpenKeyEx(RtHKey, SbDr, 0, kReadWriteAccess, &key_) != ERROR_SUCCESS) return false;
+  if (registry_.RegOpenKeyEx(RtHKey, SbDr, 0, kReadWriteAccess, &key_) != ERROR_SUCCESS)
+    return false;
   open_ = true;
   return true;
 }
 
 bool CReadWriteReg::CloseRegistry() {
-  if (RegCloseKey(key_) != ERROR_SUCCESS) return false;
+  if (registry_.RegCloseKey(key_) != ERROR_SUCCESS) return false;
   open_ = false;
   return true;
 }
@@ -109,20 +111,20 @@ bool CReadWriteReg::CreateDirectory(const std::string& sNewDirName) {
   if (!open_) return false;
   HKEY created = 0;
   std::uint32_t disposition = 0;
-  if (RegCreateKeyEx(key_, sNewDirName, 0, KEY_ALL_ACCESS, &created, &disposition) !=
+  if (registry_.RegCreateKeyEx(key_, sNewDirName, 0, KEY_ALL_ACCESS, &created, &disposition) !=
       ERROR_SUCCESS) {
     return false;
   }
-  RegCloseKey(created);
+  registry_.RegCloseKey(created);
   return true;
 }
 
 bool CReadWriteReg::DeleteDirectory(const std::string& sKeyName) {
-  return open_ && RegDeleteKey(key_, sKeyName) == ERROR_SUCCESS;
+  return open_ && registry_.RegDeleteKey(key_, sKeyName) == ERROR_SUCCESS;
 }
 
 bool CReadWriteReg::DeleteValue(const std::string& sValueName) {
-  return open_ && RegDeleteValue(key_, sValueName) == ERROR_SUCCESS;
+  return open_ && registry_.RegDeleteValue(key_, sValueName) == ERROR_SUCCESS;
 }
 
 Variant CReadWriteReg::GetAllSubDirectories() {
@@ -131,8 +133,8 @@ Variant CReadWriteReg::GetAllSubDirectories() {
     VariantArray names;
     for (std::int16_t index = 0;; ++index) {
       std::string buffer(kSubKeyBuffer, ' ');
-      if (RegEnumKey(key_, static_cast<std::uint32_t>(index), buffer.data(), kSubKeyBuffer) !=
-          ERROR_SUCCESS) {
+      if (registry_.RegEnumKey(key_, static_cast<std::uint32_t>(index), buffer.data(),
+                               kSubKeyBuffer) != ERROR_SUCCESS) {
         break;
       }
       names.emplace_back(buffer.substr(0, buffer.find('\0')));
@@ -154,8 +156,9 @@ Variant CReadWriteReg::GetAllValues() {
       std::uint32_t name_size = kValueBufferPassed;
       std::uint32_t data_size = kValueBufferPassed;
       std::uint32_t type = 0;
-      if (RegEnumValue(key_, static_cast<std::uint32_t>(index), name.data(), &name_size, &type,
-                       reinterpret_cast<std::uint8_t*>(data.data()), &data_size) != ERROR_SUCCESS) {
+      if (registry_.RegEnumValue(key_, static_cast<std::uint32_t>(index), name.data(), &name_size,
+                                 &type, reinterpret_cast<std::uint8_t*>(data.data()),
+                                 &data_size) != ERROR_SUCCESS) {
         break;
       }
       names.emplace_back(name.substr(0, name.find('\0')));
@@ -199,8 +202,9 @@ bool CReadWriteReg::CreateValue(const std::string& sValueName, const Variant& vW
       dialogs_.MsgBox("Unable To process that Type of data.", MsgKind::kError);
       return false;
   }
-  return RegSetValueEx(key_, sValueName, static_cast<std::uint32_t>(ldValueDataType), Bytes(data),
-                       static_cast<std::uint32_t>(data.size())) == ERROR_SUCCESS;
+  return registry_.RegSetValueEx(key_, sValueName, static_cast<std::uint32_t>(ldValueDataType),
+                                 Bytes(data),
+                                 static_cast<std::uint32_t>(data.size())) == ERROR_SUCCESS;
 }
 
 Variant CReadWriteReg::GetValue(const std::string& VarName, bool ReturnBinStr) {
@@ -215,8 +219,8 @@ Variant CReadWriteReg::GetValue(const std::string& VarName, bool ReturnBinStr) {
     for (int attempt = 0; attempt < kQueryAttempts && r == ERROR_MORE_DATA; ++attempt) {
       data.resize(std::max<std::size_t>(size, data.size()));
       size = static_cast<std::uint32_t>(data.size());
-      r = RegQueryValueEx(key_, VarName, &type, reinterpret_cast<std::uint8_t*>(data.data()),
-                          &size);
+      r = registry_.RegQueryValueEx(key_, VarName, &type,
+                                    reinterpret_cast<std::uint8_t*>(data.data()), &size);
     }
     if (r == ERROR_FILE_NOT_FOUND) return Variant();
     if (r == ERROR_ACCESS_DENIED) return std::string("Access Denied");

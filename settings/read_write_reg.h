@@ -1,11 +1,13 @@
 // CReadWriteReg: holds at most one open registry key and reads, writes, enumerates and
 // deletes its values and sub-keys, converting between registry data and Variant values.
+// Not safe from two threads.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "platform/dialogs.h"
+#include "platform/registry.h"
 #include "platform/registry_types.h"
 #include "settings/variant.h"
 
@@ -13,8 +15,9 @@ namespace pellvane {
 
 class CReadWriteReg {
  public:
-  // `dialogs` shows the one message of the class, for a data type it cannot write.
-  explicit CReadWriteReg(Dialogs& dialogs);
+  // Works on `registry`, which must outlive it; `dialogs` shows the one message of the class,
+  // for a data type it cannot write.
+  CReadWriteReg(Registry& registry, Dialogs& dialogs);
   ~CReadWriteReg();  // closes the key handle, ignoring failures
   CReadWriteReg(const CReadWriteReg&) = delete;
   CReadWriteReg& operator=(const CReadWriteReg&) = delete;
@@ -48,6 +51,7 @@ class CReadWriteReg {
  private:
   static std::size_t LastBackslashPos(const std::string& text);
 
+  Registry& registry_;
   Dialogs& dialogs_;
   HKEY registry_root_key_ = 0;
   std::string sub_directory_;

@@ -1,5 +1,6 @@
 // The one settings record: every setting and the last address seen, in the field order that
 // the registry values and the backup file follow.
+// A plain value: not safe to change from two threads.
 #pragma once
 
 #include <array>

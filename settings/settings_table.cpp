@@ -5,20 +5,11 @@
 namespace pellvane {
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
 std::vector<SettingInfo> BuildTable() {
   std::vector<SettingInfo> t;
-  const auto text = [&t](std::string name, bool secret, auto member, int slot) {
-    t.push_back({name, name, SettingKind::kText, "", secret,
+  // `position` is where the backup file keeps the value.
+  const auto text = [&t](std::string name, bool secret, auto member, int slot, int position) {
+    t.push_back({name, name, SettingKind::kText, "", secret, position,
                  [member, slot](SettingsRecord& r) -> SettingField {
                    if constexpr (std::is_same_v<decltype(member), SlotTexts SettingsRecord::*>) {
                      return &(r.*member)[slot];
@@ -27,32 +18,32 @@ std::vector<SettingInfo> BuildTable() {
                    }
                  }});
   };
-  const auto other = [&t](std::string name, SettingKind kind, std::string default_text,
-                          auto member) {
-    t.push_back({name, name, kind, default_text, false,
+  const auto other = [&t](std::string name, SettingKind kind, std::string default_text, auto member,
+                          int position) {
+    t.push_back({name, name, kind, default_text, false, position,
                  [member](SettingsRecord& r) -> SettingField { return &(r.*member); }});
   };
   for (int i = 0; i < kSlots; ++i) {
     const std::string n = std::to_string(i);
-    text("wserver" + n, false, &SettingsRecord::wserver, i);
-    text("ftpserver" + n, false, &SettingsRecord::ftpserver, i);
-    text("ftpuser" + n, false, &SettingsRecord::ftpuser, i);
-    text("ftppass" + n, true, &SettingsRecord::ftppass, i);
-    text("ftpremotefile" + n, false, &SettingsRecord::ftpremotefile, i);
-    text("htmltemplatefile" + n, false, &SettingsRecord::htmltemplatefile, i);
+    text("wserver" + n, false, &SettingsRecord::wserver, i, i);
+    text("ftpserver" + n, false, &SettingsRecord::ftpserver, i, 13 + i);
+    text("ftpuser" + n, false, &SettingsRecord::ftpuser, i, 18 + i);
+    text("ftppass" + n, true, &SettingsRecord::ftppass, i, 23 + i);
+    text("ftpremotefile" + n, false, &SettingsRecord::ftpremotefile, i, 28 + i);
+    text("htmltemplatefile" + n, false, &SettingsRecord::htmltemplatefile, i, 33 + i);
   }
-  other("wdefserver", SettingKind::kIndex, "0", &SettingsRecord::wdefserver);
-  other("proxycon", SettingKind::kMode, "0", &SettingsRecord::proxycon);
-  text("proxysrv", false, &SettingsRecord::proxysrv, 0);
-  text("proxyport", false, &SettingsRecord::proxyport, 0);
+  other("wdefserver", SettingKind::kIndex, "0", &SettingsRecord::wdefserver, 5);
+  other("proxycon", SettingKind::kMode, "0", &SettingsRecord::proxycon, 6);
+  text("proxysrv", false, &SettingsRecord::proxysrv, 0, 7);
+  text("proxyport", false, &SettingsRecord::proxyport, 0, 8);
   t.back().value_name = "proxyPort";
-  text("puser", false, &SettingsRecord::puser, 0);
-  text("ppass", true, &SettingsRecord::ppass, 0);
-  text("lastip", false, &SettingsRecord::lastip, 0);
-  other("useftp", SettingKind::kFlag, "False", &SettingsRecord::useftp);
-  other("ftpdefserver", SettingKind::kIndex, "0", &SettingsRecord::ftpdefserver);
-  other("inettimeout", SettingKind::kNumber, "20", &SettingsRecord::inettimeout);
-  other("writelog", SettingKind::kFlag, "False", &SettingsRecord::writelog);
+  text("puser", false, &SettingsRecord::puser, 0, 9);
+  text("ppass", true, &SettingsRecord::ppass, 0, 10);
+  text("lastip", false, &SettingsRecord::lastip, 0, 11);
+  other("useftp", SettingKind::kFlag, "False", &SettingsRecord::useftp, 12);
+  other("ftpdefserver", SettingKind::kIndex, "0", &SettingsRecord::ftpdefserver, 38);
+  other("inettimeout", SettingKind::kNumber, "20", &SettingsRecord::inettimeout, 39);
+  other("writelog", SettingKind::kFlag, "False", &SettingsRecord::writelog, 40);
   return t;
 }
 

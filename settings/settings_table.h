@@ -1,5 +1,6 @@
 // The 41 settings as one table, in the order they are read and written: the name, the
-// registry value name a save writes, the kind of value, its default and its record field.
+// registry value name a save writes, the kind of value, its default, its place in the backup
+// file and its record field; load, save, backup and the settings commands all use it.
 // Built once; read-only afterwards, so safe to read from several threads.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/text.h"
 #include "settings/settings_record.h"
 
 namespace pellvane {
@@ -35,6 +37,7 @@ struct SettingInfo {
   SettingKind kind;
   std::string default_text;  // what a missing value reads as, in the stored text form
   bool secret;               // a password, never shown by --show
+  int file_position;         // where the backup file keeps it, 0 to 40
   std::function<SettingField(SettingsRecord&)> field;
 };
 

@@ -1,5 +1,6 @@
 // The dynamically typed value the registry access class takes and gives: nothing, null, a
 // 16- or 32-bit integer, a Boolean, a text, or an array of such values.
+// A plain value: not safe to change from two threads.
 #pragma once
 
 #include <cstdint>

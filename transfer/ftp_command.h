@@ -1,5 +1,6 @@
 // Splits an FTP command of the transfer component ("put <local> <remote>", "dir", "close")
 // into its words; a word in double quotes may hold blanks and, doubled, quotes.
+// Safe from two threads.
 #pragma once
 
 #include <optional>

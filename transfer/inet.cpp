@@ -7,7 +7,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -65,8 +64,7 @@ struct Inet::Impl {
   std::string url, proxy, user, password;
   int access_type = 0;
   int protocol = icDefault;
-  long connect_ms = kConnectTimeoutMs;
-  long request_ms = kRequestTimeoutMs;
+  TransferSettings settings;
   std::atomic<bool> cancel{false};
   std::function<void(std::int16_t)> state_changed;
   std::function<void()> yield;
@@ -149,8 +147,8 @@ CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
   if (easy == nullptr) return nullptr;
 
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connect_ms);
-  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, request_ms);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, settings.connect_timeout_ms);
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, settings.request_timeout_ms);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
@@ -163,9 +161,7 @@ CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
   if (access_type == 1) curl_easy_setopt(easy, CURLOPT_PROXY, "");
   if (access_type == 2) curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
   // Trust for a server with a certificate of its own, as the curl tool takes it.
-  if (const char* ca = std::getenv("CURL_CA_BUNDLE"); ca != nullptr && *ca != '\0') {
-    curl_easy_setopt(easy, CURLOPT_CAINFO, ca);
-  }
+  if (!settings.ca_file.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, settings.ca_file.c_str());
   return easy;
 }
 
@@ -219,10 +215,9 @@ void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
     curl_easy_setopt(h, CURLOPT_SSH_AUTH_TYPES,
                      static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
     // With a known_hosts file the server's key must be in it; without one any key is taken.
-    const char* home = std::getenv("HOME");
-    const std::string known = std::string(home != nullptr ? home : "") + "/.ssh/known_hosts";
+    const std::string& known = settings.known_hosts_file;
     struct stat st {};
-    if (home != nullptr && stat(known.c_str(), &st) == 0) {
+    if (!known.empty() && stat(known.c_str(), &st) == 0) {
       known_hosts = known;
       curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS, known_hosts.c_str());
       curl_easy_setopt(h, CURLOPT_SSH_KEYFUNCTION, &Impl::OnHostKey);
@@ -307,7 +302,9 @@ bool Inet::Impl::Close() {
   return true;
 }
 
-Inet::Inet() : impl_(std::make_unique<Impl>()) {}
+Inet::Inet(TransferSettings settings) : impl_(std::make_unique<Impl>()) {
+  impl_->settings = std::move(settings);
+}
 Inet::~Inet() = default;
 
 void Inet::Cancel() { impl_->cancel = true; }
@@ -379,10 +376,5 @@ void Inet::SetStateChanged(std::function<void(std::int16_t)> handler) {
 }
 
 void Inet::SetYieldHook(std::function<void()> hook) { impl_->yield = std::move(hook); }
-
-void Inet::SetTimeouts(long connect_ms, long request_ms) {
-  impl_->connect_ms = connect_ms;
-  impl_->request_ms = request_ms;
-}
 
 }  // namespace pellvane

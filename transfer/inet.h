@@ -1,5 +1,6 @@
 // The Internet transfer component: HTTP(S) fetches and FTP(S)/SFTP operations on libcurl,
 // with the members the check and the publish use and a state-change event.
+// Not safe from two threads, except Cancel, which may come from any thread.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +16,7 @@ namespace pellvane {
 inline constexpr std::int16_t icError = 11;
 inline constexpr std::int16_t icResponseCompleted = 12;
 
-// The component's time-outs unless SetTimeouts changes them: to connect, and for a whole request.
+// The component's time-outs unless its settings change them: to connect, and for a whole request.
 inline constexpr long kConnectTimeoutMs = 15000;
 inline constexpr long kRequestTimeoutMs = 60000;
 // The largest echo page body OpenURL accepts.
@@ -25,9 +26,17 @@ inline constexpr std::size_t kMaxBodyBytes = 64 * 1024;
 inline constexpr int icDefault = 1;  // taken from the URL
 inline constexpr int icFTP = 2;
 
+// What the component is handed by whoever starts the program.
+struct TransferSettings {
+  long connect_timeout_ms = kConnectTimeoutMs;  // never 0: libcurl reads that as no limit
+  long request_timeout_ms = kRequestTimeoutMs;
+  std::string ca_file;           // certificates to trust; empty: the system's own
+  std::string known_hosts_file;  // an SFTP server's key must be in it when it exists
+};
+
 class Inet {
  public:
-  Inet();
+  explicit Inet(TransferSettings settings = {});
   ~Inet();
   Inet(const Inet&) = delete;
   Inet& operator=(const Inet&) = delete;
@@ -65,9 +74,6 @@ class Inet {
   // Runs on the caller's thread again and again while a request is under way (every
   // few milliseconds), so that a window can repaint meanwhile; it must not start a request.
   void SetYieldHook(std::function<void()> hook);
-
-  // The component's own time-outs, in milliseconds.
-  void SetTimeouts(long connect_ms, long request_ms);
 
  private:
   struct Impl;

@@ -1,5 +1,6 @@
 // An FTP, FTPS or SFTP server URL as a user types it, read once with libcurl's URL parser:
 // the libcurl URLs of a remote file and of the login folder, and the text fit for the log.
+// Safe from two threads once built.
 #pragma once
 
 #include <string>

@@ -1,12 +1,13 @@
 // The window's handler of the transfer component's state changes: it reports a failed
 // request in a message box (not in the -now run) and in the log, and reads the data away.
+// Not safe from two threads.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 
-#include "app/run_log.h"
 #include "platform/dialogs.h"
+#include "platform/run_log.h"
 #include "transfer/inet.h"
 
 namespace pellvane {

@@ -1,10 +1,13 @@
 // The window's controls as plain objects: value, caption, enabled and visible state, and the
 // handler that runs synchronously when code or the user changes the value.
+// Not safe from two threads: the window's thread only.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/text_field.h"
 
 namespace pellvane {
 
@@ -52,11 +55,11 @@ class Label : public Control {
 };
 
 // Setting a different text runs the change handler before SetText returns.
-class TextBox : public Control {
+class TextBox : public Control, public TextField {
  public:
   using Control::Control;
-  const std::string& text() const { return text_; }
-  void SetText(std::string text);
+  const std::string& text() const override { return text_; }
+  void SetText(std::string text) override;
   void OnChange(std::function<void()> handler) { on_change_ = std::move(handler); }
 
  private:

@@ -1,10 +1,10 @@
 #include "ui/frm_main.h"
 
-#include "app/command_line.h"
 #include "detect/check_ip.h"
 #include "detect/ip_valid.h"
 #include "platform/program_folder.h"
 #include "platform/run_lock.h"
+#include "platform/text.h"
 #include "publish/publish_ip.h"
 #include "settings/backup.h"
 #include "transfer/state_events.h"

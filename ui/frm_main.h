@@ -1,5 +1,6 @@
 // The main window as a model without Qt: every control of the settings window, the two
 // five-slot pagers and the handlers that store each edit in the settings record at once.
+// Not safe from two threads: the window's thread only.
 #pragma once
 
 #include <array>
@@ -9,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run_log.h"
 #include "platform/dialogs.h"
+#include "platform/run_log.h"
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
 #include "ui/controls.h"
@@ -25,9 +26,11 @@ template <typename T>
 using Slots = std::array<std::unique_ptr<T>, kSlots>;
 
 // Exit statuses of the runs that end by themselves.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitNoAddress = 1;
-inline constexpr int kExitPublishFailed = 2;
+enum ExitStatus : int {
+  kExitOk = 0,
+  kExitNoAddress = 1,
+  kExitPublishFailed = 2,
+};
 
 // Beside the run log; held while a check and its publish run.
 inline constexpr const char* kRunLockFileName = "/pellvane.lock";

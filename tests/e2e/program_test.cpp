@@ -313,7 +313,7 @@ TEST_F(ProgramTest, StoreLockedAtStartKeepsEverySettingAndTheBackup) {
   ASSERT_EQ(rc, SQLITE_OK);
   const pid_t locked_out = Spawn([&] {
     RecordingDialogs dialogs;
-    Settings s(dialogs);
+    Settings s(dialogs, StorePath());
     s.InitSettingsKey();
     s.LoadSettings();
     char byte = 0;

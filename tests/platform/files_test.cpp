@@ -4,9 +4,10 @@
 
 #include <clocale>
 
-#include "app/run_log.h"
+#include "app/environment.h"
 #include "platform/program_folder.h"
 #include "platform/registry.h"
+#include "platform/run_log.h"
 #include "publish/template_fill.h"
 #include "support/harness.h"
 
@@ -52,7 +53,7 @@ TEST(StorePathTest, FollowsTheEnvironmentAtEveryCall) {
     };
     Env env(
         {{"PELLVANE_HOME", text(home)}, {"XDG_CONFIG_HOME", text(config)}, {"HOME", text(user)}});
-    EXPECT_EQ(RegistryStorePath(), path);
+    EXPECT_EQ(StorePathFromEnvironment(), path);
   }
 }
 

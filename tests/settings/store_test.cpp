@@ -13,8 +13,8 @@
 #include <random>
 #include <thread>
 
-#include "app/run_log.h"
 #include "platform/registry.h"
+#include "platform/run_log.h"
 #include "settings/backup.h"
 #include "settings/hp_reg.h"
 #include "settings/read_write_reg.h"
@@ -70,7 +70,7 @@ Values StoredTexts(const std::string& file, bool* intact = nullptr) {
 void SaveInChild(const SettingsRecord& record) {
   ASSERT_EQ(InChild([&record] {
               RecordingDialogs dialogs;
-              Settings settings(dialogs);
+              Settings settings(dialogs, StorePath());
               if (!settings.InitSettingsKey()) return 1;
               settings.record() = record;
               settings.SaveSettings();
@@ -103,7 +103,7 @@ class StoreTest : public ::testing::Test {
 TEST_F(StoreTest, FirstStartMakesAnOwnerOnlyStoreEvenUnderUmaskZero) {
   Env home({{"PELLVANE_HOME", box_.File("config/pellvane")}});
   const std::string store = box_.File("config/pellvane/registry.sqlite3");
-  Settings settings(dialogs_);
+  Settings settings(dialogs_, StorePath());
   settings.record() = SampleRecord("x");
   settings.LoadSettings();
   EXPECT_EQ(settings.record(), SettingsRecord()) << "a missing store reads as defaults";
@@ -129,7 +129,7 @@ TEST_F(StoreTest, FirstStartMakesAnOwnerOnlyStoreEvenUnderUmaskZero) {
 
 TEST_F(StoreTest, ValueNamesMatchWhateverTheirCase) {
   StoreText("PROXYPORT", "8080");
-  Settings settings(dialogs_);
+  Settings settings(dialogs_, StorePath());
   settings.LoadSettings();
   EXPECT_EQ(settings.record().proxyport, "8080");
   settings.record().proxyport = "3128";
@@ -179,7 +179,7 @@ TEST_F(StoreTest, SavingWritesOnlyWhatThisInstanceChanged) {
   ASSERT_EQ(values.size(), 41u);
   EXPECT_EQ(values[0] + values[5] + values[33] + values[40],
             "wserver0=http://w0.7htmltemplatefile0=/home/t07.htmlproxyPort=317writelog=True");
-  Settings settings(dialogs_);
+  Settings settings(dialogs_, StorePath());
   settings.LoadSettings();
   StoreText("lastip", "198.51.100.9");  // another instance, meanwhile
   settings.SaveSettings();
@@ -204,7 +204,7 @@ TEST_F(StoreTest, SavingWritesOnlyWhatThisInstanceChanged) {
 
 TEST_F(StoreTest, RunLogFollowsTheLoadedSwitch) {
   StoreText("writelog", "True");
-  Settings settings(dialogs_);
+  Settings settings(dialogs_, StorePath());
   FixedClock clock(0);
   RunLog log(box_.File("pellvane.log"), clock, settings.record().writelog);
   log.WriteLog("before");
@@ -216,7 +216,7 @@ TEST_F(StoreTest, RunLogFollowsTheLoadedSwitch) {
 // Listing a key: the index is a signed 16-bit counter, so a key with more entries than it can
 // count lists as null; a key deleted under an open handle answers a read with code 6.
 TEST_F(StoreTest, ListingsEndAtTheSixteenBitIndexAndADeletedKeyAnswersSix) {
-  CReadWriteReg reg(dialogs_);
+  CReadWriteReg reg(EnvRegistry(), dialogs_);
   ASSERT_TRUE(reg.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE"));
   for (const int count : {32767, 32768}) {
     const std::string name = "Many" + std::to_string(count);
@@ -238,7 +238,7 @@ TEST_F(StoreTest, ListingsEndAtTheSixteenBitIndexAndADeletedKeyAnswersSix) {
         "x'7800' FROM n; DROP TABLE n; COMMIT;";
     EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
-    CReadWriteReg many(dialogs_);
+    CReadWriteReg many(EnvRegistry(), dialogs_);
     ASSERT_TRUE(many.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + name));
     for (const Variant& listed : {many.GetAllSubDirectories(), many.GetAllValues()}) {
       const auto* names = std::get_if<VariantArray>(&listed.value);
@@ -247,7 +247,7 @@ TEST_F(StoreTest, ListingsEndAtTheSixteenBitIndexAndADeletedKeyAnswersSix) {
     }
   }
   ASSERT_TRUE(reg.CreateDirectory("Gone"));
-  CReadWriteReg gone(dialogs_);
+  CReadWriteReg gone(EnvRegistry(), dialogs_);
   ASSERT_TRUE(gone.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Gone"));
   ASSERT_TRUE(gone.CreateValue("x", std::string("1"), REG_SZ));
   ASSERT_TRUE(reg.DeleteDirectory("Gone"));
@@ -269,7 +269,7 @@ TEST_F(StoreTest, KilledInTheMiddleOfSavesLeavesEveryValueOldOrNew) {
     const pid_t child = fork();
     if (child == 0) {
       RecordingDialogs dialogs;
-      Settings settings(dialogs);
+      Settings settings(dialogs, StorePath());
       settings.record() = next;
       (void)!write(ready[1], "r", 1);
       for (;;) settings.SaveSettings();
@@ -305,7 +305,7 @@ TEST_F(StoreTest, TwoInstancesSavingAtOnceLoseNothing) {
         char c = 0;
         (void)!read(go[0], &c, 1);
         RecordingDialogs dialogs;
-        Settings settings(dialogs);
+        Settings settings(dialogs, StorePath());
         if (!settings.InitSettingsKey()) return 10;
         for (int n = 0; n < 20; ++n) {
           settings.record() = SampleRecord(tag + "-" + std::to_string(n));
@@ -336,7 +336,7 @@ TEST_F(StoreTest, FullDiskKeepsTheOldStateWholeAndTheNextTryWorks) {
                new_texts = ValueTexts(SampleRecord("new"));
   EXPECT_EQ(InChild([&] {
               RecordingDialogs dialogs;
-              Settings settings(dialogs);
+              Settings settings(dialogs, StorePath());
               FixedClock clock(0);
               RunLog log(box_.File("pellvane.log"), clock, settings.record().writelog);
               const auto backup = [&] {
@@ -403,7 +403,7 @@ TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
     SCOPED_TRACE(what);
     Sandbox box;
     WriteFile(box.StoreFile(), bytes);
-    Settings settings(dialogs_);
+    Settings settings(dialogs_, StorePath());
     EXPECT_FALSE(settings.InitSettingsKey());
     settings.record() = SampleRecord("1");
     settings.LoadSettings();
@@ -448,7 +448,7 @@ TEST_F(StoreTest, ReadOnlyStoreRefusesWritesAndStaysReadable) {
                     if (values.empty() == c.readable) return 1;
                     if (c.readable && Count(values, "lastip=10.0.0.ro") != 1) return 2;
                     RecordingDialogs dialogs;
-                    Settings settings(dialogs);
+                    Settings settings(dialogs, StorePath());
                     if (settings.InitSettingsKey()) return 3;
                     settings.record() = SampleRecord("x");
                     settings.SaveSettings();

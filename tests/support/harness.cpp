@@ -1,5 +1,7 @@
 #include "support/harness.h"
 
+#include "app/environment.h"
+
 #include "platform/registry.h"
 
 #include <fcntl.h>
@@ -174,7 +176,7 @@ Sandbox::~Sandbox() {
 
 void Sandbox::Seed(const std::function<void(SettingsRecord&)>& edit) const {
   RecordingDialogs dialogs;
-  Settings s(dialogs);
+  Settings s(dialogs, StorePath());
   s.InitSettingsKey();
   s.LoadSettings();
   edit(s.record());
@@ -183,7 +185,7 @@ void Sandbox::Seed(const std::function<void(SettingsRecord&)>& edit) const {
 
 SettingsRecord Sandbox::Stored() const {
   RecordingDialogs dialogs;
-  Settings s(dialogs);
+  Settings s(dialogs, StorePath());
   s.LoadSettings();
   return s.record();
 }
@@ -197,9 +199,7 @@ ProgramResult Sandbox::Run(const std::string& program, const std::vector<std::st
 }
 
 WindowModel::WindowModel(Dialogs& dialogs, const Sandbox& box)
-    : settings(dialogs),
-      log(box.File("pellvane.log"), clock, settings.record().writelog),
-      window(settings, dialogs, log, inet, box.path(), "") {
+    : session(dialogs, clock, SessionConfig{box.path(), StorePath(), "", {}}) {
   if (window.Form_Load()) throw std::runtime_error("the window did not load");
 }
 
@@ -247,29 +247,41 @@ namespace {
 constexpr const char* kKey = "SOFTWARE\\Brackfell\\Pellvane";
 }  // namespace
 
+std::string StorePath() { return StorePathFromEnvironment(); }
+
+Registry& EnvRegistry() {
+  static auto* registries = new std::map<std::string, std::unique_ptr<Registry>>();
+  std::unique_ptr<Registry>& r = (*registries)[StorePath()];
+  if (!r) r = std::make_unique<Registry>(StorePath());
+  return *r;
+}
+
 Texts StoredValues() {
   Texts out;
   HKEY key = 0;
-  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
+  if (EnvRegistry().RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return out;
   char name[256];
   std::uint8_t data[256];
   for (std::uint32_t i = 0, name_size = sizeof name, data_size = sizeof data, type = 0;
-       RegEnumValue(key, i, name, &name_size, &type, data, &data_size) == ERROR_SUCCESS;
+       EnvRegistry().RegEnumValue(key, i, name, &name_size, &type, data, &data_size) ==
+       ERROR_SUCCESS;
        ++i, name_size = sizeof name, data_size = sizeof data) {
     out.push_back(std::string(name) + "=" +
                   std::string(reinterpret_cast<char*>(data), data_size ? data_size - 1 : 0));
   }
-  RegCloseKey(key);
+  EnvRegistry().RegCloseKey(key);
   return out;
 }
 
 void StoreText(const std::string& name, const std::string& text) {
   HKEY key = 0;
-  if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key, nullptr) != 0) return;
+  if (EnvRegistry().RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key, nullptr) != 0)
+    return;
   const std::string data = text + '\0';
-  RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const std::uint8_t*>(data.data()),
-                static_cast<std::uint32_t>(data.size()));
-  RegCloseKey(key);
+  EnvRegistry().RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const std::uint8_t*>(data.data()),
+                              static_cast<std::uint32_t>(data.size()));
+  EnvRegistry().RegCloseKey(key);
 }
 
 FullDisk::FullDisk() {

@@ -14,8 +14,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/run_log.h"
+#include "app/session.h"
 #include "platform/dialogs.h"
+#include "platform/registry.h"
+#include "platform/run_log.h"
 #include "settings/hp_reg.h"
 #include "settings/settings_record.h"
 #include "transfer/inet.h"
@@ -102,12 +104,18 @@ class Sandbox {
 // The window model on the sandbox's store, loaded as at start-up, wired as the programs do it.
 struct WindowModel {
   WindowModel(Dialogs& dialogs, const Sandbox& box);
-  Settings settings;
   FixedClock clock{0};
-  RunLog log;
-  Inet inet;
-  frmMain window;
+  Session session;
+  Settings& settings = session.settings;
+  RunLog& log = session.log;
+  Inet& inet = session.inet;
+  frmMain& window = session.window;
 };
+
+// The store that PELLVANE_HOME names right now, as a run started there would find it, and one
+// registry over it for the life of the test program.
+std::string StorePath();
+Registry& EnvRegistry();
 
 // A record whose every field differs from the defaults, each text carrying `tag`.
 SettingsRecord SampleRecord(const std::string& tag);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "support/harness.h"
@@ -22,19 +23,22 @@ class FetchTest : public ::testing::Test {
  protected:
   FetchTest() {
     echo_.Serve("/ip", "203.0.113.7");
-    inet_.SetStateChanged([this](std::int16_t state) {
+    Watch();
+  }
+  void Watch() {
+    inet_->SetStateChanged([this](std::int16_t state) {
       states_.push_back(state);
       threads_.push_back(std::this_thread::get_id());
     });
   }
   std::string Fetch(const std::string& url) {
-    inet_.SetURL(url.front() == '/' ? echo_.Url(url) : url);
-    return inet_.OpenURL();
+    inet_->SetURL(url.front() == '/' ? echo_.Url(url) : url);
+    return inet_->OpenURL();
   }
 
   Env env_{NoProxies()};
   EchoServer echo_;
-  Inet inet_;
+  std::optional<Inet> inet_{std::in_place};
   States states_;
   std::vector<std::thread::id> threads_;
 };
@@ -43,14 +47,14 @@ TEST_F(FetchTest, FetchesTheWholeBodyHoweverItIsFramed) {
   echo_.Serve("/new", "198.51.100.2");
   for (const char* path : {"/ip", "/ip?nolength=1", "/ip?chunked=1", "/ip?trickle_ms=1"}) {
     EXPECT_EQ(Fetch(path), "203.0.113.7") << path;
-    EXPECT_EQ(inet_.ResponseCode(), 0) << path;
-    EXPECT_EQ(inet_.ResponseInfo(), "");
+    EXPECT_EQ(inet_->ResponseCode(), 0) << path;
+    EXPECT_EQ(inet_->ResponseInfo(), "");
   }
   EXPECT_EQ(Fetch("/old?redirect=/new"), "198.51.100.2");
   EXPECT_EQ(echo_.Commands().back(), "GET /new HTTP/1.1");
   EXPECT_EQ(states_, States(5, icResponseCompleted));
   EXPECT_EQ(threads_, std::vector<std::thread::id>(5, std::this_thread::get_id()));
-  EXPECT_EQ(inet_.GetChunk(1024), "") << "the body is returned, not kept as chunk data";
+  EXPECT_EQ(inet_->GetChunk(1024), "") << "the body is returned, not kept as chunk data";
   const std::string cap = std::to_string(kCap);
   for (const std::string& path : {"/ip?size=" + cap, "/ip?chunked=1&size=" + cap}) {
     EXPECT_EQ(Fetch(path).size(), kCap) << "a body of exactly the cap";
@@ -66,7 +70,8 @@ TEST_F(FetchTest, FailsWithCodeAndTextAndNoBody) {
   std::string chain = "/ip";
   for (int i = 0; i < 7; ++i) chain = "/ip?redirect=" + chain;
   const std::string over = std::to_string(kCap + 1);
-  inet_.SetTimeouts(1000, 500);
+  inet_.emplace(TransferSettings{1000, 500, "", ""});
+  Watch();
   for (const Fault& f : std::initializer_list<Fault>{
            {"/missing", 404, "HTTP/1.1 404 Not Found"},
            {"/ip?status=500", 500, "HTTP/1.1 500 Internal Server Error"},
@@ -91,30 +96,30 @@ TEST_F(FetchTest, FailsWithCodeAndTextAndNoBody) {
     const auto start = Clock::now();
     EXPECT_EQ(Fetch(f.url), "");
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
-    EXPECT_EQ(inet_.ResponseCode(), f.code) << inet_.ResponseInfo();
-    EXPECT_EQ(inet_.ResponseInfo().rfind(f.info ? f.info : "", 0), 0u) << inet_.ResponseInfo();
-    EXPECT_NE(inet_.ResponseInfo(), "");
+    EXPECT_EQ(inet_->ResponseCode(), f.code) << inet_->ResponseInfo();
+    EXPECT_EQ(inet_->ResponseInfo().rfind(f.info ? f.info : "", 0), 0u) << inet_->ResponseInfo();
+    EXPECT_NE(inet_->ResponseInfo(), "");
     EXPECT_EQ(states_, States{icError});
   }
   EXPECT_EQ(Fetch("/ip"), "203.0.113.7") << "success after a failure clears code and info";
-  EXPECT_EQ(inet_.ResponseCode(), 0);
-  EXPECT_EQ(inet_.ResponseInfo(), "");
+  EXPECT_EQ(inet_->ResponseCode(), 0);
+  EXPECT_EQ(inet_->ResponseInfo(), "");
 }
 
 TEST_F(FetchTest, CancelFromAnotherThreadEndsATricklingTransfer) {
-  inet_.Cancel();  // before a request: the next one still runs
+  inet_->Cancel();  // before a request: the next one still runs
   EXPECT_EQ(Fetch("/ip"), "203.0.113.7");
   std::thread canceller([this] {
     while (echo_.Commands().size() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    inet_.Cancel();
+    inet_->Cancel();
   });
   const auto start = Clock::now();
   EXPECT_EQ(Fetch("/ip?size=10000&trickle_ms=20"), "");  // 200 s for the whole body
   canceller.join();
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
-  EXPECT_EQ(inet_.ResponseCode(), CURLE_ABORTED_BY_CALLBACK);
-  EXPECT_EQ(inet_.ResponseInfo(), "Abgebrochen");
+  EXPECT_EQ(inet_->ResponseCode(), CURLE_ABORTED_BY_CALLBACK);
+  EXPECT_EQ(inet_->ResponseInfo(), "Abgebrochen");
   EXPECT_EQ(states_, (States{icResponseCompleted, icError}));
   EXPECT_EQ(threads_, std::vector<std::thread::id>(2, std::this_thread::get_id()));
   EXPECT_EQ(Fetch("/ip"), "203.0.113.7") << "the next request runs again";
@@ -138,9 +143,9 @@ TEST_F(FetchTest, AccessTypesChooseTheProxy) {
     const auto env_proxy = c.env_proxy.empty() ? std::nullopt : std::optional(c.env_proxy);
     Env env({{"http_proxy", env_proxy}, {"ALL_PROXY", env_proxy}});
     const std::size_t seen = proxy.Commands().size();
-    inet_.SetAccessType(c.type);
-    inet_.SetProxy(c.proxy_text);
-    EXPECT_EQ(Fetch("/ip"), c.answered ? "203.0.113.7" : "") << inet_.ResponseInfo();
+    inet_->SetAccessType(c.type);
+    inet_->SetProxy(c.proxy_text);
+    EXPECT_EQ(Fetch("/ip"), c.answered ? "203.0.113.7" : "") << inet_->ResponseInfo();
     const Texts handled = proxy.Commands();
     EXPECT_EQ(std::any_of(handled.begin() + static_cast<long>(seen), handled.end(),
                           [&](const std::string& l) {
@@ -150,13 +155,13 @@ TEST_F(FetchTest, AccessTypesChooseTheProxy) {
   }
   FtpServer ftp;  // an FTP upload tunnels through the named proxy
   WriteFile(ftp.root() + "/../tmp.htm", "tunnelled");
-  inet_.SetAccessType(2);
-  inet_.SetProxy(proxy.HostPort());
-  inet_.SetProtocol(icFTP);
-  inet_.SetUserName("pell");
-  inet_.SetPassword("vane");
-  EXPECT_TRUE(inet_.Execute(ftp.Url(), "put " + ftp.root() + "/../tmp.htm index.htm"));
-  EXPECT_EQ(ReadFile(ftp.root() + "/index.htm"), "tunnelled") << inet_.ResponseInfo();
+  inet_->SetAccessType(2);
+  inet_->SetProxy(proxy.HostPort());
+  inet_->SetProtocol(icFTP);
+  inet_->SetUserName("pell");
+  inet_->SetPassword("vane");
+  EXPECT_TRUE(inet_->Execute(ftp.Url(), "put " + ftp.root() + "/../tmp.htm index.htm"));
+  EXPECT_EQ(ReadFile(ftp.root() + "/index.htm"), "tunnelled") << inet_->ResponseInfo();
   const Texts handled = proxy.Commands();
   EXPECT_TRUE(std::any_of(handled.begin(), handled.end(), [&](const std::string& l) {
     return l.find("CONNECT 127.0.0.1:" + std::to_string(ftp.port())) != std::string::npos;

@@ -5,10 +5,13 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <chrono>
 #include <filesystem>
 #include <memory>
 
+#include "app/environment.h"
 #include "publish/publish_ip.h"
 #include "support/harness.h"
 #include "support/servers.h"
@@ -56,8 +59,13 @@ class RemoteTest : public ::testing::TestWithParam<Scheme> {
   RemoteTest() : scheme_(GetParam()) {
     env_.Set("HOME", box_.path());  // no ~/.ssh unless a test makes one
     server_ = Start();
-    Login(inet_, *server_);
-    inet_.SetStateChanged([this](std::int16_t state) { states_.push_back(state); });
+    Connect(*server_);
+  }
+  // A fresh component for `server`, trusting the certificate the environment names now.
+  void Connect(const ChildServer& server) {
+    inet_.emplace(TransferFromEnvironment());
+    Login(*inet_, server);
+    inet_->SetStateChanged([this](std::int16_t state) { states_.push_back(state); });
   }
   // A server of this test's scheme; `refuse` makes it refuse every upload.
   std::unique_ptr<ChildServer> Start(bool refuse = false) {
@@ -86,11 +94,11 @@ class RemoteTest : public ::testing::TestWithParam<Scheme> {
   std::string Home(const std::string& name) const { return scheme_.home + ("/" + name); }
   std::string ReadListing(std::size_t chunk_size) {
     std::string listing;
-    for (std::string c = inet_.GetChunk(chunk_size); !c.empty(); c = inet_.GetChunk(chunk_size)) {
+    for (std::string c = inet_->GetChunk(chunk_size); !c.empty(); c = inet_->GetChunk(chunk_size)) {
       EXPECT_LE(c.size(), chunk_size);
       listing += c;
     }
-    EXPECT_EQ(inet_.GetChunk(chunk_size), "") << "stays empty once read";
+    EXPECT_EQ(inet_->GetChunk(chunk_size), "") << "stays empty once read";
     return listing;
   }
 
@@ -98,16 +106,16 @@ class RemoteTest : public ::testing::TestWithParam<Scheme> {
   Env env_{NoProxies()};
   Sandbox box_;
   std::unique_ptr<ChildServer> server_;
-  Inet inet_;
+  std::optional<Inet> inet_;
   States states_;
 };
 
 TEST_P(RemoteTest, UploadsEveryByteAndReplacesAnOlderFileWhole) {
   const std::string bytes = BinaryBytes();
-  EXPECT_TRUE(inet_.Execute("", "put " + Local(bytes + bytes) + " binary.htm"));
-  ASSERT_EQ(inet_.ResponseCode(), 0) << inet_.ResponseInfo();
+  EXPECT_TRUE(inet_->Execute("", "put " + Local(bytes + bytes) + " binary.htm"));
+  ASSERT_EQ(inet_->ResponseCode(), 0) << inet_->ResponseInfo();
   EXPECT_EQ(Served(Home("binary.htm")), bytes + bytes);
-  EXPECT_TRUE(inet_.Execute("", "put " + Local(bytes) + " binary.htm"));
+  EXPECT_TRUE(inet_->Execute("", "put " + Local(bytes) + " binary.htm"));
   EXPECT_EQ(Served(Home("binary.htm")), bytes) << "no tail of the older file is left";
   EXPECT_EQ(states_, States(2, icResponseCompleted));
 }
@@ -133,8 +141,8 @@ TEST_P(RemoteTest, NamesStartInTheUrlFolderOrHomeAbsoluteOnesAtTheRoot) {
                         Case{"/www/my site", quoted + "url.htm", "/www/my site/url.htm"},
                         Case{"", UploadCommand(quotes, "say \"hi\".htm"), Home("say \"hi\".htm")},
                         Case{"", UploadCommand(quotes, "i\"p.htm"), Home("i\"p.htm")}}) {
-    inet_.SetURL(server_->Url() + c.url_folder);
-    EXPECT_TRUE(inet_.Execute("", c.command)) << c.command << ": " << inet_.ResponseInfo();
+    inet_->SetURL(server_->Url() + c.url_folder);
+    EXPECT_TRUE(inet_->Execute("", c.command)) << c.command << ": " << inet_->ResponseInfo();
     EXPECT_EQ(Served(c.served), "page") << c.url_folder << " " << c.command;
   }
   EXPECT_FALSE(FileExists(server_->root() + "/www/abs.htm"));
@@ -144,19 +152,19 @@ TEST_P(RemoteTest, OneLoginServesPutDirAndCloseAndTheListingComesInChunks) {
   const std::size_t seen = server_->Commands().size();
   for (int i = 0; i < 40; ++i)
     WriteFile(server_->root() + Home("a-long-file-name-") + std::to_string(i), "x");
-  EXPECT_TRUE(inet_.Execute("", "put " + Local("one") + " one.htm"));
-  EXPECT_TRUE(inet_.Execute("", "dir"));
+  EXPECT_TRUE(inet_->Execute("", "put " + Local("one") + " one.htm"));
+  EXPECT_TRUE(inet_->Execute("", "dir"));
   const std::string listing = ReadListing(1024);
   EXPECT_NE(listing.find("one.htm"), std::string::npos);
   EXPECT_NE(listing.find("a-long-file-name-39"), std::string::npos);
   EXPECT_GT(listing.size(), 2048u);
-  EXPECT_TRUE(inet_.Execute("", "close"));
+  EXPECT_TRUE(inet_->Execute("", "close"));
   EXPECT_EQ(states_, States(3, icResponseCompleted));
   Texts commands = server_->Commands();
   commands.erase(commands.begin(), commands.begin() + static_cast<long>(seen));
   EXPECT_EQ(Count(commands, scheme_.login_command), 1) << ::testing::PrintToString(commands);
   EXPECT_EQ(Count(commands, scheme_.upload_command), 1);
-  EXPECT_TRUE(inet_.Execute("", "put " + Local("two") + " one.htm"));
+  EXPECT_TRUE(inet_->Execute("", "put " + Local("two") + " one.htm"));
   EXPECT_EQ(Count(server_->Commands(), scheme_.login_command), 2) << "after close, a new login";
 }
 
@@ -178,27 +186,28 @@ TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
                                scheme_.refused_text, true}}) {
     SCOPED_TRACE(f.remote);
     std::unique_ptr<ChildServer> refusing = f.refuse ? Start(true) : nullptr;
-    inet_.SetURL(f.refuse ? refusing->Url() : f.url);
-    inet_.SetPassword(f.password);
+    if (f.refuse) Connect(*refusing);
+    inet_->SetURL(f.refuse ? refusing->Url() : f.url);
+    inet_->SetPassword(f.password);
     states_.clear();
-    EXPECT_FALSE(inet_.Execute("", "put " + Local("fault") + " " + f.remote));
-    EXPECT_EQ(inet_.ResponseCode(), f.code) << inet_.ResponseInfo();
-    EXPECT_NE(inet_.ResponseInfo().find(f.info), std::string::npos) << inet_.ResponseInfo();
-    EXPECT_EQ(inet_.ResponseInfo().find("geheim"), std::string::npos) << inet_.ResponseInfo();
+    EXPECT_FALSE(inet_->Execute("", "put " + Local("fault") + " " + f.remote));
+    EXPECT_EQ(inet_->ResponseCode(), f.code) << inet_->ResponseInfo();
+    EXPECT_NE(inet_->ResponseInfo().find(f.info), std::string::npos) << inet_->ResponseInfo();
+    EXPECT_EQ(inet_->ResponseInfo().find("geheim"), std::string::npos) << inet_->ResponseInfo();
     EXPECT_EQ(states_, States{icError});
     EXPECT_FALSE(FileExists((f.refuse ? refusing : server_)->root() + Home(f.remote)));
   }
 }
 
 TEST_P(RemoteTest, LocalFileThatCannotBeReadUploadsNothing) {
-  EXPECT_TRUE(inet_.Execute("", "dir"));  // a listing no failure may hand out later
+  EXPECT_TRUE(inet_->Execute("", "dir"));  // a listing no failure may hand out later
   for (const std::string& local : {box_.path(), box_.File("missing.htm")}) {
-    EXPECT_FALSE(inet_.Execute("", "put " + local + " unread.htm"));
-    EXPECT_EQ(inet_.ResponseCode(), CURLE_READ_ERROR);
-    EXPECT_EQ(inet_.ResponseInfo().rfind("Datei nicht lesbar: " + local, 0), 0u);
+    EXPECT_FALSE(inet_->Execute("", "put " + local + " unread.htm"));
+    EXPECT_EQ(inet_->ResponseCode(), CURLE_READ_ERROR);
+    EXPECT_EQ(inet_->ResponseInfo().rfind("Datei nicht lesbar: " + local, 0), 0u);
   }
   EXPECT_FALSE(FileExists(server_->root() + Home("unread.htm"))) << "no empty file replaces a page";
-  EXPECT_EQ(inet_.GetChunk(1024), "");
+  EXPECT_EQ(inet_->GetChunk(1024), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Schemes, RemoteTest, ::testing::Values(kFtp, kFtps, kSftp),
@@ -214,20 +223,20 @@ TEST_P(FtpTest, OtherCommandsAreRefusedWithoutReachingTheServer) {
         "put " + local + " a.htm b.htm", std::string("dir /"), std::string("close now"),
         "put \"" + local + " open.htm", std::string("   "), std::string()}) {
     states_.clear();
-    EXPECT_FALSE(inet_.Execute("", op)) << op;
-    EXPECT_EQ(inet_.ResponseCode(), 500) << op;
-    EXPECT_NE(inet_.ResponseInfo().find(op), std::string::npos) << inet_.ResponseInfo();
+    EXPECT_FALSE(inet_->Execute("", op)) << op;
+    EXPECT_EQ(inet_->ResponseCode(), 500) << op;
+    EXPECT_NE(inet_->ResponseInfo().find(op), std::string::npos) << inet_->ResponseInfo();
     EXPECT_EQ(states_, States{icError}) << op;
   }
   EXPECT_EQ(server_->Commands().size(), seen);
   WriteFile(server_->root() + "/keep.htm", "kept");  // line ends send no command of their own
-  EXPECT_FALSE(inet_.Execute("", "put " + local + " \"x.htm\r\nDELE keep.htm\""));
+  EXPECT_FALSE(inet_->Execute("", "put " + local + " \"x.htm\r\nDELE keep.htm\""));
   EXPECT_EQ(Count(server_->Commands(), "DELE"), 0);
   EXPECT_EQ(Served("/keep.htm"), "kept");
-  EXPECT_EQ(inet_.GetChunk(1024), "") << "a failure hands out no listing";
-  inet_.SetURL("ftp://127.0.0.1:1");  // the URL argument wins; verbs in any case
-  EXPECT_TRUE(inet_.Execute(server_->Url(), "PUT " + local + " upper.htm"));
-  EXPECT_TRUE(inet_.Execute(server_->Url(), "Dir"));
+  EXPECT_EQ(inet_->GetChunk(1024), "") << "a failure hands out no listing";
+  inet_->SetURL("ftp://127.0.0.1:1");  // the URL argument wins; verbs in any case
+  EXPECT_TRUE(inet_->Execute(server_->Url(), "PUT " + local + " upper.htm"));
+  EXPECT_TRUE(inet_->Execute(server_->Url(), "Dir"));
   EXPECT_EQ(Served("/upper.htm"), "never");
 }
 
@@ -237,13 +246,13 @@ TEST_P(FtpTest, APasswordTheServerRepeatsIsMasked) {
   FtpServer repeating(o);
   const std::string host = repeating.Url().substr(6);
   for (const std::string& url : {repeating.Url(), "ftp://pell:geheim@" + host}) {
-    inet_.SetURL(url);
-    inet_.SetPassword(url == repeating.Url() ? "Kennwort-7q" : "");
-    EXPECT_FALSE(inet_.Execute("", "put " + Local("x") + " x.htm"));
-    EXPECT_EQ(inet_.ResponseCode(), 530);
-    EXPECT_EQ(inet_.ResponseInfo().find(url == repeating.Url() ? "Kennwort-7q" : "geheim"),
+    inet_->SetURL(url);
+    inet_->SetPassword(url == repeating.Url() ? "Kennwort-7q" : "");
+    EXPECT_FALSE(inet_->Execute("", "put " + Local("x") + " x.htm"));
+    EXPECT_EQ(inet_->ResponseCode(), 530);
+    EXPECT_EQ(inet_->ResponseInfo().find(url == repeating.Url() ? "Kennwort-7q" : "geheim"),
               std::string::npos)
-        << inet_.ResponseInfo();
+        << inet_->ResponseInfo();
   }
 }
 
@@ -251,9 +260,10 @@ TEST_P(FtpTest, TlsTheServerCannotProveFailsBeforeThePassword) {
   FtpServer plain;
   const std::string url = "ftps://127.0.0.1:" + std::to_string(plain.port());
   env_.Set("CURL_CA_BUNDLE", std::nullopt);
+  Connect(*server_);
   for (const std::string& u : {url, server_->Url()}) {  // a plain server; an untrusted one
-    inet_.SetURL(u);
-    EXPECT_FALSE(inet_.Execute("", "put " + Local("clear") + " clear.htm")) << u;
+    inet_->SetURL(u);
+    EXPECT_FALSE(inet_->Execute("", "put " + Local("clear") + " clear.htm")) << u;
   }
   EXPECT_EQ(Count(plain.Commands(), "PASS "), 0);
   EXPECT_EQ(Count(server_->Commands(), "PASS "), 0);
@@ -270,7 +280,7 @@ TEST_P(SftpTest, KeysInTheHomeFolderAreNeverOffered) {
       RunProgram({"ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", box_.File(".ssh/id_rsa")})
           .status,
       0);
-  EXPECT_TRUE(inet_.Execute("", "put " + Local("password") + " password.htm"));
+  EXPECT_TRUE(inet_->Execute("", "put " + Local("password") + " password.htm"));
   EXPECT_EQ(Count(server_->Commands(), "login pell publickey"), 0);
   EXPECT_EQ(Count(server_->Commands(), "login pell password accepted"), 1);
 }
@@ -298,7 +308,8 @@ TEST_P(SftpTest, ServerKeyIsCheckedAgainstKnownHostsWhenTheFileExists) {
       WriteFile(file, c.known_hosts);
     }
     const long logins = Count(server_->Commands(), "login ");
-    Inet inet;  // a connection of its own, so every case meets the key check
+    Inet inet(
+        TransferFromEnvironment());  // a connection of its own, so every case meets the key check
     Login(inet, *server_);
     const bool ok = inet.Execute("", "put " + Local(c.name) + " \"" + c.name + ".htm\"");
     EXPECT_EQ(ok, c.fault == nullptr) << c.name << ": " << inet.ResponseInfo();
@@ -311,11 +322,11 @@ TEST_P(SftpTest, ServerKeyIsCheckedAgainstKnownHostsWhenTheFileExists) {
 }
 
 TEST_P(SftpTest, ListingOfAMissingFolderFailsAndHandsOutNothing) {
-  EXPECT_TRUE(inet_.Execute("", "dir"));
-  inet_.SetURL(server_->Url() + "/nowhere");
-  EXPECT_FALSE(inet_.Execute("", "dir"));
-  EXPECT_EQ(inet_.ResponseCode(), CURLE_REMOTE_FILE_NOT_FOUND) << inet_.ResponseInfo();
-  EXPECT_EQ(inet_.GetChunk(1024), "");
+  EXPECT_TRUE(inet_->Execute("", "dir"));
+  inet_->SetURL(server_->Url() + "/nowhere");
+  EXPECT_FALSE(inet_->Execute("", "dir"));
+  EXPECT_EQ(inet_->ResponseCode(), CURLE_REMOTE_FILE_NOT_FOUND) << inet_->ResponseInfo();
+  EXPECT_EQ(inet_->GetChunk(1024), "");
   EXPECT_EQ(states_, (States{icResponseCompleted, icError}));
 }
 

@@ -1,5 +1,6 @@
 // Ties one model control to its widget: every model change shows at once, every user edit
 // goes to the model (which runs its handler), and mirroring never echoes back.
+// Qt objects: the window's thread only.
 #pragma once
 
 #include <QCheckBox>

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/command_line.h"
+#include "app/environment.h"
 #include "app/session.h"
 #include "ui/qt/main_view.h"
 #include "ui/qt/qt_dialogs.h"
@@ -26,7 +27,8 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
 
   pellvane::QtDialogs dialogs;
-  pellvane::Session session(dialogs, command_line);
+  pellvane::SystemClock clock;
+  pellvane::Session session(dialogs, clock, pellvane::ConfigFromEnvironment(command_line));
   if (const std::optional<int> status = session.window.Form_Load()) return *status;
 
   pellvane::MainView view(session.window, dialogs, session.log);

@@ -1,12 +1,13 @@
 // The main window on Qt Widgets: one widget per model control at its laid-out place, in
 // tab-index order. It only mirrors the model and feeds user input back to it.
+// Qt objects: the window's thread only.
 #pragma once
 
 #include <QWidget>
 #include <unordered_map>
 #include <vector>
 
-#include "app/run_log.h"
+#include "platform/run_log.h"
 #include "ui/frm_main.h"
 #include "ui/qt/qt_dialogs.h"
 

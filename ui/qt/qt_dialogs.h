@@ -1,5 +1,5 @@
 // The desktop dialogs on Qt: message boxes with only OK, the open-file dialog, and opening
-// URLs and files with the desktop's default handlers.
+// URLs and files with the desktop's default handlers. Qt objects: the window's thread only.
 #pragma once
 
 #include <QCoreApplication>

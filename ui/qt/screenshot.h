@@ -1,5 +1,5 @@
 // Saves a picture of a window as soon as it has been painted once, then closes it; for the
-// documentation's screenshot and the start-up benchmark.
+// documentation's screenshot and the start-up benchmark. Qt objects: the window's thread only.
 #pragma once
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "app/run_log.h"
+#include "platform/run_log.h"
 
 #include "platform/safe_file.h"
 

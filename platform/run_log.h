@@ -1,5 +1,6 @@
 // The run log: WriteLog appends one timestamped line to pellvane.log while logging is on.
 // Every line is opened, written and closed on its own; failures lose the line silently.
+// Not safe from two threads.
 #pragma once
 
 #include <functional>

@@ -1,0 +1,79 @@
+#include "app/environment.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/program_folder.h"
+
+namespace pellvane {
+namespace {
+
+bool IsSet(const char* value) { return value != nullptr && *value != '\0'; }
+
+// A time-out in seconds from the environment, in milliseconds and never below one: libcurl
+// reads 0 as no time-out at all. `fallback` when unset or not a positive number.
+long TimeoutFromEnvironment(const char* name, long fallback) {
+  const char* text = std::getenv(name);
+  if (text == nullptr) return fallback;
+  char* end = nullptr;
+  const double seconds = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(seconds > 0) || seconds > 86400) return fallback;
+  return std::max(1L, std::lround(seconds * 1000));
+}
+
+}  // namespace
+
+std::string StorePathFromEnvironment() {
+  const char* home = std::getenv("PELLVANE_HOME");
+  if (IsSet(home)) return std::string(home) + "/registry.sqlite3";
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::string folder;
+  if (IsSet(config)) {
+    folder = config;
+  } else {
+    const char* user_home = std::getenv("HOME");
+    folder = std::string(user_home != nullptr ? user_home : "") + "/.config";
+  }
+  return folder + "/pellvane/registry.sqlite3";
+}
+
+std::string ProgramFolderFromEnvironment() {
+  FolderSources s;
+  s.pellvane_home = std::getenv("PELLVANE_HOME");
+  s.xdg_data_home = std::getenv("XDG_DATA_HOME");
+  s.home = std::getenv("HOME");
+  // A system service may run without HOME; the account's own home folder stands in.
+  if (!IsSet(s.home)) {
+    const passwd* account = getpwuid(getuid());
+    if (account != nullptr) s.home = account->pw_dir;
+  }
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) s.executable_folder = exe.parent_path().string();
+  return ResolveProgramFolder(s);
+}
+
+TransferSettings TransferFromEnvironment() {
+  TransferSettings t;
+  t.connect_timeout_ms = TimeoutFromEnvironment("PELLVANE_CONNECT_TIMEOUT", kConnectTimeoutMs);
+  t.request_timeout_ms = TimeoutFromEnvironment("PELLVANE_REQUEST_TIMEOUT", kRequestTimeoutMs);
+  // Trust for a server with a certificate of its own, as the curl tool takes it.
+  if (const char* ca = std::getenv("CURL_CA_BUNDLE"); IsSet(ca)) t.ca_file = ca;
+  if (const char* home = std::getenv("HOME"); home != nullptr) {
+    t.known_hosts_file = std::string(home) + "/.ssh/known_hosts";
+  }
+  return t;
+}
+
+SessionConfig ConfigFromEnvironment(std::string command_line) {
+  return {ProgramFolderFromEnvironment(), StorePathFromEnvironment(), std::move(command_line),
+          TransferFromEnvironment()};
+}
+
+}  // namespace pellvane

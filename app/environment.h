@@ -1,0 +1,28 @@
+// What a run takes from its environment (PELLVANE_HOME, XDG_*, HOME, the time-out variables,
+// CURL_CA_BUNDLE) and the executable's place: read here and handed down, never below app/.
+// Not safe while another thread changes the environment.
+#pragma once
+
+#include <string>
+
+#include "app/session.h"
+#include "transfer/inet.h"
+
+namespace pellvane {
+
+// $PELLVANE_HOME/registry.sqlite3, else ${XDG_CONFIG_HOME:-$HOME/.config}/pellvane/
+// registry.sqlite3.
+std::string StorePathFromEnvironment();
+
+// The program folder chosen from PELLVANE_HOME, XDG_DATA_HOME, HOME (or the account's home
+// folder) and the executable's folder; see ResolveProgramFolder.
+std::string ProgramFolderFromEnvironment();
+
+// The time-outs from PELLVANE_CONNECT_TIMEOUT and PELLVANE_REQUEST_TIMEOUT (seconds; the
+// built-in ones when unset or not a positive number), CURL_CA_BUNDLE, and $HOME/.ssh/known_hosts.
+TransferSettings TransferFromEnvironment();
+
+// All of the above, with the command line as one text.
+SessionConfig ConfigFromEnvironment(std::string command_line);
+
+}  // namespace pellvane
