@@ -214,7 +214,7 @@ TEST(StoreLockedAtStart, EverySettingAndTheBackupAreKept) {
   EXPECT_EQ(ReadFile(home.path() + "/pellvane.sav"), "a good backup");
   Settings stored(dialogs, StorePathFromEnvironment());
   stored.LoadSettings();
-  SettingsRecord expected;
+  SettingsRecord expected = DefaultRecord();
   seed(expected);
   EXPECT_EQ(stored.record(), expected);
 }

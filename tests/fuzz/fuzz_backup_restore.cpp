@@ -13,6 +13,7 @@
 #include "platform/program_folder.h"
 #include "platform/run_log.h"
 #include "settings/backup.h"
+#include "settings/hp_reg.h"
 #include "support/recording_dialogs.h"
 
 namespace {
@@ -42,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string sav = Folder() + pellvane::kBackupFileName;
   Write(sav, bytes);
 
-  pellvane::SettingsRecord record;
+  pellvane::SettingsRecord record = pellvane::DefaultRecord();
   record.lastip = "192.0.2.1";
   const pellvane::SettingsRecord before = record;
   pellvane::testing::RecordingDialogs dialogs;

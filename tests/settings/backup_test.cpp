@@ -41,12 +41,12 @@ class BackupTest : public ::testing::Test {
   TempDir dir_;
   FixedClock clock_{kAfternoon};
   RecordingDialogs dialogs_;
-  SettingsRecord record_;
+  SettingsRecord record_ = DefaultRecord();
   RunLog log_{dir_.File("pellvane.log"), clock_, record_.writelog};
 };
 
 SettingsRecord Filled() {
-  SettingsRecord r;
+  SettingsRecord r = DefaultRecord();
   r.wserver = {"http://a/ip.shtml", "", "w2", "", "w4"};
   r.wdefserver = 2;
   r.proxycon = -1;
@@ -106,7 +106,7 @@ TEST_F(BackupTest, FieldsAreWrittenInOrderByteForByte) {
 TEST_F(BackupTest, ASecondShorterBackupLeavesNoOldTail) {
   record_ = Filled();
   ASSERT_TRUE(Backup());
-  record_ = SettingsRecord();
+  record_ = DefaultRecord();
   ASSERT_TRUE(Backup());
   EXPECT_EQ(ReadFile(SavPath()).size(), 82u);
 }
@@ -124,7 +124,7 @@ TEST_F(BackupTest, TextTooLongForItsCountRefusesTheBackup) {
   record_.ftppass[2].pop_back();  // 65535 bytes fit
   EXPECT_TRUE(Backup());
   SettingsRecord saved = record_;
-  record_ = SettingsRecord();
+  record_ = DefaultRecord();
   EXPECT_TRUE(Restore());
   EXPECT_EQ(record_, saved);
 }
@@ -135,7 +135,7 @@ TEST_F(BackupTest, RestoreReadsTheRecordAndIgnoresAnOldTail) {
   record_ = saved;
   ASSERT_TRUE(Backup());
   WriteFile(SavPath(), ReadFile(SavPath()) + "stale tail of an older, longer record");
-  record_ = SettingsRecord();
+  record_ = DefaultRecord();
   record_.writelog = false;
   ASSERT_TRUE(Restore());
   EXPECT_EQ(record_, saved);
@@ -151,7 +151,7 @@ TEST_F(BackupTest, EveryCutOfAValidFileIsRefusedAndChangesNothing) {
   record_ = Filled();
   ASSERT_TRUE(Backup());
   const std::string whole = ReadFile(SavPath());
-  SettingsRecord current;
+  SettingsRecord current = DefaultRecord();
   current.lastip = "1.1.1.1";
   for (std::size_t n = 0; n < whole.size(); ++n) {
     WriteFile(SavPath(), whole.substr(0, n));

@@ -72,7 +72,7 @@ TEST_F(SettingsTest, FirstStartCreatesTheKeyAndLoadsDefaults) {
   EXPECT_TRUE(settings.InitSettingsKey());
   EXPECT_TRUE(testing::FileExists(home_.StoreFile()));
   settings.LoadSettings();
-  EXPECT_EQ(settings.record(), SettingsRecord());
+  EXPECT_EQ(settings.record(), DefaultRecord());
   EXPECT_EQ(settings.record().inettimeout, 20);
   EXPECT_TRUE(settings.InitSettingsKey());  // an existing key is fine
   EXPECT_TRUE(StoredValues().empty());

@@ -348,7 +348,7 @@ int UseReadOnlyStore(void* arg) {
   Settings settings(dialogs, StorePathFromEnvironment());
   if (settings.InitSettingsKey()) return 6;
   settings.LoadSettings();
-  if (!(settings.record() == SettingsRecord())) return 7;
+  if (!(settings.record() == DefaultRecord())) return 7;
   settings.record() = SampleRecord("x");
   settings.SaveSettings();
   return 0;
@@ -438,7 +438,7 @@ TEST(StoreFaultTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
     EXPECT_FALSE(settings.InitSettingsKey());
     settings.record() = SampleRecord("1");
     settings.LoadSettings();
-    EXPECT_EQ(settings.record(), SettingsRecord());
+    EXPECT_EQ(settings.record(), DefaultRecord());
     settings.record() = SampleRecord("2");
     settings.SaveSettings();
     EXPECT_TRUE(ReadFile(home.StoreFile()) == bytes) << "the file changed";
