@@ -53,11 +53,34 @@ bool AsFlag(const Variant& v) {
   return EqualsNoCase(s, "true") || s == "-1";
 }
 
+// Sets the field to the value read as the field's kind.
+void Assign(const SettingField& field, const Variant& v) {
+  std::visit(
+      [&v](auto* target) {
+        using T = std::remove_pointer_t<decltype(target)>;
+        if constexpr (std::is_same_v<T, std::string>) {
+          *target = AsText(v);
+        } else if constexpr (std::is_same_v<T, std::int16_t>) {
+          *target = AsInt16(v);
+        } else {
+          *target = AsFlag(v);
+        }
+      },
+      field);
+}
+
 }  // namespace
+
+SettingsRecord DefaultRecord() {
+  SettingsRecord r;
+  for (const SettingInfo& s : SettingsTable()) Assign(s.field(r), Variant(s.default_text));
+  return r;
+}
 
 Settings::Settings(Dialogs& dialogs, std::string store_path)
     : dialogs_(dialogs),
       registry_(std::move(store_path)),
+      record_(DefaultRecord()),
       stored_(SettingsTable().size(), std::nullopt) {}
 
 Settings::~Settings() = default;
@@ -93,7 +116,7 @@ void Settings::LoadSettings() {
   stored_.assign(stored_.size(), std::nullopt);
   if (load_failed_) {
     // What reading an unopened key would give; nothing more is asked of the store.
-    record_ = SettingsRecord();
+    record_ = DefaultRecord();
     return;
   }
   std::vector<bool> present(stored_.size());
@@ -102,24 +125,11 @@ void Settings::LoadSettings() {
     const Variant stored = reg.GetValue(s.name);
     // What is missing takes the default; what does not convert takes its kind's zero.
     const Variant v = stored.IsNothing() ? Variant(s.default_text) : stored;
-    std::visit(
-        [&v](auto* target) {
-          using T = std::remove_pointer_t<decltype(target)>;
-          if constexpr (std::is_same_v<T, std::string>) {
-            *target = AsText(v);
-          } else if constexpr (std::is_same_v<T, std::int16_t>) {
-            *target = AsInt16(v);
-          } else {
-            *target = AsFlag(v);
-          }
-        },
-        s.field(record_));
+    Assign(s.field(record_), v);
     present[i++] = !stored.IsNothing();
   }
   // No time-out at all is not a choice: it reads as the default.
-  if (record_.inettimeout == 0) {
-    record_.inettimeout = AsInt16(Variant(FindSetting("inettimeout")->default_text));
-  }
+  if (record_.inettimeout == 0) record_.inettimeout = DefaultRecord().inettimeout;
   // A stored value counts as what a save would write for the value it loaded as, so that a
   // save leaves it alone unless this process changes it.
   for (i = 0; i < present.size(); ++i) {

@@ -16,6 +16,9 @@ namespace pellvane {
 
 class CReadWriteReg;
 
+// Every setting at its default: what an empty store loads as.
+SettingsRecord DefaultRecord();
+
 class Settings {
  public:
   // Over the store file at `store_path`; `dialogs` shows the registry class's one message of

@@ -1,6 +1,6 @@
-// The one settings record: every setting and the last address seen, in the field order that
-// the registry values and the backup file follow.
-// A plain value: not safe to change from two threads.
+// The one settings record: every setting and the last address seen. Its defaults come from
+// the settings table (DefaultRecord in settings/hp_reg.h). A plain value: not safe to change
+// from two threads.
 #pragma once
 
 #include <array>
@@ -28,7 +28,7 @@ struct SettingsRecord {
   SlotTexts ftpremotefile;
   SlotTexts htmltemplatefile;
   std::int16_t ftpdefserver = 0;
-  std::int16_t inettimeout = 20;
+  std::int16_t inettimeout = 0;
   bool writelog = false;
 
   bool operator==(const SettingsRecord&) const = default;

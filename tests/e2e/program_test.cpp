@@ -330,7 +330,7 @@ TEST_F(ProgramTest, StoreLockedAtStartKeepsEverySettingAndTheBackup) {
   (void)!write(go[1], "g", 1);
   EXPECT_EQ(Waited(locked_out), 0);
   EXPECT_EQ(ReadFile(box_.File("pellvane.sav")), "a good backup");
-  SettingsRecord seeded;
+  SettingsRecord seeded = DefaultRecord();
   seed(seeded);
   EXPECT_EQ(box_.Stored(), seeded);
 }

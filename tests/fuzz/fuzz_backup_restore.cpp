@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const testing::Sandbox box;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   testing::WriteFile(box.File("pellvane.sav"), bytes);
-  SettingsRecord record;
+  SettingsRecord record = DefaultRecord();
   record.lastip = "192.0.2.1";
   const SettingsRecord before = record;
   testing::RecordingDialogs dialogs;

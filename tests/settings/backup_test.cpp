@@ -29,12 +29,12 @@ class BackupTest : public ::testing::Test {
   Sandbox box_;
   FixedClock clock_{1796565909};  // 12/06/26 14:05:09 UTC
   RecordingDialogs dialogs_;
-  SettingsRecord record_;
+  SettingsRecord record_ = DefaultRecord();
   RunLog log_{box_.File("pellvane.log"), clock_, record_.writelog};
 };
 
 SettingsRecord Filled() {
-  SettingsRecord r;
+  SettingsRecord r = DefaultRecord();
   r.wserver = {"http://a/ip.shtml", "", "w2", "", "w4"};
   r.wdefserver = 2;
   r.proxycon = -1;
@@ -71,7 +71,7 @@ TEST_F(BackupTest, FieldsAreWrittenInOrderByteForByteAndSaidSo) {
   EXPECT_EQ(box_.Log(),
             "12/06/26 14:05:09 - Starte Backup...\r\n12/06/26 14:05:09 - " + message + "\r\n");
   EXPECT_EQ(dialogs_.boxes, (decltype(dialogs_.boxes){{message, MsgKind::kInfo}}));
-  record_ = SettingsRecord();
+  record_ = DefaultRecord();
   ASSERT_TRUE(Backup());
   EXPECT_EQ(ReadFile(Sav()), std::string(78, '\0') + "\x14" + std::string(3, '\0'))
       << "a shorter record leaves no old tail";
@@ -89,7 +89,7 @@ TEST_F(BackupTest, TextTooLongForItsCountRefusesTheBackup) {
   record_.ftppass[2].pop_back();  // 65535 bytes fit
   EXPECT_TRUE(Backup());
   const SettingsRecord saved = record_;
-  record_ = SettingsRecord();
+  record_ = DefaultRecord();
   EXPECT_TRUE(Restore());
   EXPECT_EQ(record_, saved);
 }
@@ -98,7 +98,7 @@ TEST_F(BackupTest, RestoreReadsTheRecordAndIgnoresAnOldTail) {
   record_ = Filled();
   ASSERT_TRUE(Backup());
   WriteFile(Sav(), ReadFile(Sav()) + "stale tail of an older, longer record");
-  record_ = SettingsRecord();
+  record_ = DefaultRecord();
   record_.writelog = false;
   ASSERT_TRUE(Restore());
   EXPECT_EQ(record_, Filled());

@@ -106,7 +106,7 @@ TEST_F(StoreTest, FirstStartMakesAnOwnerOnlyStoreEvenUnderUmaskZero) {
   Settings settings(dialogs_, StorePath());
   settings.record() = SampleRecord("x");
   settings.LoadSettings();
-  EXPECT_EQ(settings.record(), SettingsRecord()) << "a missing store reads as defaults";
+  EXPECT_EQ(settings.record(), DefaultRecord()) << "a missing store reads as defaults";
   EXPECT_EQ(settings.record().inettimeout, 20);
   EXPECT_FALSE(FileExists(store)) << "reading writes nothing";
   WriteFile(box_.File("pellvane.sav"), "old");
@@ -407,7 +407,7 @@ TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
     EXPECT_FALSE(settings.InitSettingsKey());
     settings.record() = SampleRecord("1");
     settings.LoadSettings();
-    EXPECT_EQ(settings.record(), SettingsRecord());
+    EXPECT_EQ(settings.record(), DefaultRecord());
     settings.record() = SampleRecord("2");
     settings.SaveSettings();
     EXPECT_TRUE(ReadFile(box.StoreFile()) == bytes) << "the file changed";
