@@ -126,6 +126,13 @@ TEST_F(FetchTest, AccessTypesChooseTheProxy) {
     bool answered, through_proxy;
   };
   const std::string dead = "127.0.0.1:1";
+  // The proxy's log lines that name `request`.
+  const auto handled = [&proxy](const std::string& request) {
+    const Texts lines = proxy.Commands();
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+      return l.find(request) != std::string::npos;
+    });
+  };
   for (const Case& c :
        {Case{2, proxy.HostPort(), "", true, true}, Case{2, dead, "", false, false},
         Case{1, dead, "http://" + dead, true, false},
@@ -133,11 +140,11 @@ TEST_F(FetchTest, AccessTypesChooseTheProxy) {
     SCOPED_TRACE(std::to_string(c.type) + " " + c.proxy_text + " " + c.env_proxy);
     const auto env_proxy = c.env_proxy.empty() ? std::nullopt : std::optional(c.env_proxy);
     Env env({{"http_proxy", env_proxy}, {"ALL_PROXY", env_proxy}});
-    const long seen = Count(proxy.Commands(), "GET " + echo_.Url("/ip"));
+    const long seen = handled("GET " + echo_.Url("/ip"));
     inet_.SetAccessType(c.type);
     inet_.SetProxy(c.proxy_text);
     EXPECT_EQ(Fetch("/ip"), c.answered ? "203.0.113.7" : "") << inet_.ResponseInfo();
-    EXPECT_EQ(Count(proxy.Commands(), "GET " + echo_.Url("/ip")) - seen, c.through_proxy);
+    EXPECT_EQ(handled("GET " + echo_.Url("/ip")) - seen, c.through_proxy);
   }
   FtpServer ftp;  // an FTP upload tunnels through the named proxy
   WriteFile(ftp.root() + "/../tmp.htm", "tunnelled");
@@ -147,7 +154,7 @@ TEST_F(FetchTest, AccessTypesChooseTheProxy) {
   inet_.SetUserName("pell");
   inet_.SetPassword("vane");
   EXPECT_TRUE(inet_.Execute(ftp.Url(), "put " + ftp.root() + "/../tmp.htm index.htm"));
-  EXPECT_EQ(Count(proxy.Commands(), "CONNECT 127.0.0.1:" + std::to_string(ftp.port())), 1);
+  EXPECT_EQ(handled("CONNECT 127.0.0.1:" + std::to_string(ftp.port())), 1);
 }
 
 }  // namespace
