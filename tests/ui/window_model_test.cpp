@@ -47,19 +47,36 @@ class WindowModelTest : public ::testing::Test {
   FtpServer ftp_;
 };
 
-// A first start shows the built-in echo URL with everything off; every edit and switch is
-// stored at once and only its own value; paging stores nothing.
-TEST_F(WindowModelTest, EditsSwitchesAndTheChosenTemplateAreStoredAtOnce) {
+// A start shows the built-in echo URL and the stored defaults, out-of-range ones as the first;
+// every edit and switch is stored at once and only its own value; paging stores nothing.
+TEST_F(WindowModelTest, OpensOnTheStoredDefaultsAndStoresEveryEditAtOnce) {
+  box_.Seed([](SettingsRecord& r) {
+    r.wdefserver = 3;
+    r.ftpdefserver = 9;
+    r.proxycon = 7;
+  });
   auto m = Open();
   frmMain& w = m->window;
   EXPECT_EQ(w.txtWserver[0]->text(), kEchoUrl);
   EXPECT_EQ(box_.Stored().wserver[0], kEchoUrl);
+  EXPECT_TRUE(w.optDefWserver[3]->value());
+  EXPECT_TRUE(w.optUseDefProxy[0]->value());
+  EXPECT_EQ(w.lblCurFTPSrv.caption(), "FTPServer 1");
   EXPECT_FALSE(w.txtProxyUser.visible());
   const std::vector<const Control*> switched = {w.txtFTPserver[0].get(), &w.vscrFtpserver,
                                                 &w.txtProxySrv, &w.lblProxyPort, &w.cmdLOG};
   for (const Control* c : switched) EXPECT_FALSE(c->enabled()) << c->name();
+  for (const auto& [bar, caption, boxes, prefix] :
+       {std::tuple{&w.vscrWserver, &w.lblCurWebsrv, &w.txtWserver, "Webserver "},
+        std::tuple{&w.vscrFtpserver, &w.lblCurFTPSrv, &w.txtHTMLTemplate, "FTPServer "}}) {
+    for (int v : {3, 0, 4, 2}) {
+      bar->SetValue(v);
+      EXPECT_EQ(caption->caption(), prefix + std::to_string(v + 1));
+      for (int i = 0; i < kSlots; ++i)
+        EXPECT_EQ((*boxes)[i]->visible(), i == v) << prefix << v << i;
+    }
+  }
   StoreText("ppass", "another instance's");
-  w.vscrWserver.SetValue(2);
   w.txtWserver[2]->SetText("e");
   w.txtProxyPort.SetText("8");
   w.chkUseFTP.SetValue(1);
@@ -67,11 +84,11 @@ TEST_F(WindowModelTest, EditsSwitchesAndTheChosenTemplateAreStoredAtOnce) {
   w.chkLOG.SetValue(1);
   for (const Control* c : switched) EXPECT_TRUE(c->enabled()) << c->name();
   SettingsRecord r = box_.Stored();
-  EXPECT_EQ(std::tuple(r.wserver[2], r.proxyport, r.useftp, r.proxycon, r.writelog),
-            std::tuple(std::string("e"), std::string("8"), true, std::int16_t{2}, true));
+  EXPECT_EQ(
+      std::tuple(r.wserver[2], r.proxyport, r.useftp, r.proxycon, r.writelog, r.wdefserver),
+      std::tuple(std::string("e"), std::string("8"), true, std::int16_t{2}, true, std::int16_t{3}));
   EXPECT_EQ(r.ppass, "another instance's") << "an edit saves only its own value";
   // The chooser fills the visible FTP slot, with FTP switched off too; cancelled, nothing.
-  w.vscrFtpserver.SetValue(2);
   w.chkUseFTP.SetValue(0);
   dialogs_.answers.push_back("/srv/page.html");
   w.cmdSelectFile.Click();
@@ -89,32 +106,6 @@ TEST_F(WindowModelTest, EditsSwitchesAndTheChosenTemplateAreStoredAtOnce) {
   EXPECT_FALSE(w.cmdLOG.enabled());
   EXPECT_FALSE(box_.Stored().writelog);
   EXPECT_TRUE(dialogs_.boxes.empty());
-}
-
-TEST_F(WindowModelTest, OpensOnTheStoredDefaultsAndPagesTheSlots) {
-  box_.Seed([](SettingsRecord& r) {
-    r.wdefserver = 3;
-    r.ftpdefserver = 9;  // out of range: the first slot
-    r.proxycon = 7;      // out of range: as 0
-    r.useftp = true;
-  });
-  auto m = Open();
-  frmMain& w = m->window;
-  EXPECT_TRUE(w.optDefWserver[3]->value());
-  EXPECT_TRUE(w.optUseDefProxy[0]->value());
-  EXPECT_FALSE(w.txtProxySrv.enabled());
-  EXPECT_EQ(w.lblCurFTPSrv.caption(), "FTPServer 1");
-  for (const auto& [bar, caption, boxes, prefix] :
-       {std::tuple{&w.vscrWserver, &w.lblCurWebsrv, &w.txtWserver, "Webserver "},
-        std::tuple{&w.vscrFtpserver, &w.lblCurFTPSrv, &w.txtHTMLTemplate, "FTPServer "}}) {
-    for (int v : {3, 0, 4, 2}) {
-      bar->SetValue(v);
-      EXPECT_EQ(caption->caption(), prefix + std::to_string(v + 1));
-      for (int i = 0; i < kSlots; ++i)
-        EXPECT_EQ((*boxes)[i]->visible(), i == v) << prefix << v << i;
-    }
-  }
-  EXPECT_EQ(box_.Stored().wdefserver, 3) << "paging moves no default";
 }
 
 // A changed address is published once to the visible FTP slot, never an invalid one, and stays
