@@ -285,6 +285,8 @@ TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
       {"random bytes", noise},
       {"an SQLite header alone", "SQLite format 3"},
       {"other tables", Database("CREATE TABLE t(x); INSERT INTO t VALUES(1);")},
+      {"ours and one more", Database(keys + "CREATE TABLE vals(key INTEGER, name TEXT, type "
+                                            "INTEGER, data BLOB); CREATE TABLE extra(x);")},
       {"our names, other columns", Database("CREATE TABLE keys(a, b); CREATE TABLE vals(c);")},
       {"a column missing",
        Database(keys + "CREATE TABLE vals(key INTEGER, name TEXT, data BLOB);")}};
