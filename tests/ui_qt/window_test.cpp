@@ -175,10 +175,7 @@ TEST_F(WindowTest, CheckShowsPlainOkBoxesAndRepaintsWhileItWaits) {
   int ticks = 0;
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&] {
-    if (!Widget(model_->window.cmdNow)->isEnabled() &&
-        QApplication::activeModalWidget() == nullptr) {
-      ++ticks;
-    }
+    ticks += !Widget(model_->window.cmdNow)->isEnabled() && !QApplication::activeModalWidget();
   });
   timer.start(50);
   Widget<QScrollBar>(model_->window.vscrWserver)->setValue(3);
