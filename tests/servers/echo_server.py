@@ -1,12 +1,11 @@
 #!/usr/bin/python3
 """An HTTP echo page on 127.0.0.1 for the tests, misbehaving on request.
 
-A path answers what the test left in --pages (a file named by the path, "%2F" for each slash,
-holding the status, a line end and the body), 404 otherwise. The query asks for faults:
-delay_ms=N before the answer, status=N, size=N (a body of N digits instead), trickle_ms=N (one byte every N ms),
-close_after=N (hang up after N body bytes), redirect=PATH (a 302), hang=1 (never answer),
-nolength=1 (no Content-Length: the end is the close), chunked=1, reason=TEXT (the status
-line's reason, %XX decoded). Request lines go to --commands.
+A path answers what the test left in --pages (a file named by the path, "%2F" for each slash:
+the status, a line end, the body), 404 otherwise. Query faults: delay_ms=N, status=N, size=N (N
+digits as the body), trickle_ms=N (a byte every N ms), close_after=N (hang up after N body
+bytes), redirect=PATH (a 302), hang=1, nolength=1 (the close ends the body), chunked=1,
+reason=TEXT (%XX decoded). Request lines go to --commands.
 """
 import argparse
 import os
@@ -24,9 +23,7 @@ DIGITS = b"0123456789" * 6401
 
 class Echo(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
-
-    def log_message(self, *args):
-        pass
+    log_message = lambda self, *args: None
 
     def do_GET(self):
         log.write(self.requestline + "\n")
@@ -38,9 +35,7 @@ class Echo(BaseHTTPRequestHandler):
                 status, body = f.read().split(b"\n", 1)
         except OSError:
             status, body = b"404", b"Not Found"
-        if "hang" in q:
-            time.sleep(3600)
-        time.sleep(max(n("delay_ms"), 0) / 1000)
+        time.sleep(3600 if "hang" in q else max(n("delay_ms"), 0) / 1000)
         code = n("status") if "status" in q else 302 if "redirect" in q else int(status)
         self.send_response(code, q.get("reason"))
         self.send_header("Connection", "close")
@@ -54,16 +49,12 @@ class Echo(BaseHTTPRequestHandler):
         self.end_headers()
         end = min(length, n("close_after")) if "close_after" in q else length
         block = 1 if "trickle_ms" in q else 64000  # a multiple of 10 keeps the digits aligned
-        try:
-            for at in range(0, end, block):
-                piece = DIGITS[at % 10:at % 10 + min(block, end - at)] if "size" in q else body[at:at + block]
-                self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece) if "chunked" in q else piece)
-                time.sleep(max(n("trickle_ms"), 0) / 1000)
-            if "chunked" in q and end == length:
-                self.wfile.write(b"0\r\n\r\n")
-        except OSError:
-            pass
-        self.close_connection = True
+        for at in range(0, end, block):  # a client that hangs up ends this thread
+            piece = DIGITS[at % 10:at % 10 + min(block, end - at)] if "size" in q else body[at:at + block]
+            self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece) if "chunked" in q else piece)
+            time.sleep(max(n("trickle_ms"), 0) / 1000)
+        if "chunked" in q and end == length:
+            self.wfile.write(b"0\r\n\r\n")
 
 
 server = ThreadingHTTPServer(("127.0.0.1", 0), Echo)

@@ -22,10 +22,7 @@ p.add_argument("--key")
 p.add_argument("--exit-after-upload", action="store_true")
 a = p.parse_args()
 log = open(a.commands, "a", buffering=1, encoding="utf-8", errors="replace")
-script = {}
-for line in open(a.script):
-    command, delay, reply = line.rstrip("\n").split(" ", 2)
-    script[command.upper()] = (int(delay) / 1000, reply)
+script = {c.upper(): (int(d) / 1000, r) for c, d, r in (l.rstrip("\n").split(" ", 2) for l in open(a.script))}
 
 
 class Handler(TLS_FTPHandler if a.cert else FTPHandler):

@@ -2,9 +2,9 @@
 """An SFTP server on 127.0.0.1 for the tests, on paramiko.
 
 The user "pell" logs in with --password (keys are offered a chance and always refused). The
-client's "/" is --root and its home folder /home. A fresh host key goes to --known-hosts as
-"[127.0.0.1]:<port> ssh-rsa ...", the port to --port-file, every login and operation to
---commands. --read-only refuses every write with "permission denied".
+client's "/" is --root and its home folder /home; removing and renaming are not supported. A
+fresh host key goes to --known-hosts as "[127.0.0.1]:<port> ssh-rsa ...", the port to
+--port-file, every login and operation to --commands. --read-only refuses every write.
 """
 import argparse
 import os
@@ -12,7 +12,7 @@ import posixpath
 import socket
 
 import paramiko
-from paramiko.sftp import SFTP_OK, SFTP_OP_UNSUPPORTED, SFTP_PERMISSION_DENIED
+from paramiko.sftp import SFTP_OK, SFTP_PERMISSION_DENIED
 
 WRITES = os.O_WRONLY | os.O_RDWR | os.O_CREAT | os.O_TRUNC | os.O_APPEND
 p = argparse.ArgumentParser()
@@ -68,11 +68,6 @@ class Sftp(paramiko.SFTPServerInterface):
 
     def chattr(self, path, attr):
         return SFTP_PERMISSION_DENIED if a.read_only else SFTP_OK
-
-    def remove(self, path):
-        return SFTP_OP_UNSUPPORTED
-
-    rename = mkdir = rmdir = remove
 
 
 class Login(paramiko.ServerInterface):

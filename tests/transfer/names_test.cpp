@@ -16,39 +16,18 @@ TEST(ServerUrlTest, BuildsTheFileAndFolderUrls) {
     bool tls, sftp;
   };
   for (const Case& c : std::initializer_list<Case>{
-           {"ftp://example.invalid", "tmp.htm", "ftp://example.invalid/tmp.htm",
-            "ftp://example.invalid/", false, false},
            {"example.invalid:2121", "ip.htm", "ftp://example.invalid:2121/ip.htm",
             "ftp://example.invalid:2121/", false, false},
-           {"FTP://example.invalid/", "a.htm", "ftp://example.invalid/a.htm",
-            "ftp://example.invalid/", false, false},
            {"ftp://example.invalid/www/ip///", "index.htm",
             "ftp://example.invalid/www/ip/index.htm", "ftp://example.invalid/www/ip/", false,
             false},
-           {"ftp://example.invalid/www", "sub/index.htm", "ftp://example.invalid/www/sub/index.htm",
-            "ftp://example.invalid/www/", false, false},
-           {"ftp://example.invalid/www", "/var/www/ip.htm",
-            "ftp://example.invalid/%2Fvar/www/ip.htm", "ftp://example.invalid/www/", false, false},
            {"FtPs://u@example.invalid/www", "ip.htm", "ftp://u@example.invalid/www/ip.htm",
             "ftp://u@example.invalid/www/", true, false},
-           {"sftp://example.invalid", "ip.htm", "sftp://example.invalid/~/ip.htm",
-            "sftp://example.invalid/~/", false, true},
-           {"SFTP://example.invalid", "/srv/ip.htm", "sftp://example.invalid/srv/ip.htm",
-            "sftp://example.invalid/~/", false, true},
-           {"sftp://example.invalid/srv/www", "ip.htm", "sftp://example.invalid/srv/www/ip.htm",
+           {"SFTP://example.invalid/srv/www", "/srv/ip.htm", "sftp://example.invalid/srv/ip.htm",
             "sftp://example.invalid/srv/www/", false, true},
-           {"ftp://example.invalid/my site", "ip.htm", "ftp://example.invalid/my%20site/ip.htm",
+           {"ftp://example.invalid/my%20site", "my page #1?a=b%\xC3\xBC\r\n.htm",
+            "ftp://example.invalid/my%20site/my%20page%20%231%3Fa%3Db%25%C3%BC%0D%0A.htm",
             "ftp://example.invalid/my%20site/", false, false},
-           {"ftp://example.invalid/my%20site", "ip.htm", "ftp://example.invalid/my%20site/ip.htm",
-            "ftp://example.invalid/my%20site/", false, false},
-           {"ftp://example.invalid", "my page #1?a=b%.htm",
-            "ftp://example.invalid/my%20page%20%231%3Fa%3Db%25.htm", "ftp://example.invalid/",
-            false, false},
-           {"ftp://example.invalid", "s\xC3\xBC\xC3\x9F\r\n.htm",
-            "ftp://example.invalid/s%C3%BC%C3%9F%0D%0A.htm", "ftp://example.invalid/", false,
-            false},
-           {"ftp://example.invalid", "A-z_0.9~x", "ftp://example.invalid/A-z_0.9~x",
-            "ftp://example.invalid/", false, false},
            {"u:p@example.invalid/a://b", "ip.htm", "ftp://u:p@example.invalid/a%3A//b/ip.htm",
             "ftp://u:p@example.invalid/a%3A//b/", false, false}}) {
     const ServerUrl url(c.typed);
@@ -98,13 +77,10 @@ TEST(SplitCommandTest, SplitsIntoWordsHonouringQuotes) {
   for (const auto& [command, words] :
        std::initializer_list<std::pair<const char*, std::optional<Words>>>{
            {"put /tmp/tmp.htm index.htm", Words{"put", "/tmp/tmp.htm", "index.htm"}},
-           {"dir", Words{"dir"}},
            {"", Words{}},
-           {"   ", Words{}},
            {"  put   a  b  ", Words{"put", "a", "b"}},
            {"put \"/home/a b/tmp.htm\" \"my page.htm\"",
             Words{"put", "/home/a b/tmp.htm", "my page.htm"}},
-           {"put \"\" b", Words{"put", "", "b"}},
            {"put \"/home/a b/tmp.htm index.htm", std::nullopt},
            {"put \"a\"b c", std::nullopt},
            {"put a\"b c", Words{"put", "a\"b", "c"}},
@@ -113,7 +89,7 @@ TEST(SplitCommandTest, SplitsIntoWordsHonouringQuotes) {
   }
   // Any name a file may have comes through the upload command whole.
   for (const char* name :
-       {"a\"b", "\"x", "x\"", "my \"page\".htm", "a b", "\"\"", "\" \"", "/srv/it's/ip.htm"}) {
+       {"a\"b", "\"x", "x\"", "my \"page\".htm", "\"\"", "\" \"", "/srv/it's/ip.htm"}) {
     const Words words{"put", std::string("/tmp/") + name, name};
     EXPECT_EQ(SplitCommand(UploadCommand(words[1], words[2])), words) << name;
   }
