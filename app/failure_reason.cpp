@@ -20,7 +20,8 @@ void FailureReason::Observe(std::string_view line) {
   if (line == "Checke IP" || line.starts_with("Starte FTP Verbindung mit ")) cause_.clear();
   // The first failure of a step says why; what fails after it ("dir", "close") follows from it.
   if (cause_.empty() && (IsResponseLine(line) || line.starts_with("Template nicht lesbar: ") ||
-                         line.starts_with("Seite nicht schreibbar: "))) {
+                         line.starts_with("Seite nicht schreibbar: ") ||
+                         line.starts_with("Einstellungen nicht lesbar: "))) {
     cause_ = line;
   }
 }

@@ -171,6 +171,12 @@ std::optional<int> frmMain::Form_Load() {
   log_.WriteLog("Starte Programm mit Parameter \"" + command_line_ + "\"");
   const std::string mode = Lowered(command_line_);
   if (mode == "-now") {
+    // Without its settings a run would check the built-in page and publish nothing.
+    if (!settings_.loaded()) {
+      log_.WriteLog("Einstellungen nicht lesbar: " + settings_.registry().store_path());
+      Form_Unload();
+      return kExitNoAddress;
+    }
     const int status = CheckAndPublish();
     Form_Unload();
     return status;

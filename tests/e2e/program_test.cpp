@@ -302,6 +302,11 @@ TEST_F(ProgramTest, StoreLockedAtStartKeepsEverySettingAndTheBackup) {
     return 0;
   });
   EXPECT_EQ(box_.Run(PELLVANE_BIN, {"-backup"}).status, 1);
+  // Were it to check anyway, the built-in page would only be asked through a dead local proxy.
+  const ProgramResult now = box_.Run(PELLVANE_BIN, {"-now"}, {{"http_proxy", "127.0.0.1:1"}});
+  EXPECT_EQ(now.status, 1);
+  EXPECT_NE(now.err.find("Einstellungen nicht lesbar: " + box_.StoreFile()), std::string::npos)
+      << now.err;
   char byte = 0;
   ASSERT_EQ(read(locked[0], &byte, 1), 1);
   kill(locker, SIGKILL);
