@@ -7,21 +7,25 @@
 namespace pellvane {
 namespace {
 
-// Appends text to out with every marker replaced by value.
-void AppendFilled(std::string& out, std::string_view text, std::string_view value,
-                  std::string_view marker) {
-  if (marker.empty()) {
-    out += text;
-    return;
-  }
+// Appends text up to the end of its last marker to out, each marker replaced by value;
+// returns where the text after that marker begins. An empty marker matches nowhere.
+std::size_t AppendUpToLastMarker(std::string& out, std::string_view text, std::string_view value,
+                                 std::string_view marker) {
   std::size_t from = 0;
+  if (marker.empty()) return from;
   for (std::size_t at = text.find(marker); at != std::string_view::npos;
        at = text.find(marker, from)) {
     out.append(text, from, at - from);
     out += value;
     from = at + marker.size();
   }
-  out.append(text, from);
+  return from;
+}
+
+// Appends text to out with every marker replaced by value.
+void AppendFilled(std::string& out, std::string_view text, std::string_view value,
+                  std::string_view marker) {
+  out.append(text, AppendUpToLastMarker(out, text, value, marker));
 }
 
 constexpr std::size_t kChunk = 1 << 16;
@@ -72,15 +76,7 @@ class LineFiller {
 
   // Writes the filled pending text; before the line's end, keeps back what may start a marker.
   void Flush(std::string& out, bool line_end) {
-    std::size_t from = 0;
-    if (!marker_.empty()) {
-      for (std::size_t at = pending_.find(marker_); at != std::string::npos;
-           at = pending_.find(marker_, from)) {
-        out.append(pending_, from, at - from);
-        out += value_;
-        from = at + marker_.size();
-      }
-    }
+    const std::size_t from = AppendUpToLastMarker(out, pending_, value_, marker_);
     const std::size_t rest = pending_.size() - from;
     const std::size_t keep = line_end || marker_.empty() ? 0 : std::min(rest, marker_.size() - 1);
     out.append(pending_, from, rest - keep);
