@@ -9,10 +9,12 @@
 #include "platform/clock.h"
 #include "settings/backup.h"
 #include "settings/hp_reg.h"
+#include "settings/read_write_reg.h"
 #include "support/harness.h"
 #include "support/servers.h"
 // Windows' headers after ours: its registry macros must not meet our constants' declarations.
 #include <windows.h>
+#undef CreateDirectory  // the registry access class's, not the file system's
 
 namespace {
 // Taken here, where HKEY is Windows' own type and not ours.
@@ -58,6 +60,47 @@ TEST(WindowsRegistryTest, SettingsLiveInTheNamedRootInTheAnsiCodePage) {
     EXPECT_EQ(AnsiValue(c.home == kUserKey ? kMachineKey : kUserKey, "proxysrv"), "<none>");
   }
   EXPECT_EQ(StorePath(), "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brackfell\\Pellvane");
+}
+
+// The registry access class on advapi32: every data type written and read back as the Linux
+// store gives it, and the key operations with the error results Windows gives.
+TEST(WindowsRegistryTest, AccessClassWritesReadsListsAndDeletesOnTheRealRegistry) {
+  Sandbox box;
+  RecordingDialogs dialogs;
+  CReadWriteReg reg(EnvRegistry(), dialogs);
+  ASSERT_FALSE(reg.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brackfell\\Pellvane"));
+  ASSERT_TRUE(reg.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE"));
+  ASSERT_TRUE(reg.CreateDirectory("Brackfell\\Pellvane\\Sub"));
+  ASSERT_TRUE(reg.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brackfell\\Pellvane"));
+  const struct {
+    const char* name;
+    Variant written, more;
+    std::int32_t type;
+    Variant read;
+  } cases[] = {
+      {"text", "Grüße", {}, REG_SZ, "Grüße"},
+      {"number", std::int16_t{3}, {}, REG_SZ, "3"},
+      {"path", "%PATH%", {}, REG_EXPAND_SZ, "%PATH%"},
+      {"dword", std::string("\x01\0\0\0", 4), {}, REG_DWORD, "01 00 00 00 "},
+      {"multi", "a", VariantArray{"b", "", Null{}, "c"}, REG_MULTI_SZ,
+       VariantArray{"a", "b", "c", ""}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_TRUE(reg.CreateValue(c.name, c.written, c.type, c.more)) << c.name;
+    EXPECT_EQ(reg.GetValue(c.name), c.read) << c.name;
+  }
+  EXPECT_FALSE(reg.CreateValue("binary", "x", REG_BINARY));
+  EXPECT_EQ(dialogs.Shown(), Texts{"Unable To process that Type of data."});
+  EXPECT_TRUE(reg.GetValue("missing").IsNothing());
+  // In the registry's own order, which Windows does not promise.
+  EXPECT_EQ(reg.SortArrayAscending(reg.GetAllValues()),
+            Variant(VariantArray{"dword", "multi", "number", "path", "text"}));
+  EXPECT_EQ(reg.GetAllSubDirectories(), Variant(VariantArray{"Sub"}));
+  EXPECT_TRUE(reg.DeleteValue("text"));
+  EXPECT_FALSE(reg.DeleteValue("text"));
+  reg.OneBackOnKey();
+  EXPECT_EQ(reg.SubDirectory(), "SOFTWARE\\Brackfell");
+  EXPECT_FALSE(reg.DeleteDirectory("Pellvane")) << "a key with sub-keys stays";
 }
 
 TEST(WindowsTextTest, LogAndBackupHoldTheAnsiCodePageAndRefuseWhatItCannotHold) {
