@@ -55,7 +55,9 @@ int StartWindow(char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::setlocale(LC_ALL, "");
+  // Only what this program uses from the user's locale: the encoding, the run log's dates and
+  // times, and the system's error texts. Numbers keep the C form ("0.5" in a time-out).
+  for (int category : {LC_CTYPE, LC_TIME, LC_MESSAGES}) std::setlocale(category, "");
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
     PrintHelp();
     return 0;
