@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -68,10 +67,15 @@ int main(int argc, char** argv) {
   }
   if (argc >= 2 && pellvane::IsSettingsCommand(argv[1])) {
     return pellvane::RunSettingsCommand(std::vector<std::string>(argv + 1, argv + argc),
-                                        pellvane::StorePathFromEnvironment(), std::cin, std::cout,
-                                        std::cerr);
+                                        pellvane::StorePathFromEnvironment(), stdin, stdout, stderr);
   }
   const std::string command_line = pellvane::JoinArguments(argc, argv);
-  if (pellvane::IsHeadlessMode(command_line)) return pellvane::RunHeadless(command_line);
+  if (pellvane::IsHeadlessMode(command_line)) {
+    const int status = pellvane::RunHeadless(command_line);
+    // The run has written and closed everything: the libraries' own clean-up at exit (OpenSSL
+    // freeing its tables one by one) would only cost time.
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
   return StartWindow(argv);
 }
