@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
   }
   if (argc >= 2 && pellvane::IsSettingsCommand(argv[1])) {
     return pellvane::RunSettingsCommand(std::vector<std::string>(argv + 1, argv + argc),
-                                        pellvane::StorePathFromEnvironment(), stdin, stdout, stderr);
+                                        pellvane::StorePathFromEnvironment(), stdin, stdout,
+                                        stderr);
   }
   const std::string command_line = pellvane::JoinArguments(argc, argv);
   if (pellvane::IsHeadlessMode(command_line)) {

@@ -80,8 +80,7 @@ std::string ValueFrom(const std::string& argument, std::size_t equals, std::FILE
   return value;
 }
 
-int Set(const std::string& argument, const std::string& store_path, std::FILE* in,
-        std::FILE* err) {
+int Set(const std::string& argument, const std::string& store_path, std::FILE* in, std::FILE* err) {
   const std::size_t equals = argument.find('=');
   const std::string name = argument.substr(0, equals);
   const SettingInfo* s = FindSetting(name);

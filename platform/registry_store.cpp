@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <map>
 #include <utility>
 
 namespace pellvane {
@@ -32,10 +33,11 @@ INSERT INTO keys(id, parent, name) VALUES(1, NULL, 'HKEY_LOCAL_MACHINE');
 INSERT INTO keys(id, parent, name) VALUES(2, 1, 'SOFTWARE');
 )sql";
 
-// The columns of our two tables as PRAGMA table_info gives them: name, type, not null, key.
-constexpr const char* kColumnsSql =
-    "SELECT group_concat(name || ' ' || type || ' ' || \"notnull\" || ' ' || pk, ';') "
-    "FROM pragma_table_info(?1)";
+// Every table with its columns, in one query: table, then per column its name, type, not null
+// and place in the primary key, as PRAGMA table_info gives them.
+constexpr const char* kTablesSql =
+    "SELECT m.name, c.name, c.type, c.\"notnull\", c.pk FROM sqlite_master AS m "
+    "LEFT JOIN pragma_table_info(m.name) AS c WHERE m.type = 'table' ORDER BY m.name, c.cid";
 constexpr const char* kKeysColumns = "id INTEGER 0 1;parent INTEGER 0 0;name TEXT 1 0";
 constexpr const char* kValsColumns = "key INTEGER 1 1;name TEXT 1 2;type INTEGER 1 0;data BLOB 1 0";
 
@@ -100,18 +102,9 @@ class Use {
   sqlite3_stmt* s_;
 };
 
-// True when `table` has exactly the columns `expected`.
-bool HasColumns(sqlite3* db, const char* table, const char* expected) {
-  sqlite3_stmt* s = nullptr;
-  bool same = false;
-  if (sqlite3_prepare_v2(db, kColumnsSql, -1, &s, nullptr) == SQLITE_OK &&
-      sqlite3_bind_text(s, 1, table, -1, SQLITE_STATIC) == SQLITE_OK &&
-      sqlite3_step(s) == SQLITE_ROW) {
-    const auto* got = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
-    same = got != nullptr && std::string(got) == expected;
-  }
-  sqlite3_finalize(s);
-  return same;
+std::string ColumnText(sqlite3_stmt* s, int c) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
+  return text == nullptr ? std::string() : std::string(text);
 }
 
 bool StatFile(const std::string& path, dev_t* dev, ino_t* ino) {
@@ -175,7 +168,8 @@ LSTATUS RegistryStore::Open(const std::string& path, bool for_write,
   if (access(path.c_str(), F_OK) != 0) return ERROR_FILE_NOT_FOUND;
   // A store is a few pages: no memory set aside up front for pages and small allocations.
   // Only possible before SQLite's first use; later calls change nothing.
-  [[maybe_unused]] static const int no_bulk_pages = sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0);
+  [[maybe_unused]] static const int no_bulk_pages =
+      sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0);
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     sqlite3_close_v2(db);
@@ -226,26 +220,23 @@ LSTATUS RegistryStore::Configure() {
 // store not yet written; anything else is not ours to touch.
 LSTATUS RegistryStore::CheckSchema() {
   sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v2(db_, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &s,
-                         nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(db_, kTablesSql, -1, &s, nullptr) != SQLITE_OK) {
     sqlite3_finalize(s);
     return ERROR_ACCESS_DENIED;
   }
-  int tables = 0;
-  int ours = 0;
+  std::map<std::string, std::string> tables;  // name: "column type notnull pk;..."
   int rc = SQLITE_ROW;
   while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
-    ++tables;
-    if (name != nullptr && (std::string(name) == "keys" || std::string(name) == "vals")) ++ours;
+    std::string& columns = tables[ColumnText(s, 0)];
+    if (!columns.empty()) columns += ';';
+    columns +=
+        ColumnText(s, 1) + ' ' + ColumnText(s, 2) + ' ' + ColumnText(s, 3) + ' ' + ColumnText(s, 4);
   }
   sqlite3_finalize(s);
   if (rc != SQLITE_DONE) return ERROR_ACCESS_DENIED;
-  if (tables == 0) return ERROR_SUCCESS;
-  if (ours != 2 || tables != 2) return ERROR_ACCESS_DENIED;
-  if (!HasColumns(db_, "keys", kKeysColumns) || !HasColumns(db_, "vals", kValsColumns)) {
-    return ERROR_ACCESS_DENIED;
-  }
+  if (tables.empty()) return ERROR_SUCCESS;
+  const std::map<std::string, std::string> ours{{"keys", kKeysColumns}, {"vals", kValsColumns}};
+  if (tables != ours) return ERROR_ACCESS_DENIED;
   has_schema_ = true;
   return ERROR_SUCCESS;
 }
