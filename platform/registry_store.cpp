@@ -166,10 +166,12 @@ LSTATUS RegistryStore::Open(const std::string& path, bool for_write,
   // Looked for first: a file that another instance creates just after a failed open must not
   // read as a refusal.
   if (access(path.c_str(), F_OK) != 0) return ERROR_FILE_NOT_FOUND;
-  // A store is a few pages: no memory set aside up front for pages and small allocations.
-  // Only possible before SQLite's first use; later calls change nothing.
-  [[maybe_unused]] static const int no_bulk_pages =
-      sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0);
+  // A store is a few pages: no memory set aside up front for pages and small allocations,
+  // and no statistics kept on every allocation. Only possible before SQLite's first use;
+  // later calls change nothing.
+  [[maybe_unused]] static const int configured =
+      sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0) +
+      sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     sqlite3_close_v2(db);
