@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # One whole `pellvane -now` run with an unchanged address against two peers asking the same
 # loopback echo page: `curl -s` and inadyn `--once` (with the same address in its cache).
-# Round-robin, so that load from elsewhere falls on all three alike: median wall time and
-# peak memory (max RSS, GNU time) of each, and their ratios to curl.
+# Round-robin, so that load from elsewhere falls on all three alike: median wall time, CPU
+# time (user and system) and peak memory (max RSS, GNU time) of each, and their ratios to curl.
 # Everything runs in a network namespace of its own with nothing but loopback, so that none of
 # the three can reach beyond this machine.
 # Usage: bench/now_vs_peers.sh [pellvane executable ...]   (default build-rel/app/pellvane)
@@ -57,7 +57,7 @@ CONF
 printf '%s' $address >"$sandbox/inadyn/cache/bench.example.net.cache"
 
 python3 - "$runs" "$sandbox" "${pellvanes[@]}" <<PY
-import statistics, subprocess, sys, time
+import resource, statistics, subprocess, sys, time
 runs, sandbox, pellvanes = int(sys.argv[1]), sys.argv[2], sys.argv[3:]
 commands = {}
 for p in pellvanes:
@@ -68,11 +68,14 @@ commands.update({
                       "-f", sandbox + "/inadyn/inadyn.conf", "--cache-dir", sandbox + "/inadyn/cache"],
 })
 null = subprocess.DEVNULL
+def cpu():
+    r = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return r.ru_utime + r.ru_stime
 def run(argv):
-    started = time.perf_counter()
+    started, cpu_before = time.perf_counter(), cpu()
     if subprocess.run(argv, stdout=null, stderr=null).returncode != 0:
         sys.exit(f"now_vs_peers: {argv[0]} failed")
-    return time.perf_counter() - started
+    return time.perf_counter() - started, cpu() - cpu_before
 def peak_kib(argv):
     out = sandbox + "/time.out"
     subprocess.run(["/usr/bin/time", "-f", "%M", "-o", out, *argv], stdout=null, stderr=null, check=True)
@@ -80,18 +83,23 @@ def peak_kib(argv):
 names = list(commands)
 for name in names: run(commands[name])  # warm-up
 wall = {n: [] for n in names}
+used = {n: [] for n in names}
 peak = {n: [] for n in names}
 for i in range(runs):
     order = names[i % len(names):] + names[:i % len(names)]
     for name in order:
-        wall[name].append(run(commands[name]))
+        w, c = run(commands[name])
+        wall[name].append(w)
+        used[name].append(c)
         peak[name].append(peak_kib(commands[name]))
 curl_wall = statistics.median(wall["curl -s"])
+curl_cpu = statistics.median(used["curl -s"])
 curl_peak = statistics.median(peak["curl -s"])
 print(f"{runs} runs each, round-robin")
-print("| command | median wall (ms) | x curl | peak RSS median / max (KiB) | x curl |")
-print("|:---|---:|---:|---:|---:|")
+print("| command | median wall (ms) | x curl | median CPU (ms) | x curl | peak RSS median / max (KiB) | x curl |")
+print("|:---|---:|---:|---:|---:|---:|---:|")
 for name in names:
-    w, p = statistics.median(wall[name]), statistics.median(peak[name])
-    print(f"| {name} | {w * 1000:.1f} | {w / curl_wall:.2f} | {p:.0f} / {max(peak[name])} | {p / curl_peak:.2f} |")
+    w, c, p = (statistics.median(v[name]) for v in (wall, used, peak))
+    print(f"| {name} | {w * 1000:.1f} | {w / curl_wall:.2f} | {c * 1000:.1f} | {c / curl_cpu:.2f} "
+          f"| {p:.0f} / {max(peak[name])} | {p / curl_peak:.2f} |")
 PY

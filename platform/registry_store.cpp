@@ -54,6 +54,7 @@ constexpr const char* kSql[] = {
     "DELETE FROM vals WHERE key = ?1 AND name = ?2",
     "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid",
     "BEGIN IMMEDIATE",
+    "BEGIN",
     "COMMIT",
     "ROLLBACK",
 };
@@ -246,7 +247,7 @@ LSTATUS RegistryStore::CheckSchema() {
 LSTATUS RegistryStore::EnsureSchema() {
   if (has_schema_) return ERROR_SUCCESS;
   if (!writable_) return ERROR_ACCESS_DENIED;
-  if (int rc = Use(Prepare(kBegin)).Step(); rc != SQLITE_DONE) return Fail(rc);
+  if (int rc = BeginWrite(); rc != SQLITE_DONE) return Fail(rc);
   // Another process may have written the schema since this connection looked.
   if (LSTATUS r = CheckSchema(); r != ERROR_SUCCESS) {
     Fail(SQLITE_ERROR);
@@ -275,6 +276,21 @@ sqlite3_stmt* RegistryStore::Prepare(Stmt which) {
   return stmts_[which];
 }
 
+void RegistryStore::GroupReads(bool on) {
+  grouped_ = on;
+  if (!on && sqlite3_get_autocommit(db_) == 0) Use(Prepare(kCommit)).Step();
+}
+
+void RegistryStore::StartRead() {
+  if (grouped_ && sqlite3_get_autocommit(db_) != 0) Use(Prepare(kBeginRead)).Step();
+}
+
+int RegistryStore::BeginWrite() {
+  // A write outside any transaction but a group's shared read: that one ends first.
+  if (sqlite3_get_autocommit(db_) == 0) Use(Prepare(kCommit)).Step();
+  return Use(Prepare(kBegin)).Step();
+}
+
 LSTATUS RegistryStore::Commit() {
   const int rc = Use(Prepare(kCommit)).Step();
   return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
@@ -286,6 +302,7 @@ LSTATUS RegistryStore::Fail(int rc) {
 }
 
 LSTATUS RegistryStore::FindKey(std::int64_t parent, const KeyPath& parts, std::int64_t* id) {
+  StartRead();
   std::int64_t current = parent;
   for (const std::string& part : parts) {
     Use q(Prepare(kFindChild));
@@ -299,6 +316,7 @@ LSTATUS RegistryStore::FindKey(std::int64_t parent, const KeyPath& parts, std::i
 }
 
 LSTATUS RegistryStore::FindKey(const KeyPath& path, std::int64_t* id) {
+  StartRead();
   if (!has_schema_ && CheckSchema() != ERROR_SUCCESS) return ERROR_ACCESS_DENIED;
   if (!has_schema_) return ERROR_FILE_NOT_FOUND;
   Use q(Prepare(kFindRoot));
@@ -311,7 +329,7 @@ LSTATUS RegistryStore::FindKey(const KeyPath& path, std::int64_t* id) {
 LSTATUS RegistryStore::EnsureKey(std::int64_t parent, const KeyPath& parts, std::int64_t* id,
                                  bool* created) {
   if (LSTATUS r = EnsureSchema(); r != ERROR_SUCCESS) return r;
-  if (int rc = Use(Prepare(kBegin)).Step(); rc != SQLITE_DONE) return Fail(rc);
+  if (int rc = BeginWrite(); rc != SQLITE_DONE) return Fail(rc);
   std::int64_t current = parent;
   *created = false;
   for (const std::string& part : parts) {
@@ -342,7 +360,7 @@ LSTATUS RegistryStore::EnsureKey(const KeyPath& path, std::int64_t* id) {
 }
 
 LSTATUS RegistryStore::DeleteKey(std::int64_t id) {
-  if (int rc = Use(Prepare(kBegin)).Step(); rc != SQLITE_DONE) return Fail(rc);
+  if (int rc = BeginWrite(); rc != SQLITE_DONE) return Fail(rc);
   int rc = Use(Prepare(kHasChildren)).Int(1, id).Step();
   if (rc == SQLITE_ROW) return Fail(SQLITE_PERM);
   if (rc != SQLITE_DONE) return Fail(rc);
@@ -356,6 +374,7 @@ LSTATUS RegistryStore::DeleteKey(std::int64_t id) {
 }
 
 LSTATUS RegistryStore::SubKeys(std::int64_t id, std::vector<std::string>* names) {
+  StartRead();
   Use q(Prepare(kSubKeys));
   q.Int(1, id);
   names->clear();
@@ -366,6 +385,7 @@ LSTATUS RegistryStore::SubKeys(std::int64_t id, std::vector<std::string>* names)
 
 LSTATUS RegistryStore::GetValue(std::int64_t key, const std::string& name, std::uint32_t* type,
                                 std::string* data) {
+  StartRead();
   Use q(Prepare(kGetValue));
   const int rc = q.Int(1, key).Text(2, name).Step();
   if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
@@ -377,7 +397,7 @@ LSTATUS RegistryStore::GetValue(std::int64_t key, const std::string& name, std::
 
 LSTATUS RegistryStore::SetValue(std::int64_t key, const std::string& name, std::uint32_t type,
                                 const std::string& data) {
-  if (int rc = Use(Prepare(kBegin)).Step(); rc != SQLITE_DONE) return Fail(rc);
+  if (int rc = BeginWrite(); rc != SQLITE_DONE) return Fail(rc);
   const int rc =
       Use(Prepare(kSetValue)).Int(1, key).Text(2, name).Int(3, type).Blob(4, data).Step();
   if (rc != SQLITE_DONE) return Fail(rc);
@@ -385,7 +405,7 @@ LSTATUS RegistryStore::SetValue(std::int64_t key, const std::string& name, std::
 }
 
 LSTATUS RegistryStore::DeleteValue(std::int64_t key, const std::string& name) {
-  if (int rc = Use(Prepare(kBegin)).Step(); rc != SQLITE_DONE) return Fail(rc);
+  if (int rc = BeginWrite(); rc != SQLITE_DONE) return Fail(rc);
   const int rc = Use(Prepare(kDeleteValue)).Int(1, key).Text(2, name).Step();
   if (rc != SQLITE_DONE) return Fail(rc);
   if (sqlite3_changes(db_) == 0) {
@@ -396,6 +416,7 @@ LSTATUS RegistryStore::DeleteValue(std::int64_t key, const std::string& name) {
 }
 
 LSTATUS RegistryStore::Values(std::int64_t key, std::vector<StoredValue>* values) {
+  StartRead();
   Use q(Prepare(kValues));
   q.Int(1, key);
   values->clear();
