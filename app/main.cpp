@@ -1,9 +1,7 @@
 // pellvane: keeps a web page showing this machine's current public IPv4 address.
 // -now, -backup and the settings commands run here without any window library; the window
 // modes go through StartWindow.
-#include <clocale>
 #include <cstdio>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -38,7 +36,7 @@ void PrintHelp() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::setlocale(LC_ALL, "");
+  pellvane::UseUserLocale();
   pellvane::ConnectConsole();
   const std::vector<std::string> args = pellvane::Arguments(argc, argv);
   if (args.size() == 1 && args[0] == "--help") {
@@ -50,10 +48,13 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!args.empty() && pellvane::IsSettingsCommand(args[0])) {
-    return pellvane::RunSettingsCommand(args, pellvane::StorePathFromEnvironment(), std::cin,
-                                        std::cout, std::cerr);
+    return pellvane::RunSettingsCommand(args, pellvane::StorePathFromEnvironment(), stdin, stdout,
+                                        stderr);
   }
   const std::string command_line = pellvane::JoinArguments(args);
-  if (pellvane::IsHeadlessMode(command_line)) return pellvane::RunHeadless(command_line);
+  // The run has written and closed everything: the libraries' own clean-up at exit (OpenSSL
+  // freeing its tables one by one) would only cost time.
+  if (pellvane::IsHeadlessMode(command_line))
+    pellvane::ExitNow(pellvane::RunHeadless(command_line));
   return pellvane::StartWindow(argc, argv);
 }

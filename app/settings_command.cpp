@@ -1,8 +1,6 @@
 #include "app/settings_command.h"
 
-#include <istream>
-#include <iterator>
-#include <ostream>
+#include <cstdio>
 
 #include "platform/dialogs.h"
 #include "platform/registry.h"
@@ -13,8 +11,14 @@
 namespace pellvane {
 namespace {
 
-int Refuse(std::ostream& err, const std::string& why) {
-  err << "pellvane: " << why << '\n';
+// Writes `text` and a line end, byte for byte.
+void PutLine(std::FILE* f, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fputc('\n', f);
+}
+
+int Refuse(std::FILE* err, const std::string& why) {
+  PutLine(err, "pellvane: " + why);
   return 1;
 }
 
@@ -40,42 +44,43 @@ std::string Expected(SettingKind kind) {
   return std::string();
 }
 
-int Unreadable(const std::string& store_path, std::ostream& err) {
+int Unreadable(const std::string& store_path, std::FILE* err) {
   return Refuse(
       err, "keine Einstellungen in " + store_path + " (noch keine gespeichert, oder nicht lesbar)");
 }
 
-int Show(CReadWriteReg& reg, std::ostream& out) {
+int Show(CReadWriteReg& reg, std::FILE* out) {
   for (const SettingInfo& s : SettingsTable()) {
     const Variant v = reg.GetValue(s.name);
     if (v.IsNothing()) continue;
     const std::string text = StoredText(v);
-    out << s.value_name << '=' << (s.secret && !text.empty() ? "***" : text) << '\n';
+    PutLine(out, s.value_name + '=' + (s.secret && !text.empty() ? "***" : text));
   }
   return 0;
 }
 
-int Get(CReadWriteReg& reg, const SettingInfo& s, std::ostream& out, std::ostream& err) {
+int Get(CReadWriteReg& reg, const SettingInfo& s, std::FILE* out, std::FILE* err) {
   const Variant v = reg.GetValue(s.name);
   if (v.IsNothing()) {
     return Refuse(err,
                   s.value_name + " ist nicht gespeichert (gilt als \"" + s.default_text + "\")");
   }
-  out << StoredText(v) << '\n';
+  PutLine(out, StoredText(v));
   return 0;
 }
 
 // The value after "NAME=", or standard input without its one closing line end.
-std::string ValueFrom(const std::string& argument, std::size_t equals, std::istream& in) {
+std::string ValueFrom(const std::string& argument, std::size_t equals, std::FILE* in) {
   if (equals != std::string::npos) return argument.substr(equals + 1);
-  std::string value{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string value;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) value.append(buffer, n);
   if (value.ends_with('\n')) value.pop_back();
   if (value.ends_with('\r')) value.pop_back();
   return value;
 }
 
-int Set(const std::string& argument, const std::string& store_path, std::istream& in,
-        std::ostream& err) {
+int Set(const std::string& argument, const std::string& store_path, std::FILE* in, std::FILE* err) {
   const std::size_t equals = argument.find('=');
   const std::string name = argument.substr(0, equals);
   const SettingInfo* s = FindSetting(name);
@@ -104,7 +109,7 @@ bool IsSettingsCommand(const std::string& first_argument) {
 }
 
 int RunSettingsCommand(const std::vector<std::string>& args, const std::string& store_path,
-                       std::istream& in, std::ostream& out, std::ostream& err) {
+                       std::FILE* in, std::FILE* out, std::FILE* err) {
   const std::string usage = "Aufruf: pellvane --show | --get NAME | --set NAME[=WERT]";
   if (args.empty() || args.size() > 2 || (args[0] == "--show") != (args.size() == 1)) {
     return Refuse(err, usage);

@@ -3,7 +3,7 @@
 // --set NAME (the value from standard input). Not safe from two threads.
 #pragma once
 
-#include <iosfwd>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -15,6 +15,6 @@ bool IsSettingsCommand(const std::string& first_argument);
 // Runs the command in `args` (the arguments after the program name) on the store file at
 // `store_path`; returns the exit status: 0, or 1 with one line on `err` and nothing changed.
 int RunSettingsCommand(const std::vector<std::string>& args, const std::string& store_path,
-                       std::istream& in, std::ostream& out, std::ostream& err);
+                       std::FILE* in, std::FILE* out, std::FILE* err);
 
 }  // namespace pellvane

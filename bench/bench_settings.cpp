@@ -1,5 +1,5 @@
-// Speed of saving all 41 settings values (each its own committed transaction) and of loading
-// them, on a store in a temporary folder.
+// Speed of one keystroke's save (the one changed value, its own committed transaction) and of
+// loading all 41 settings values, on a store in a temporary folder.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -63,7 +63,7 @@ void BM_SaveSettings(benchmark::State& state) {
     store.settings.record().lastip = "84.123.45." + std::to_string(i++ % 256);  // a real change
     store.settings.SaveSettings();
   }
-  state.SetItemsProcessed(state.iterations() * 41);
+  state.SetItemsProcessed(state.iterations());  // the one value that changed
 }
 BENCHMARK(BM_SaveSettings)->Unit(benchmark::kMicrosecond);
 

@@ -12,6 +12,14 @@ namespace pellvane {
 // console when there is one (in UTF-8). Nothing to do on Linux.
 void ConnectConsole();
 
+// Takes from the user's locale only what the program uses: the encoding, the dates and times of
+// the run log, the system's error texts. Numbers keep the C form ("0.5" in a time-out).
+void UseUserLocale();
+
+// Flushes the standard streams and ends the process with `status` at once, skipping the
+// libraries' own clean-up at exit; the console is left as it was found.
+[[noreturn]] void ExitNow(int status);
+
 // The arguments after the program name, as UTF-8.
 std::vector<std::string> Arguments(int argc, char** argv);
 

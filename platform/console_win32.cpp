@@ -4,6 +4,7 @@
 // windows.h first
 #include <shellapi.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 
@@ -32,6 +33,15 @@ void ConnectConsole() {
   if (!err) std::freopen("CONOUT$", "w", stderr);
   g_saved_output_cp = GetConsoleOutputCP();
   if (SetConsoleOutputCP(CP_UTF8)) std::atexit(RestoreCodePage);
+}
+
+// Dates and times come from the user's locale through GetDateFormatEx and GetTimeFormatEx.
+void UseUserLocale() { std::setlocale(LC_CTYPE, ""); }
+
+void ExitNow(int status) {
+  std::fflush(nullptr);
+  if (g_saved_output_cp != 0) RestoreCodePage();
+  std::_Exit(status);
 }
 
 std::vector<std::string> Arguments(int, char**) {

@@ -54,7 +54,23 @@ class Registry {
   LSTATUS RegDeleteKey(HKEY key, std::string_view sub_key);
   LSTATUS RegDeleteValue(HKEY key, std::string_view name);
 
+  // Reads while a group lives see one state of the store and lock its file once, not once
+  // each; a write in between ends the shared read first. Groups may nest. (On Windows the
+  // registry needs no grouping.)
+  class ReadGroup {
+   public:
+    explicit ReadGroup(Registry& registry) : registry_(registry) { registry_.GroupReads(true); }
+    ~ReadGroup() { registry_.GroupReads(false); }
+    ReadGroup(const ReadGroup&) = delete;
+    ReadGroup& operator=(const ReadGroup&) = delete;
+
+   private:
+    Registry& registry_;
+  };
+
  private:
+  void GroupReads(bool on);
+
   struct State;
   std::unique_ptr<State> state_;
 };

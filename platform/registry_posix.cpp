@@ -68,6 +68,7 @@ struct Registry::State {
   std::unordered_map<HKEY, Handle> handles;
   HKEY next = kLastHandle;  // the first handle given is kFirstHandle
   std::shared_ptr<RegistryStore> recent;
+  int groups = 0;  // read groups alive: every connection in use shares its reads
 
   // After a fork the parent's handles and connection are not ours; they are dropped
   // without closing (the store objects know not to close a foreign connection).
@@ -89,6 +90,7 @@ struct Registry::State {
     LSTATUS r = RegistryStore::Open(store_path, for_write, &store);
     if (r == ERROR_FILE_NOT_FOUND && create) r = RegistryStore::Create(store_path, &store);
     if (r != ERROR_SUCCESS) return r;
+    store->GroupReads(groups > 0);
     *out = recent = store;
     return ERROR_SUCCESS;
   }
@@ -135,6 +137,18 @@ Registry::Registry(std::string store_path) : state_(std::make_unique<State>()) {
 }
 
 Registry::~Registry() = default;
+
+void Registry::GroupReads(bool on) {
+  State& s = *state_;
+  std::lock_guard lock(s.mutex);
+  s.AdoptAfterFork();
+  s.groups += on ? 1 : -1;
+  if (s.groups != (on ? 1 : 0)) return;
+  if (s.recent) s.recent->GroupReads(on);
+  for (auto& [key, h] : s.handles) {
+    if (h.store && !h.store->foreign()) h.store->GroupReads(on);
+  }
+}
 
 const std::string& Registry::store_path() const { return state_->store_path; }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <map>
 #include <utility>
 
 namespace pellvane {
@@ -32,10 +33,11 @@ INSERT INTO keys(id, parent, name) VALUES(1, NULL, 'HKEY_LOCAL_MACHINE');
 INSERT INTO keys(id, parent, name) VALUES(2, 1, 'SOFTWARE');
 )sql";
 
-// The columns of our two tables as PRAGMA table_info gives them: name, type, not null, key.
-constexpr const char* kColumnsSql =
-    "SELECT group_concat(name || ' ' || type || ' ' || \"notnull\" || ' ' || pk, ';') "
-    "FROM pragma_table_info(?1)";
+// Every table with its columns, in one query: table, then per column its name, type, not null
+// and place in the primary key, as PRAGMA table_info gives them.
+constexpr const char* kTablesSql =
+    "SELECT m.name, c.name, c.type, c.\"notnull\", c.pk FROM sqlite_master AS m "
+    "LEFT JOIN pragma_table_info(m.name) AS c WHERE m.type = 'table' ORDER BY m.name, c.cid";
 constexpr const char* kKeysColumns = "id INTEGER 0 1;parent INTEGER 0 0;name TEXT 1 0";
 constexpr const char* kValsColumns = "key INTEGER 1 1;name TEXT 1 2;type INTEGER 1 0;data BLOB 1 0";
 
@@ -52,6 +54,7 @@ constexpr const char* kSql[] = {
     "DELETE FROM vals WHERE key = ?1 AND name = ?2",
     "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid",
     "BEGIN IMMEDIATE",
+    "BEGIN",
     "COMMIT",
     "ROLLBACK",
 };
@@ -100,18 +103,9 @@ class Use {
   sqlite3_stmt* s_;
 };
 
-// True when `table` has exactly the columns `expected`.
-bool HasColumns(sqlite3* db, const char* table, const char* expected) {
-  sqlite3_stmt* s = nullptr;
-  bool same = false;
-  if (sqlite3_prepare_v2(db, kColumnsSql, -1, &s, nullptr) == SQLITE_OK &&
-      sqlite3_bind_text(s, 1, table, -1, SQLITE_STATIC) == SQLITE_OK &&
-      sqlite3_step(s) == SQLITE_ROW) {
-    const auto* got = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
-    same = got != nullptr && std::string(got) == expected;
-  }
-  sqlite3_finalize(s);
-  return same;
+std::string ColumnText(sqlite3_stmt* s, int c) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
+  return text == nullptr ? std::string() : std::string(text);
 }
 
 bool StatFile(const std::string& path, dev_t* dev, ino_t* ino) {
@@ -173,11 +167,18 @@ LSTATUS RegistryStore::Open(const std::string& path, bool for_write,
   // Looked for first: a file that another instance creates just after a failed open must not
   // read as a refusal.
   if (access(path.c_str(), F_OK) != 0) return ERROR_FILE_NOT_FOUND;
+  // A store is a few pages: no memory set aside up front for pages and small allocations,
+  // and no statistics kept on every allocation. Only possible before SQLite's first use;
+  // later calls change nothing.
+  [[maybe_unused]] static const int configured =
+      sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0) +
+      sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     sqlite3_close_v2(db);
     return ERROR_ACCESS_DENIED;
   }
+  sqlite3_db_config(db, SQLITE_DBCONFIG_LOOKASIDE, nullptr, 0, 0);
   const bool writable = sqlite3_db_readonly(db, "main") == 0;
   std::shared_ptr<RegistryStore> store(new RegistryStore(path, db, writable));
   if (for_write && !writable) return ERROR_ACCESS_DENIED;
@@ -222,26 +223,23 @@ LSTATUS RegistryStore::Configure() {
 // store not yet written; anything else is not ours to touch.
 LSTATUS RegistryStore::CheckSchema() {
   sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v2(db_, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &s,
-                         nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(db_, kTablesSql, -1, &s, nullptr) != SQLITE_OK) {
     sqlite3_finalize(s);
     return ERROR_ACCESS_DENIED;
   }
-  int tables = 0;
-  int ours = 0;
+  std::map<std::string, std::string> tables;  // name: "column type notnull pk;..."
   int rc = SQLITE_ROW;
   while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
-    ++tables;
-    if (name != nullptr && (std::string(name) == "keys" || std::string(name) == "vals")) ++ours;
+    std::string& columns = tables[ColumnText(s, 0)];
+    if (!columns.empty()) columns += ';';
+    columns +=
+        ColumnText(s, 1) + ' ' + ColumnText(s, 2) + ' ' + ColumnText(s, 3) + ' ' + ColumnText(s, 4);
   }
   sqlite3_finalize(s);
   if (rc != SQLITE_DONE) return ERROR_ACCESS_DENIED;
-  if (tables == 0) return ERROR_SUCCESS;
-  if (ours != 2 || tables != 2) return ERROR_ACCESS_DENIED;
-  if (!HasColumns(db_, "keys", kKeysColumns) || !HasColumns(db_, "vals", kValsColumns)) {
-    return ERROR_ACCESS_DENIED;
-  }
+  if (tables.empty()) return ERROR_SUCCESS;
+  const std::map<std::string, std::string> ours{{"keys", kKeysColumns}, {"vals", kValsColumns}};
+  if (tables != ours) return ERROR_ACCESS_DENIED;
   has_schema_ = true;
   return ERROR_SUCCESS;
 }
@@ -249,7 +247,7 @@ LSTATUS RegistryStore::CheckSchema() {
 LSTATUS RegistryStore::EnsureSchema() {
   if (has_schema_) return ERROR_SUCCESS;
   if (!writable_) return ERROR_ACCESS_DENIED;
-  if (int rc = Use(Prepare(kBegin)).Step(); rc != SQLITE_DONE) return Fail(rc);
+  if (int rc = BeginWrite(); rc != SQLITE_DONE) return Fail(rc);
   // Another process may have written the schema since this connection looked.
   if (LSTATUS r = CheckSchema(); r != ERROR_SUCCESS) {
     Fail(SQLITE_ERROR);
@@ -278,6 +276,21 @@ sqlite3_stmt* RegistryStore::Prepare(Stmt which) {
   return stmts_[which];
 }
 
+void RegistryStore::GroupReads(bool on) {
+  grouped_ = on;
+  if (!on && sqlite3_get_autocommit(db_) == 0) Use(Prepare(kCommit)).Step();
+}
+
+void RegistryStore::StartRead() {
+  if (grouped_ && sqlite3_get_autocommit(db_) != 0) Use(Prepare(kBeginRead)).Step();
+}
+
+int RegistryStore::BeginWrite() {
+  // A write outside any transaction but a group's shared read: that one ends first.
+  if (sqlite3_get_autocommit(db_) == 0) Use(Prepare(kCommit)).Step();
+  return Use(Prepare(kBegin)).Step();
+}
+
 LSTATUS RegistryStore::Commit() {
   const int rc = Use(Prepare(kCommit)).Step();
   return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
@@ -289,6 +302,7 @@ LSTATUS RegistryStore::Fail(int rc) {
 }
 
 LSTATUS RegistryStore::FindKey(std::int64_t parent, const KeyPath& parts, std::int64_t* id) {
+  StartRead();
   std::int64_t current = parent;
   for (const std::string& part : parts) {
     Use q(Prepare(kFindChild));
@@ -302,6 +316,7 @@ LSTATUS RegistryStore::FindKey(std::int64_t parent, const KeyPath& parts, std::i
 }
 
 LSTATUS RegistryStore::FindKey(const KeyPath& path, std::int64_t* id) {
+  StartRead();
   if (!has_schema_ && CheckSchema() != ERROR_SUCCESS) return ERROR_ACCESS_DENIED;
   if (!has_schema_) return ERROR_FILE_NOT_FOUND;
   Use q(Prepare(kFindRoot));
@@ -314,7 +329,7 @@ LSTATUS RegistryStore::FindKey(const KeyPath& path, std::int64_t* id) {
 LSTATUS RegistryStore::EnsureKey(std::int64_t parent, const KeyPath& parts, std::int64_t* id,
                                  bool* created) {
   if (LSTATUS r = EnsureSchema(); r != ERROR_SUCCESS) return r;
-  if (int rc = Use(Prepare(kBegin)).Step(); rc != SQLITE_DONE) return Fail(rc);
+  if (int rc = BeginWrite(); rc != SQLITE_DONE) return Fail(rc);
   std::int64_t current = parent;
   *created = false;
   for (const std::string& part : parts) {
@@ -345,7 +360,7 @@ LSTATUS RegistryStore::EnsureKey(const KeyPath& path, std::int64_t* id) {
 }
 
 LSTATUS RegistryStore::DeleteKey(std::int64_t id) {
-  if (int rc = Use(Prepare(kBegin)).Step(); rc != SQLITE_DONE) return Fail(rc);
+  if (int rc = BeginWrite(); rc != SQLITE_DONE) return Fail(rc);
   int rc = Use(Prepare(kHasChildren)).Int(1, id).Step();
   if (rc == SQLITE_ROW) return Fail(SQLITE_PERM);
   if (rc != SQLITE_DONE) return Fail(rc);
@@ -359,6 +374,7 @@ LSTATUS RegistryStore::DeleteKey(std::int64_t id) {
 }
 
 LSTATUS RegistryStore::SubKeys(std::int64_t id, std::vector<std::string>* names) {
+  StartRead();
   Use q(Prepare(kSubKeys));
   q.Int(1, id);
   names->clear();
@@ -369,6 +385,7 @@ LSTATUS RegistryStore::SubKeys(std::int64_t id, std::vector<std::string>* names)
 
 LSTATUS RegistryStore::GetValue(std::int64_t key, const std::string& name, std::uint32_t* type,
                                 std::string* data) {
+  StartRead();
   Use q(Prepare(kGetValue));
   const int rc = q.Int(1, key).Text(2, name).Step();
   if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
@@ -380,7 +397,7 @@ LSTATUS RegistryStore::GetValue(std::int64_t key, const std::string& name, std::
 
 LSTATUS RegistryStore::SetValue(std::int64_t key, const std::string& name, std::uint32_t type,
                                 const std::string& data) {
-  if (int rc = Use(Prepare(kBegin)).Step(); rc != SQLITE_DONE) return Fail(rc);
+  if (int rc = BeginWrite(); rc != SQLITE_DONE) return Fail(rc);
   const int rc =
       Use(Prepare(kSetValue)).Int(1, key).Text(2, name).Int(3, type).Blob(4, data).Step();
   if (rc != SQLITE_DONE) return Fail(rc);
@@ -388,7 +405,7 @@ LSTATUS RegistryStore::SetValue(std::int64_t key, const std::string& name, std::
 }
 
 LSTATUS RegistryStore::DeleteValue(std::int64_t key, const std::string& name) {
-  if (int rc = Use(Prepare(kBegin)).Step(); rc != SQLITE_DONE) return Fail(rc);
+  if (int rc = BeginWrite(); rc != SQLITE_DONE) return Fail(rc);
   const int rc = Use(Prepare(kDeleteValue)).Int(1, key).Text(2, name).Step();
   if (rc != SQLITE_DONE) return Fail(rc);
   if (sqlite3_changes(db_) == 0) {
@@ -399,6 +416,7 @@ LSTATUS RegistryStore::DeleteValue(std::int64_t key, const std::string& name) {
 }
 
 LSTATUS RegistryStore::Values(std::int64_t key, std::vector<StoredValue>* values) {
+  StartRead();
   Use q(Prepare(kValues));
   q.Int(1, key);
   values->clear();

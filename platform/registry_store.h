@@ -64,6 +64,10 @@ class RegistryStore {
   // The key's values in creation order, in one query.
   LSTATUS Values(std::int64_t key, std::vector<StoredValue>* values);
 
+  // While on, reads share one read transaction: one state of the store, its file locked once
+  // instead of once per read. A write ends the shared transaction first; so does off.
+  void GroupReads(bool on);
+
  private:
   enum Stmt {
     kFindRoot,
@@ -77,6 +81,7 @@ class RegistryStore {
     kDeleteValue,
     kValues,
     kBegin,
+    kBeginRead,
     kCommit,
     kRollback,
     kStmtCount
@@ -87,6 +92,8 @@ class RegistryStore {
   LSTATUS CheckSchema();
   LSTATUS EnsureSchema();
   sqlite3_stmt* Prepare(Stmt which);
+  void StartRead();  // begins the group's shared read transaction when one is due
+  int BeginWrite();  // BEGIN IMMEDIATE, after ending a group's read transaction
   LSTATUS Commit();
   LSTATUS Fail(int rc);  // rolls back an open transaction, maps the SQLite code
 
@@ -94,6 +101,7 @@ class RegistryStore {
   sqlite3* db_;
   bool writable_;
   bool has_schema_ = false;
+  bool grouped_ = false;
   pid_t pid_;
   dev_t dev_ = 0;
   ino_t ino_ = 0;

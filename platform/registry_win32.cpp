@@ -179,6 +179,9 @@ const std::string& Registry::store_path() const {
   return state_->store_path;
 }
 
+// The registry itself keeps reads cheap; nothing to share.
+void Registry::GroupReads(bool) {}
+
 LSTATUS Registry::RegOpenKeyEx(HKEY key, std::string_view sub_key, std::uint32_t options,
                                std::uint32_t sam, HKEY* result) {
   std::lock_guard lock(state_->mutex);

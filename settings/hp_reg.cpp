@@ -121,6 +121,7 @@ void Settings::LoadSettings() {
   }
   std::vector<bool> present(stored_.size());
   std::size_t i = 0;
+  const Registry::ReadGroup together(registry_);
   for (const SettingInfo& s : SettingsTable()) {
     const Variant stored = reg.GetValue(s.name);
     // What is missing takes the default; what does not convert takes its kind's zero.

@@ -104,8 +104,12 @@ void frmMain::Build() {
 void frmMain::StoreOnChange(TextBox& box, std::string& field) {
   box.OnChange([this, &box, &field] {
     field = box.text();
-    settings_.SaveSettings();
+    Save();
   });
+}
+
+void frmMain::Save() {
+  if (!filling_) settings_.SaveSettings();
 }
 
 void frmMain::WireHandlers() {
@@ -124,11 +128,11 @@ void frmMain::WireHandlers() {
     StoreOnChange(*txtHTMLTemplate[i], r.htmltemplatefile[i]);
     optDefWserver[i]->OnClick([this](int index) {
       settings_.record().wdefserver = static_cast<std::int16_t>(index);
-      settings_.SaveSettings();
+      Save();
     });
     optDefFTPserver[i]->OnClick([this](int index) {
       settings_.record().ftpdefserver = static_cast<std::int16_t>(index);
-      settings_.SaveSettings();
+      Save();
     });
   }
   StoreOnChange(txtProxySrv, r.proxysrv);
@@ -138,18 +142,18 @@ void frmMain::WireHandlers() {
   for (int i = 0; i < 3; ++i) {
     optUseDefProxy[i]->OnClick([this](int index) {
       settings_.record().proxycon = static_cast<std::int16_t>(index);
-      settings_.SaveSettings();
+      Save();
       EnableProxyControls();
     });
   }
   chkUseFTP.OnClick([this] {
     settings_.record().useftp = chkUseFTP.value() == 1;
-    settings_.SaveSettings();
+    Save();
     EnableFTPControls();
   });
   chkLOG.OnClick([this] {
     settings_.record().writelog = chkLOG.value() == 1;
-    settings_.SaveSettings();
+    Save();
     EnableLogControls();
   });
   vscrWserver.OnChange([this] { vscrWserver_Change(); });
@@ -241,6 +245,7 @@ int frmMain::CheckAndPublish() {
 }
 
 void frmMain::ShowSettings() {
+  filling_ = true;
   const SettingsRecord& r = settings_.record();
   const int web_default = SlotOrFirst(r.wdefserver);
   const int ftp_default = SlotOrFirst(r.ftpdefserver);
@@ -263,6 +268,8 @@ void frmMain::ShowSettings() {
   txtProxyUser.SetText(r.puser);
   txtProxyPass.SetText(r.ppass);
   txtWserver[0]->SetText(kEchoUrl);
+  filling_ = false;
+  settings_.SaveSettings();
   EnableFTPControls();
   EnableProxyControls();
   EnableLogControls();

@@ -125,6 +125,8 @@ class frmMain {
   void WireHandlers();
   // Stores a box's text in its record field and saves, on every change.
   void StoreOnChange(TextBox& box, std::string& field);
+  // Saves the record; while ShowSettings fills the controls, once at its end instead.
+  void Save();
   // The slot's controls in the order they are hidden and shown.
   bool Unattended() const;
   // One check and, when the address changed, one publish; the -now exit status.
@@ -142,6 +144,7 @@ class frmMain {
   std::string command_line_;
   const TextBox* focused_ = nullptr;
   bool unloaded_ = false;
+  bool filling_ = false;
 };
 
 }  // namespace pellvane

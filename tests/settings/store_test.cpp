@@ -14,6 +14,7 @@
 #include "settings/backup.h"
 #include "settings/hp_reg.h"
 #include "settings/read_write_reg.h"
+#include "settings/settings_table.h"
 #include "support/harness.h"
 
 namespace pellvane {
@@ -153,6 +154,22 @@ TEST_F(StoreTest, SavingWritesOnlyWhatThisInstanceChanged) {
     values = StoredValues();
     EXPECT_NE(std::find(values.begin(), values.end(), saved), values.end()) << name;
   }
+}
+
+// Reads grouped into one read of the store (as a load groups its 41) still see and keep a
+// write made among them, and see another instance's write once the group ends.
+TEST_F(StoreTest, GroupedReadsSeeWritesMadeAmongThemAndAfter) {
+  box_.Seed([](SettingsRecord& r) { r = SampleRecord("g"); });
+  CReadWriteReg reg(EnvRegistry(), dialogs_);
+  ASSERT_TRUE(reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath));
+  {
+    const Registry::ReadGroup together(EnvRegistry());
+    EXPECT_EQ(reg.GetValue("lastip"), Variant(std::string("10.0.0.g")));
+    ASSERT_TRUE(reg.CreateValue("lastip", std::string("198.51.100.1"), REG_SZ));
+    EXPECT_EQ(reg.GetValue("lastip"), Variant(std::string("198.51.100.1")));
+  }
+  EXPECT_EQ(InChild([] { return StoreText("lastip", "198.51.100.2"), 0; }), 0);  // another one
+  EXPECT_EQ(reg.GetValue("lastip"), Variant(std::string("198.51.100.2")));
 }
 
 // Listing a key: the index is a signed 16-bit counter, so a key with more entries than it can
