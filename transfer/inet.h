@@ -13,6 +13,8 @@
 
 namespace pellvane {
 
+struct InetState;
+
 // StateChanged states the program tells apart.
 inline constexpr std::int16_t icError = 11;
 inline constexpr std::int16_t icResponseCompleted = 12;
@@ -77,6 +79,10 @@ class Inet {
   void SetYieldHook(std::function<void()> hook);
 
  private:
+  // The library-neutral part of the backend's Impl.
+  InetState& state();
+  const InetState& state() const;
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

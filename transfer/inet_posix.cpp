@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "transfer/ftp_command.h"
+#include "transfer/inet_state.h"
 #include "transfer/secret_text.h"
 #include "transfer/server_url.h"
 
@@ -27,7 +28,7 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
-struct Inet::Impl {
+struct Inet::Impl : InetState {
   Impl() {
     static const CURLcode global = curl_global_init(CURL_GLOBAL_DEFAULT);
     (void)global;
@@ -43,16 +44,11 @@ struct Inet::Impl {
   void EndConnections();
   // Sets ResponseCode and ResponseInfo from a finished request; true when it succeeded.
   bool Finish(CURLcode rc, bool http);
-  bool Fail(std::int32_t fail_code, std::string text);
   bool Put(const ServerUrl& server, const std::string& local, const std::string& remote);
   bool Dir(const ServerUrl& server);
   bool Close();
   void ApplyLogin(CURL* h, const ServerUrl& server);
   // The text without the password, nor one typed into the URL, in any spelling sent.
-  std::string Scrub(std::string text) const;
-  void Raise(bool ok) {
-    if (state_changed) state_changed(ok ? icResponseCompleted : icError);
-  }
 
   static std::size_t OnBody(char* ptr, std::size_t size, std::size_t n, void* self);
   static std::size_t OnHeader(char* ptr, std::size_t size, std::size_t n, void* self);
@@ -61,18 +57,6 @@ struct Inet::Impl {
 
   CURL* easy = nullptr;
   CURLM* multi = nullptr;  // holds the connections, so one FTP login serves several requests
-  std::string url, proxy, user, password;
-  int access_type = 0;
-  int protocol = icDefault;
-  TransferSettings settings;
-  std::atomic<bool> cancel{false};
-  std::function<void(std::int16_t)> state_changed;
-  std::function<void()> yield;
-
-  std::int32_t code = 0;
-  std::string info;
-  std::string data;  // what GetChunk hands out
-  std::size_t data_pos = 0;
 
   // Of the request under way.
   std::string body;
@@ -165,16 +149,6 @@ CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
   return easy;
 }
 
-bool Inet::Impl::Fail(std::int32_t fail_code, std::string text) {
-  // A failed request has no data: nothing of an earlier listing is handed out for it.
-  data.clear();
-  data_pos = 0;
-  code = fail_code;
-  // The text may carry a server's reply: its control characters must not reach the log.
-  info = EscapeControls(Scrub(std::move(text)));
-  return false;
-}
-
 bool Inet::Impl::Finish(CURLcode rc, bool http) {
   long status = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
@@ -191,13 +165,6 @@ bool Inet::Impl::Finish(CURLcode rc, bool http) {
   if (status >= 400 && !last_reply.empty())
     return Fail(static_cast<std::int32_t>(status), last_reply);
   return Fail(rc, error[0] != '\0' ? error : curl_easy_strerror(rc));
-}
-
-std::string Inet::Impl::Scrub(std::string text) const {
-  SecretMask mask;
-  mask.Add(password);
-  mask.Add(ServerUrl(url).Password());
-  return mask.Apply(std::move(text));
 }
 
 void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
@@ -307,19 +274,6 @@ Inet::Inet(TransferSettings settings) : impl_(std::make_unique<Impl>()) {
 }
 Inet::~Inet() = default;
 
-void Inet::Cancel() { impl_->cancel = true; }
-
-void Inet::SetURL(std::string url) { impl_->url = std::move(url); }
-const std::string& Inet::URL() const { return impl_->url; }
-void Inet::SetAccessType(int access_type) { impl_->access_type = access_type; }
-int Inet::AccessType() const { return impl_->access_type; }
-void Inet::SetProxy(std::string proxy) { impl_->proxy = std::move(proxy); }
-const std::string& Inet::Proxy() const { return impl_->proxy; }
-void Inet::SetProtocol(int protocol) { impl_->protocol = protocol; }
-int Inet::Protocol() const { return impl_->protocol; }
-void Inet::SetUserName(std::string user) { impl_->user = std::move(user); }
-void Inet::SetPassword(std::string password) { impl_->password = std::move(password); }
-
 std::string Inet::OpenURL() {
   Impl& d = *impl_;
   bool ok = false;
@@ -361,20 +315,7 @@ bool Inet::Execute(std::string_view url, std::string_view operation) {
   return ok;
 }
 
-std::int32_t Inet::ResponseCode() const { return impl_->code; }
-const std::string& Inet::ResponseInfo() const { return impl_->info; }
-
-std::string Inet::GetChunk(std::size_t size) {
-  Impl& d = *impl_;
-  std::string chunk = d.data.substr(std::min(d.data_pos, d.data.size()), size);
-  d.data_pos += chunk.size();
-  return chunk;
-}
-
-void Inet::SetStateChanged(std::function<void(std::int16_t)> handler) {
-  impl_->state_changed = std::move(handler);
-}
-
-void Inet::SetYieldHook(std::function<void()> hook) { impl_->yield = std::move(hook); }
+InetState& Inet::state() { return *impl_; }
+const InetState& Inet::state() const { return *impl_; }
 
 }  // namespace pellvane

@@ -14,6 +14,7 @@
 #include "platform/wide_text.h"
 #include "transfer/ftp_command.h"
 #include "transfer/inet.h"
+#include "transfer/inet_state.h"
 #include "transfer/secret_text.h"
 #include "transfer/server_url.h"
 #include "transfer/url_escape.h"
@@ -114,7 +115,7 @@ std::wstring QueryText(HINTERNET request, DWORD what) {
 
 }  // namespace
 
-struct Inet::Impl {
+struct Inet::Impl : InetState {
   ~Impl() { EndSession(); }
 
   // The session for the access type and proxy in force, made anew when they changed.
@@ -124,34 +125,11 @@ struct Inet::Impl {
   // milliseconds; closes the session (which ends every call under way) when the request
   // time-out passes or Cancel comes. False when `work` failed or was cut short.
   bool Bounded(const std::function<bool(Failure*)>& work);
-  bool Fail(std::int32_t fail_code, std::string text);
   bool Failed(const Failure& f);
   bool Connect(const ServerUrl& server);
   bool Put(const std::string& local, const std::string& remote);
   bool Dir();
   bool Close();
-  std::string Scrub(std::string text) const {
-    SecretMask mask;
-    mask.Add(password);
-    mask.Add(ServerUrl(url).Password());
-    return mask.Apply(std::move(text));
-  }
-  void Raise(bool ok) {
-    if (state_changed) state_changed(ok ? icResponseCompleted : icError);
-  }
-
-  std::string url, proxy, user, password;
-  int access_type = 0;
-  int protocol = icDefault;
-  TransferSettings settings;
-  std::atomic<bool> cancel{false};
-  std::function<void(std::int16_t)> state_changed;
-  std::function<void()> yield;
-
-  std::int32_t code = 0;
-  std::string info;
-  std::string data;  // what GetChunk hands out
-  std::size_t data_pos = 0;
 
   HINTERNET session = nullptr;
   int session_access = -1;
@@ -229,15 +207,6 @@ bool Inet::Impl::Bounded(const std::function<bool(Failure*)>& work) {
                      : Fail(ERROR_INTERNET_TIMEOUT, ErrorText(ERROR_INTERNET_TIMEOUT));
   }
   return ok || Failed(failure);
-}
-
-bool Inet::Impl::Fail(std::int32_t fail_code, std::string text) {
-  data.clear();
-  data_pos = 0;
-  code = fail_code;
-  // The text may carry a server's reply: its control characters must not reach the log.
-  info = EscapeControls(Scrub(std::move(text)));
-  return false;
 }
 
 // An FTP reply with its code ("530 Login incorrect.") where WinINet kept one, else the error.
@@ -353,19 +322,6 @@ Inet::Inet(TransferSettings settings) : impl_(std::make_unique<Impl>()) {
 }
 Inet::~Inet() = default;
 
-void Inet::Cancel() { impl_->cancel = true; }
-
-void Inet::SetURL(std::string url) { impl_->url = std::move(url); }
-const std::string& Inet::URL() const { return impl_->url; }
-void Inet::SetAccessType(int access_type) { impl_->access_type = access_type; }
-int Inet::AccessType() const { return impl_->access_type; }
-void Inet::SetProxy(std::string proxy) { impl_->proxy = std::move(proxy); }
-const std::string& Inet::Proxy() const { return impl_->proxy; }
-void Inet::SetProtocol(int protocol) { impl_->protocol = protocol; }
-int Inet::Protocol() const { return impl_->protocol; }
-void Inet::SetUserName(std::string user) { impl_->user = std::move(user); }
-void Inet::SetPassword(std::string password) { impl_->password = std::move(password); }
-
 std::string Inet::OpenURL() {
   Impl& d = *impl_;
   d.cancel = false;
@@ -461,20 +417,7 @@ bool Inet::Execute(std::string_view url, std::string_view operation) {
   return ok;
 }
 
-std::int32_t Inet::ResponseCode() const { return impl_->code; }
-const std::string& Inet::ResponseInfo() const { return impl_->info; }
-
-std::string Inet::GetChunk(std::size_t size) {
-  Impl& d = *impl_;
-  std::string chunk = d.data.substr(std::min(d.data_pos, d.data.size()), size);
-  d.data_pos += chunk.size();
-  return chunk;
-}
-
-void Inet::SetStateChanged(std::function<void(std::int16_t)> handler) {
-  impl_->state_changed = std::move(handler);
-}
-
-void Inet::SetYieldHook(std::function<void()> hook) { impl_->yield = std::move(hook); }
+InetState& Inet::state() { return *impl_; }
+const InetState& Inet::state() const { return *impl_; }
 
 }  // namespace pellvane
