@@ -4,6 +4,7 @@
 #include <iterator>
 #include <ostream>
 
+#include "app/exit_status.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
 #include "settings/hp_reg.h"
@@ -15,7 +16,7 @@ namespace {
 
 int Refuse(std::ostream& err, const std::string& why) {
   err << "pellvane: " << why << '\n';
-  return 1;
+  return kExitFailed;
 }
 
 std::string StoredText(const Variant& v) {
@@ -52,7 +53,7 @@ int Show(CReadWriteReg& reg, std::ostream& out) {
     const std::string text = StoredText(v);
     out << s.value_name << '=' << (s.secret && !text.empty() ? "***" : text) << '\n';
   }
-  return 0;
+  return kExitOk;
 }
 
 int Get(CReadWriteReg& reg, const SettingInfo& s, std::ostream& out, std::ostream& err) {
@@ -62,7 +63,7 @@ int Get(CReadWriteReg& reg, const SettingInfo& s, std::ostream& out, std::ostrea
                   s.value_name + " ist nicht gespeichert (gilt als \"" + s.default_text + "\")");
   }
   out << StoredText(v) << '\n';
-  return 0;
+  return kExitOk;
 }
 
 // The value after "NAME=", or standard input without its one closing line end.
@@ -94,7 +95,7 @@ int Set(const std::string& argument, const std::string& store_path, std::istream
       !reg.CreateValue(s->value_name, Variant(*value), static_cast<std::int32_t>(REG_SZ))) {
     return Refuse(err, "Einstellungen nicht schreibbar: " + store_path);
   }
-  return 0;
+  return kExitOk;
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/file_system.h"
+
 namespace pellvane {
 
 // Beside the run log in the program folder.
@@ -13,7 +15,8 @@ inline constexpr const char* kDueFileName = "/pellvane.due";
 
 class PublishDue {
  public:
-  explicit PublishDue(const std::string& program_folder) : path_(program_folder + kDueFileName) {}
+  PublishDue(const std::string& program_folder, FileSystem& files)
+      : path_(program_folder + kDueFileName), files_(files) {}
 
   bool IsDue() const;
   // False when the mark could not be made durable.
@@ -22,6 +25,7 @@ class PublishDue {
 
  private:
   std::string path_;
+  FileSystem& files_;
 };
 
 }  // namespace pellvane

@@ -1,12 +1,11 @@
 // The settings in the store: the 41 values saved and loaded, texts that do not fit, listings,
-// and the store under faults (two instances, a full disk, files that are no store, a store
-// that cannot be written, file modes).
+// and the store under faults (two instances, files that are no store, a store that cannot be
+// written, file modes).
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <random>
 
 #include "platform/registry.h"
@@ -77,8 +76,8 @@ TEST_F(StoreTest, FirstStartMakesAnOwnerOnlyStoreEvenUnderUmaskZero) {
   settings.record() = SampleRecord("p");
   settings.SaveSettings();
   FixedClock clock(0);
-  RunLog log(box_.File("pellvane.log"), clock, settings.record().writelog);
-  EXPECT_TRUE(BackupSettings(settings.record(), box_.path(), log, dialogs_));
+  RunLog log(box_.File("pellvane.log"), clock, settings.record().writelog, RealFileSystem());
+  EXPECT_TRUE(BackupSettings(settings.record(), box_.path(), log, dialogs_, RealFileSystem()));
   umask(saved);
   for (const std::string& f : {store, store + "-wal", store + "-shm", box_.File("pellvane.sav")}) {
     EXPECT_EQ(Mode(f), 0600u) << f;
@@ -227,43 +226,6 @@ TEST_F(StoreTest, TwoInstancesSavingAtOnceLoseNothing) {
         EachValueFrom(StoredValues(), ValueTexts(SampleRecord("1")), ValueTexts(SampleRecord("2"))))
         << "round " << round;
   }
-}
-
-// A full disk: the old values and the old backup stay whole, no temporary file is left, and
-// with room again the new record goes in. Returns 0 or the number of the check that failed.
-TEST_F(StoreTest, FullDiskKeepsTheOldStateWholeAndTheNextTryWorks) {
-  const std::string sav = box_.File("pellvane.sav");
-  const Texts old_texts = ValueTexts(SampleRecord("old")),
-              new_texts = ValueTexts(SampleRecord("new"));
-  EXPECT_EQ(InChild([&] {
-              RecordingDialogs dialogs;
-              Settings settings(dialogs, StorePath());
-              FixedClock clock(0);
-              RunLog log(box_.File("pellvane.log"), clock, settings.record().writelog);
-              const auto backup = [&] {
-                return BackupSettings(settings.record(), box_.path(), log, dialogs);
-              };
-              settings.InitSettingsKey();
-              settings.record() = SampleRecord("old");
-              settings.SaveSettings();
-              if (!backup()) return 1;
-              const std::string old_backup = ReadFile(sav);
-              settings.record() = SampleRecord("new");
-              {
-                FullDisk disk;
-                settings.SaveSettings();
-                if (backup() || dialogs.Shown().back() != "Backup fehlgeschlagen: " + sav) return 2;
-              }
-              if (StoredValues() != old_texts) return 3;
-              if (ReadFile(sav) != old_backup) return 4;
-              for (const auto& entry : std::filesystem::directory_iterator(box_.path())) {
-                if (entry.path().filename().string().starts_with("pellvane.sav.")) return 5;
-              }
-              settings.SaveSettings();
-              if (!backup() || ReadFile(sav) == old_backup) return 6;
-              return StoredValues() == new_texts ? 0 : 7;
-            }),
-            0);
 }
 
 // A database, by the SQL that makes it.

@@ -5,8 +5,8 @@
 #include "platform/registry.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -198,8 +198,8 @@ ProgramResult Sandbox::Run(const std::string& program, const std::vector<std::st
   return RunProgram(argv, env, input);
 }
 
-WindowModel::WindowModel(Dialogs& dialogs, const Sandbox& box)
-    : session(dialogs, clock, SessionConfig{box.path(), StorePath(), "", {}}) {
+WindowModel::WindowModel(Dialogs& dialogs, const Sandbox& box, FileSystem& files)
+    : session(dialogs, clock, SessionConfig{box.path(), StorePath(), "", {}}, files) {
   if (window.Form_Load()) throw std::runtime_error("the window did not load");
 }
 
@@ -284,13 +284,45 @@ void StoreText(const std::string& name, const std::string& text) {
   EnvRegistry().RegCloseKey(key);
 }
 
-FullDisk::FullDisk() {
-  signal(SIGXFSZ, SIG_IGN);
-  getrlimit(RLIMIT_FSIZE, &saved_);
-  const rlimit none{0, saved_.rlim_max};
-  if (setrlimit(RLIMIT_FSIZE, &none) != 0) throw std::runtime_error("no file size limit");
+namespace {
+// A new file whose writes take from its file system's room.
+class FaultyReplacement final : public ReplacementFile {
+ public:
+  FaultyReplacement(std::unique_ptr<ReplacementFile> real, FaultyFiles& files)
+      : real_(std::move(real)), files_(files) {}
+  bool Write(std::string_view bytes) override {
+    const std::string_view fits = files_.Fit(bytes);
+    return real_->Write(fits) && fits.size() == bytes.size();
+  }
+  bool Commit() override { return !files_.faults.fail_commit && real_->Commit(); }
+
+ private:
+  std::unique_ptr<ReplacementFile> real_;
+  FaultyFiles& files_;
+};
+}  // namespace
+
+std::string_view FaultyFiles::Fit(std::string_view bytes) {
+  const std::size_t n = std::min(bytes.size(), faults.room);
+  faults.room -= n;
+  return bytes.substr(0, n);
 }
 
-FullDisk::~FullDisk() { setrlimit(RLIMIT_FSIZE, &saved_); }
+std::unique_ptr<InputFile> FaultyFiles::OpenForReading(const std::string& path) {
+  return faults.deny_open ? nullptr : RealFileSystem().OpenForReading(path);
+}
+
+bool FaultyFiles::Append(const std::string& path, std::string_view bytes, int mode) {
+  if (faults.deny_open) return false;
+  const std::string_view fits = Fit(bytes);
+  return RealFileSystem().Append(path, fits, mode) && fits.size() == bytes.size();
+}
+
+std::unique_ptr<ReplacementFile> FaultyFiles::Replace(const std::string& path, int mode) {
+  std::unique_ptr<ReplacementFile> real;
+  if (!faults.deny_open) real = RealFileSystem().Replace(path, mode);
+  if (!real) return nullptr;
+  return std::make_unique<FaultyReplacement>(std::move(real), *this);
+}
 
 }  // namespace pellvane::testing

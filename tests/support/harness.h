@@ -1,10 +1,8 @@
 // The one test harness: a sandbox folder that is both program folder and store home, the
 // settings store seeded and read back, dialogs that record, the built program run to its end,
-// a child process (unprivileged when asked), a full disk, and environment changes undone.
+// a child process (unprivileged when asked), files with faults, and environment changes undone.
 // Not safe from two threads: the sandbox and Env change the process environment.
 #pragma once
-
-#include <sys/resource.h>
 
 #include <deque>
 #include <functional>
@@ -16,6 +14,7 @@
 
 #include "app/session.h"
 #include "platform/dialogs.h"
+#include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/run_log.h"
 #include "settings/hp_reg.h"
@@ -103,7 +102,7 @@ class Sandbox {
 
 // The window model on the sandbox's store, loaded as at start-up, wired as the programs do it.
 struct WindowModel {
-  WindowModel(Dialogs& dialogs, const Sandbox& box);
+  WindowModel(Dialogs& dialogs, const Sandbox& box, FileSystem& files = RealFileSystem());
   FixedClock clock{0};
   Session session;
   Settings& settings = session.settings;
@@ -133,16 +132,23 @@ inline int InChild(const std::function<int()>& body, bool unprivileged = false) 
 Texts StoredValues();
 void StoreText(const std::string& name, const std::string& text);
 
-// Every write that would make a file of this process bigger fails (EFBIG) while it lives.
-class FullDisk {
+// The real files with the faults of a full or refusing disk put in their way.
+struct FileFaults {
+  std::size_t room = SIZE_MAX;  // bytes written until the disk is full; a write across it is cut
+  bool deny_open = false;       // every open refused, as without permission
+  bool fail_commit = false;     // the sync or rename of every new file fails
+};
+class FaultyFiles final : public FileSystem {
  public:
-  FullDisk();
-  ~FullDisk();
-  FullDisk(const FullDisk&) = delete;
-  FullDisk& operator=(const FullDisk&) = delete;
-
- private:
-  rlimit saved_{};
+  explicit FaultyFiles(FileFaults f) : faults(f) {}
+  std::unique_ptr<InputFile> OpenForReading(const std::string& path) override;
+  bool Append(const std::string& path, std::string_view bytes, int mode) override;
+  std::unique_ptr<ReplacementFile> Replace(const std::string& path, int mode) override;
+  bool Exists(const std::string& path) override { return RealFileSystem().Exists(path); }
+  bool Remove(const std::string& path) override { return RealFileSystem().Remove(path); }
+  // What of `bytes` still fits; takes it from the room left.
+  std::string_view Fit(std::string_view bytes);
+  FileFaults faults;
 };
 
 #if defined(__SANITIZE_ADDRESS__)
