@@ -30,21 +30,11 @@ class ProgramTest : public ::testing::Test {
     WriteFile(box_.File("template.htm"), "<html>\r\n<b>'!!!***IP***!!!'</b>\r\n</html>\r\n");
     echo_.Serve("/ip", kNew);
   }
-  // Slot 1 asks the echo page; FTP slot 0 publishes ip.html to `url` as `user` / `password`.
+  // Slot 1 asks the echo page; FTP slot 0 publishes slot0.html to `url` as `user` / `password`.
   void Seed(const std::string& url, const std::string& password = "vane",
             const std::string& user = "pell") {
-    box_.Seed([&](SettingsRecord& r) {
-      r.wserver[0] = kEchoUrl;  // as every start shows it
-      r.wserver[1] = echo_.Url("/ip");
-      r.wdefserver = 1;
-      r.lastip = kOld;
-      r.useftp = r.writelog = true;
-      r.ftpserver[0] = url;
-      r.ftpuser[0] = user;
-      r.ftppass[0] = password;
-      r.ftpremotefile[0] = "ip.html";
-      r.htmltemplatefile[0] = box_.File("template.htm");
-    });
+    box_.SeedPublishing(echo_.Url("/ip"), url, box_.File("template.htm"));
+    box_.Seed([&](SettingsRecord& r) { r.ftppass[0] = password, r.ftpuser[0] = user; });
     seeded_ = box_.Stored();
   }
   // One run; its log alone lands in log_. `timeout` cuts the component's time-outs.
@@ -69,7 +59,7 @@ class ProgramTest : public ::testing::Test {
                    "Prüfe IP-Adresse mit " + echo + "...",
                    std::string("...neue IP-Adresse: ") + kNew,
                    "Starte FTP Verbindung mit " + url};
-    if (put) lines.push_back("...put " + box_.File("tmp.htm") + " ip.html");
+    if (put) lines.push_back("...put " + box_.File("tmp.htm") + " slot0.html");
     lines.insert(lines.end(), transfer.begin(), transfer.end());
     lines.insert(lines.end(), {end, "Beende Programm", ""});
     return lines;
@@ -77,7 +67,7 @@ class ProgramTest : public ::testing::Test {
   static std::string Page(const std::string& ip) {
     return "<html>\r\r\n<b>" + ip + "</b>\r\r\n</html>\r\r\n";
   }
-  std::string Uploaded() const { return ReadFile(ftp_.root() + "/ip.html"); }
+  std::string Uploaded() const { return ReadFile(ftp_.root() + "/slot0.html"); }
 
   Sandbox box_;
   EchoServer echo_;
@@ -189,7 +179,7 @@ TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChange
     if (c.published) expected.lastip = kNew;
     EXPECT_EQ(box_.Stored(), expected);
     EXPECT_EQ(r.status, c.published ? 0 : 2);
-    EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), c.published ? Page(kNew) : "");
+    EXPECT_EQ(ReadFile(ftp.root() + "/slot0.html"), c.published ? Page(kNew) : "");
     EXPECT_LT(r.seconds, c.silent ? 7 : 5);
   }
   box_.Seed([&](SettingsRecord& r) {  // the template back: the next run publishes
@@ -220,7 +210,7 @@ TEST_F(ProgramTest, KilledDuringTheUploadTheNextRunPublishes) {
     box_.Seed([&](SettingsRecord& r) { r.ftpserver[0] = ftp_.Url(); });
     EXPECT_EQ(Run("-now").status, 0);
     EXPECT_EQ(Uploaded(), Page(kNew));
-    std::remove((ftp_.root() + "/ip.html").c_str());
+    std::remove((ftp_.root() + "/slot0.html").c_str());
   }
 }
 
@@ -252,7 +242,7 @@ TEST_F(ProgramTest, SecondRunWaitsForTheFirstAndKeepsAnEditMadeMeanwhile) {
   ASSERT_FALSE(first->busy());
   std::thread second([this] { EXPECT_EQ(box_.Run(PELLVANE_BIN, {"-now"}).status, 0); });
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  EXPECT_FALSE(FileExists(ftp_.root() + "/ip.html")) << "ran beside the first";
+  EXPECT_FALSE(FileExists(ftp_.root() + "/slot0.html")) << "ran beside the first";
   box_.Seed([](SettingsRecord& r) { r.ftpuser[3] = "edited meanwhile"; });
   echo_.Serve("/ip", "203.0.113.8");
   first.reset();

@@ -183,6 +183,24 @@ void Sandbox::Seed(const std::function<void(SettingsRecord&)>& edit) const {
   s.SaveSettings();
 }
 
+void Sandbox::SeedPublishing(const std::string& echo_url, const std::string& ftp_url,
+                             const std::string& page) const {
+  Seed([&](SettingsRecord& r) {
+    r.wserver[0] = kEchoUrl;  // as every start shows it
+    r.wserver[1] = echo_url;
+    r.wdefserver = r.proxycon = 1;
+    r.lastip = "198.51.100.1";
+    r.useftp = r.writelog = true;
+    for (int i = 0; i < kSlots; ++i) {
+      r.ftpserver[i] = ftp_url;
+      r.ftpuser[i] = "pell";
+      r.ftppass[i] = "vane";
+      r.ftpremotefile[i] = "slot" + std::to_string(i) + ".html";
+      r.htmltemplatefile[i] = page;
+    }
+  });
+}
+
 SettingsRecord Sandbox::Stored() const {
   RecordingDialogs dialogs;
   Settings s(dialogs, StorePath());

@@ -91,6 +91,11 @@ class Sandbox {
   // Loads the store, lets `edit` change the record and saves it, as the window would.
   void Seed(const std::function<void(SettingsRecord&)>& edit) const;
   SettingsRecord Stored() const;  // a fresh load
+  // Web slot 1 asks `echo_url` and is the default; every FTP slot publishes `page` filled to
+  // `ftp_url` as slot<N>.html, user pell, password vane. FTP and logging on, no proxy, the last
+  // address 198.51.100.1.
+  void SeedPublishing(const std::string& echo_url, const std::string& ftp_url,
+                      const std::string& page) const;
   // The program with these arguments on this sandbox.
   ProgramResult Run(const std::string& program, const std::vector<std::string>& args,
                     EnvVars env = {}, const std::string& input = "/dev/null") const;

@@ -25,20 +25,7 @@ class WindowModelTest : public ::testing::Test {
   void SeedServers() {
     echo_.Serve("/ip", "203.0.113.7");
     WriteFile(box_.File("t.htm"), "<p>'!!!***IP***!!!'</p>\r\n");
-    box_.Seed([this](SettingsRecord& r) {
-      r.proxycon = 1;
-      r.wserver[1] = echo_.Url("/ip");
-      r.wdefserver = 1;
-      r.useftp = true;
-      r.lastip = "198.51.100.1";
-      for (int i = 0; i < kSlots; ++i) {
-        r.ftpserver[i] = ftp_.Url();
-        r.ftpuser[i] = "pell";
-        r.ftppass[i] = "vane";
-        r.ftpremotefile[i] = "slot" + std::to_string(i) + ".html";
-        r.htmltemplatefile[i] = box_.File("t.htm");
-      }
-    });
+    box_.SeedPublishing(echo_.Url("/ip"), ftp_.Url(), box_.File("t.htm"));
   }
 
   Sandbox box_;
@@ -118,7 +105,6 @@ TEST_F(WindowModelTest, CheckPublishesAChangedAddressOnceFromTheVisibleSlots) {
     r.wserver[3] = bare;
     r.wserver[2] = "HTTPS://127.0.0.1:1/ip";
     r.ftpserver[2] = ftp_.Url().substr(6);
-    r.writelog = true;
   });
   auto m = Open();
   frmMain& w = m->window;
