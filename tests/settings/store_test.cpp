@@ -21,22 +21,14 @@ namespace {
 using namespace testing;
 
 // Saves `record` in a process of its own, so that this one keeps no connection.
-void SaveInChild(const SettingsRecord& record) {
-  ASSERT_EQ(InChild([&record] {
-              RecordingDialogs dialogs;
-              Settings settings(dialogs, StorePath());
-              if (!settings.InitSettingsKey()) return 1;
-              settings.record() = record;
-              settings.SaveSettings();
-              return 0;
-            }),
-            0);
+void SaveInChild(const Sandbox& box, const SettingsRecord& record) {
+  ASSERT_EQ(InChild([&] { return box.Seed([&](SettingsRecord& r) { r = record; }), 0; }), 0);
 }
 
 // What a save of `record` stores, read from a store of its own.
 Texts ValueTexts(const SettingsRecord& record) {
-  Sandbox box;
-  SaveInChild(record);
+  const Sandbox box;
+  SaveInChild(box, record);
   return StoredValues();
 }
 
@@ -239,7 +231,7 @@ TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
   // A store of our own, folded into one file, cut after each of its pages but the last.
   SettingsRecord big = SampleRecord("t");
   big.htmltemplatefile[0] = std::string(9000, 'h');
-  SaveInChild(big);
+  SaveInChild(box_, big);
   // Folded into its one file, as the last connection leaves it.
   const std::string whole = Database("PRAGMA wal_checkpoint(TRUNCATE)", box_.StoreFile());
   for (std::size_t size = 4096; size < whole.size(); size += 4096) {
@@ -264,7 +256,7 @@ TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
 
 // Writing is refused, reading works, and the program runs on the defaults.
 TEST_F(StoreTest, ReadOnlyStoreRefusesWritesAndStaysReadable) {
-  SaveInChild(SampleRecord("ro"));
+  SaveInChild(box_, SampleRecord("ro"));
   const std::string before = ReadFile(box_.StoreFile());
   // The owner's own files without write permission; as root, the owner is "nobody".
   const uid_t owner = geteuid() == 0 ? 65534 : geteuid();

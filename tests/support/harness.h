@@ -159,11 +159,7 @@ class FaultyFiles final : public FileSystem {
 #if defined(__SANITIZE_ADDRESS__)
 inline constexpr bool kSanitized = true;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool kSanitized = true;
-#else
-inline constexpr bool kSanitized = false;
-#endif
+inline constexpr bool kSanitized = __has_feature(address_sanitizer);
 #else
 inline constexpr bool kSanitized = false;
 #endif
