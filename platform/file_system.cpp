@@ -47,12 +47,11 @@ class RealFiles final : public FileSystem {
   }
   bool Exists(const std::string& path) override {
     std::error_code ec;
-    const fs::file_status status = fs::symlink_status(path, ec);
-    return fs::exists(status) && !fs::is_directory(status);
+    return fs::exists(fs::symlink_status(path, ec));
   }
   bool Remove(const std::string& path) override {
     std::error_code ec;
-    if (!Exists(path) || !fs::remove(path, ec)) return false;
+    if (fs::is_directory(fs::symlink_status(path, ec)) || !fs::remove(path, ec)) return false;
     SyncFolderOf(path);
     return true;
   }

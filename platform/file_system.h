@@ -39,8 +39,9 @@ class FileSystem {
   virtual bool Append(const std::string& path, std::string_view bytes, int mode) = 0;
   // Nothing when the new file cannot be made (a folder, FIFO or device at the path).
   virtual std::unique_ptr<ReplacementFile> Replace(const std::string& path, int mode) = 0;
-  // Whether anything but a folder is at the path, a link too; Remove takes it away durably.
+  // Whether anything is at the path, a link or a folder too.
   virtual bool Exists(const std::string& path) = 0;
+  // Takes away what is at the path, durably, unless it is a folder; false when nothing went.
   virtual bool Remove(const std::string& path) = 0;
 };
 
