@@ -327,10 +327,11 @@ std::string_view FaultyFiles::Fit(std::string_view bytes) {
 }
 
 std::unique_ptr<InputFile> FaultyFiles::OpenForReading(const std::string& path) {
-  return faults.deny_open ? nullptr : RealFileSystem().OpenForReading(path);
+  return faults.deny_open && Hits(path) ? nullptr : RealFileSystem().OpenForReading(path);
 }
 
 bool FaultyFiles::Append(const std::string& path, std::string_view bytes, int mode) {
+  if (!Hits(path)) return RealFileSystem().Append(path, bytes, mode);
   if (faults.deny_open) return false;
   const std::string_view fits = Fit(bytes);
   return RealFileSystem().Append(path, fits, mode) && fits.size() == bytes.size();
@@ -338,8 +339,8 @@ bool FaultyFiles::Append(const std::string& path, std::string_view bytes, int mo
 
 std::unique_ptr<ReplacementFile> FaultyFiles::Replace(const std::string& path, int mode) {
   std::unique_ptr<ReplacementFile> real;
-  if (!faults.deny_open) real = RealFileSystem().Replace(path, mode);
-  if (!real) return nullptr;
+  if (!faults.deny_open || !Hits(path)) real = RealFileSystem().Replace(path, mode);
+  if (!real || !Hits(path)) return real;
   return std::make_unique<FaultyReplacement>(std::move(real), *this);
 }
 

@@ -142,6 +142,7 @@ struct FileFaults {
   std::size_t room = SIZE_MAX;  // bytes written until the disk is full; a write across it is cut
   bool deny_open = false;       // every open refused, as without permission
   bool fail_commit = false;     // the sync or rename of every new file fails
+  std::string only = "";        // the faults hit only paths that end so; all when empty
 };
 class FaultyFiles final : public FileSystem {
  public:
@@ -153,6 +154,7 @@ class FaultyFiles final : public FileSystem {
   bool Remove(const std::string& path) override { return RealFileSystem().Remove(path); }
   // What of `bytes` still fits; takes it from the room left.
   std::string_view Fit(std::string_view bytes);
+  bool Hits(const std::string& path) const { return path.ends_with(faults.only); }
   FileFaults faults;
 };
 

@@ -146,5 +146,26 @@ TEST_F(WindowModelTest, CheckPublishesAChangedAddressOnceFromTheVisibleSlots) {
   EXPECT_EQ(w.txtWserver[2]->text(), "HTTPS://127.0.0.1:1/ip") << "a scheme in any case is kept";
 }
 
+// A full disk, a refused template, a failed rename in the program folder: nothing is
+// uploaded and the change stays due. A publish-due mark that cannot be made leaves the new
+// address unstored, so the change is published again. With the disk well, it is published.
+TEST_F(WindowModelTest, AFailingDiskKeepsTheChangeDueUntilItIsWell) {
+  SeedServers();
+  for (const auto& [faults, uploads] : std::initializer_list<std::pair<FileFaults, long>>{
+           {{.room = 0}, 0},
+           {{.deny_open = true}, 0},
+           {{.fail_commit = true}, 0},
+           {{.fail_commit = true, .only = "pellvane.due"}, 1}}) {
+    FaultyFiles files(faults);
+    auto m = std::make_unique<WindowModel>(dialogs_, box_, files);
+    EXPECT_EQ(Check(m->window), Texts{"Ihrer aktuelle IP-Adresse: 203.0.113.7"});
+    EXPECT_EQ(Count(ftp_.Commands(), "STOR"), uploads);
+    EXPECT_EQ(box_.Stored().lastip, "198.51.100.1");
+  }
+  Check(Open()->window);
+  EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 2);
+  EXPECT_EQ(ReadFile(ftp_.root() + "/slot0.html"), "<p>203.0.113.7</p>\r\r\n");
+}
+
 }  // namespace
 }  // namespace pellvane
