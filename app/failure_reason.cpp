@@ -2,8 +2,6 @@
 
 #include <cctype>
 
-#include "ui/frm_main.h"
-
 namespace pellvane {
 namespace {
 
@@ -26,10 +24,10 @@ void FailureReason::Observe(std::string_view line) {
   }
 }
 
-std::string FailureReason::ForStatus(int status) const {
+std::string FailureReason::For(RunOutcome outcome) const {
   std::string reason;
-  if (status == kExitNoAddress) reason = "Keine gültige IP erhalten";
-  if (status == kExitPublishFailed) reason = "FTP fehlgeschlagen";
+  if (outcome == RunOutcome::kNoAddress) reason = "Keine gültige IP erhalten";
+  if (outcome == RunOutcome::kPublishFailed) reason = "FTP fehlgeschlagen";
   if (reason.empty() || cause_.empty()) return reason;
   return reason + " (" + cause_ + ")";
 }

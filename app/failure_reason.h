@@ -5,15 +5,18 @@
 #include <string>
 #include <string_view>
 
+#include "ui/frm_main.h"
+
 namespace pellvane {
 
 class FailureReason {
  public:
   // Takes every line the run log is given.
   void Observe(std::string_view line);
-  // The line for exit status 1 ("Keine gültige IP erhalten") or 2 ("FTP fehlgeschlagen"),
-  // with the step that failed in brackets when one was logged; empty for any other status.
-  std::string ForStatus(int status) const;
+  // The line for a run without a valid address ("Keine gültige IP erhalten") or with a failed
+  // publish ("FTP fehlgeschlagen"), with the step that failed in brackets when one was logged;
+  // empty for any other outcome.
+  std::string For(RunOutcome outcome) const;
 
  private:
   std::string cause_;  // the current step's first failed request or unusable file

@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/environment.h"
+#include "app/exit_status.h"
 #include "app/failure_reason.h"
 #include "app/session.h"
 #include "platform/clock.h"
@@ -17,12 +18,12 @@ int RunHeadless(const std::string& command_line) {
   Session session(dialogs, clock, ConfigFromEnvironment(command_line));
   FailureReason reason;
   session.log.SetLineHook([&reason](std::string_view line) { reason.Observe(line); });
-  const int status = session.window.Form_Load().value_or(kExitOk);
+  const RunOutcome outcome = session.window.Form_Load().value_or(RunOutcome::kDone);
   if (Lowered(command_line) == "-now") {
-    const std::string why = reason.ForStatus(status);
+    const std::string why = reason.For(outcome);
     if (!why.empty()) std::fprintf(stderr, "pellvane -now: %s\n", why.c_str());
   }
-  return status;
+  return ExitStatusOf(outcome);
 }
 
 }  // namespace pellvane

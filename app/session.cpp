@@ -4,10 +4,11 @@
 
 namespace pellvane {
 
-Session::Session(Dialogs& dialogs, const Clock& clock, const SessionConfig& config)
+Session::Session(Dialogs& dialogs, const Clock& clock, const SessionConfig& config,
+                 FileSystem& files)
     : settings(dialogs, config.store_path),
-      log(config.program_folder + kLogFileName, clock, settings.record().writelog),
+      log(config.program_folder + kLogFileName, clock, settings.record().writelog, files),
       inet(config.transfer),
-      window(settings, dialogs, log, inet, config.program_folder, config.command_line) {}
+      window(settings, dialogs, log, inet, config.program_folder, config.command_line, files) {}
 
 }  // namespace pellvane

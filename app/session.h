@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/file_system.h"
 #include "platform/run_log.h"
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
@@ -22,8 +23,10 @@ struct SessionConfig {
 };
 
 struct Session {
-  // `dialogs` and `clock` must outlive the session.
-  Session(Dialogs& dialogs, const Clock& clock, const SessionConfig& config);
+  // `dialogs`, `clock` and `files` must outlive the session; `files` holds the run log, the
+  // backup, the filled page and the publish-due mark.
+  Session(Dialogs& dialogs, const Clock& clock, const SessionConfig& config,
+          FileSystem& files = RealFileSystem());
 
   Settings settings;
   RunLog log;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/exit_status.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
 #include "settings/hp_reg.h"
@@ -19,7 +20,7 @@ void PutLine(std::FILE* f, const std::string& text) {
 
 int Refuse(std::FILE* err, const std::string& why) {
   PutLine(err, "pellvane: " + why);
-  return 1;
+  return kExitFailed;
 }
 
 std::string StoredText(const Variant& v) {
@@ -56,7 +57,7 @@ int Show(CReadWriteReg& reg, std::FILE* out) {
     const std::string text = StoredText(v);
     PutLine(out, s.value_name + '=' + (s.secret && !text.empty() ? "***" : text));
   }
-  return 0;
+  return kExitOk;
 }
 
 int Get(CReadWriteReg& reg, const SettingInfo& s, std::FILE* out, std::FILE* err) {
@@ -66,7 +67,7 @@ int Get(CReadWriteReg& reg, const SettingInfo& s, std::FILE* out, std::FILE* err
                   s.value_name + " ist nicht gespeichert (gilt als \"" + s.default_text + "\")");
   }
   PutLine(out, StoredText(v));
-  return 0;
+  return kExitOk;
 }
 
 // The value after "NAME=", or standard input without its one closing line end.
@@ -99,7 +100,7 @@ int Set(const std::string& argument, const std::string& store_path, std::FILE* i
       !reg.CreateValue(s->value_name, Variant(*value), static_cast<std::int32_t>(REG_SZ))) {
     return Refuse(err, "Einstellungen nicht schreibbar: " + store_path);
   }
-  return 0;
+  return kExitOk;
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ void BM_FillTemplate1MiB(benchmark::State& state) {
   }
   std::ofstream(in, std::ios::binary) << page;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(pellvane::FillTemplate(in, out, "84.123.45.67", pellvane::kIpMarker));
+    benchmark::DoNotOptimize(pellvane::FillTemplate(pellvane::RealFileSystem(), in, out,
+                                                    "84.123.45.67", pellvane::kIpMarker));
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(page.size()));
   unlink(in.c_str());

@@ -1,16 +1,14 @@
 #include "detect/publish_due.h"
 
-#include "platform/safe_file.h"
-
 namespace pellvane {
 
-bool PublishDue::IsDue() const { return PathExists(path_); }
+bool PublishDue::IsDue() const { return files_.Exists(path_); }
 
 bool PublishDue::Set() {
-  NewFile mark(path_, 0600);
-  return mark.Commit();
+  const std::unique_ptr<ReplacementFile> mark = files_.Replace(path_, 0600);
+  return mark && mark->Commit();
 }
 
-void PublishDue::Clear() { RemoveFile(path_); }
+void PublishDue::Clear() { files_.Remove(path_); }
 
 }  // namespace pellvane

@@ -6,13 +6,15 @@
 
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/program_folder.h"
 
 namespace pellvane {
 
 class PublishDue {
  public:
-  explicit PublishDue(const std::string& program_folder) : path_(program_folder + kDueFileName) {}
+  PublishDue(const std::string& program_folder, FileSystem& files)
+      : path_(program_folder + kDueFileName), files_(files) {}
 
   bool IsDue() const;
   // False when the mark could not be made durable.
@@ -21,6 +23,7 @@ class PublishDue {
 
  private:
   std::string path_;
+  FileSystem& files_;
 };
 
 }  // namespace pellvane

@@ -1,12 +1,11 @@
 #include "platform/run_log.h"
 
 #include "platform/ansi.h"
-#include "platform/safe_file.h"
 
 namespace pellvane {
 
-RunLog::RunLog(std::string path, const Clock& clock, const bool& writelog)
-    : path_(std::move(path)), clock_(clock), writelog_(writelog) {}
+RunLog::RunLog(std::string path, const Clock& clock, const bool& writelog, FileSystem& files)
+    : path_(std::move(path)), clock_(clock), writelog_(writelog), files_(files) {}
 
 void RunLog::WriteLog(std::string_view text) const {
   if (line_hook_) line_hook_(text);
@@ -20,7 +19,7 @@ void RunLog::WriteLog(std::string_view text) const {
   line += "\r\n";
   // One write() per line, so that two instances appending at once never interleave a line.
   // A short or failed write loses the line, as any other failure does.
-  OpenForAppend(path_, 0644).WriteAll(ToAnsiLossy(line));
+  files_.Append(path_, ToAnsiLossy(line), 0644);
   Yield();
 }
 

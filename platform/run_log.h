@@ -8,13 +8,15 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/file_system.h"
 
 namespace pellvane {
 
 class RunLog {
  public:
-  // `writelog` is the switch, read at every call (the settings record's field).
-  RunLog(std::string path, const Clock& clock, const bool& writelog);
+  // `writelog` is the switch, read at every call (the settings record's field); the lines go
+  // through `files`.
+  RunLog(std::string path, const Clock& clock, const bool& writelog, FileSystem& files);
 
   // Runs after every line written while logging is on: lets the window handle its events.
   void SetYieldHook(std::function<void()> hook) { yield_ = std::move(hook); }
@@ -34,6 +36,7 @@ class RunLog {
   std::string path_;
   const Clock& clock_;
   const bool& writelog_;
+  FileSystem& files_;
   std::function<void()> yield_;
   std::function<void(std::string_view)> line_hook_;
 };

@@ -40,7 +40,7 @@ bool PublishIP(const PublishContext& ctx, const std::string& lastip_before) {
   const std::string local = ctx.program_folder + kPageFileName;
   const std::string template_path = ctx.slot.template_file.text();
   bool ok = false;
-  switch (FillTemplate(template_path, local, ctx.cur_ip, kIpMarker)) {
+  switch (FillTemplate(ctx.files, template_path, local, ctx.cur_ip, kIpMarker)) {
     case FillResult::kTemplateUnreadable:
       ctx.log.WriteLog("Template nicht lesbar: " + template_path);
       break;

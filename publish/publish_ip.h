@@ -6,6 +6,7 @@
 #include <string>
 
 #include "detect/publish_due.h"
+#include "platform/file_system.h"
 #include "platform/run_log.h"
 #include "platform/text_field.h"
 #include "settings/hp_reg.h"
@@ -27,6 +28,7 @@ struct PublishContext {
   Settings& settings;
   const RunLog& log;
   const std::string& program_folder;
+  FileSystem& files;  // the template and the filled page
   FtpSlotBoxes slot;
   const std::string& cur_ip;
   PublishDue& due;  // cleared once the page is uploaded

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/safe_file.h"
-
 namespace pellvane {
 namespace {
 
@@ -100,23 +98,24 @@ std::string ReplaceMarker(std::string& text, std::string_view value, std::string
   return text;
 }
 
-FillResult FillTemplate(const std::string& template_path, const std::string& output_path,
-                        std::string_view value, std::string_view marker) {
-  SafeFile input = OpenForReading(template_path);
-  if (!input.is_open()) return FillResult::kTemplateUnreadable;
-  NewFile output(output_path, 0644);
-  if (!output.is_open()) return FillResult::kOutputUnwritable;
+FillResult FillTemplate(FileSystem& files, const std::string& template_path,
+                        const std::string& output_path, std::string_view value,
+                        std::string_view marker) {
+  const std::unique_ptr<InputFile> input = files.OpenForReading(template_path);
+  if (!input) return FillResult::kTemplateUnreadable;
+  const std::unique_ptr<ReplacementFile> output = files.Replace(output_path, 0644);
+  if (!output) return FillResult::kOutputUnwritable;
   LineFiller filler(value, marker);
   std::string out;
   char buffer[kChunk];
-  for (long n; (n = input.Read(buffer, sizeof buffer)) != 0;) {
+  for (long n; (n = input->Read(buffer, sizeof buffer)) != 0;) {
     if (n < 0) return FillResult::kTemplateUnreadable;
     filler.Feed(std::string_view(buffer, static_cast<std::size_t>(n)), out);
-    if (!output.Write(out)) return FillResult::kOutputUnwritable;
+    if (!output->Write(out)) return FillResult::kOutputUnwritable;
     out.clear();
   }
   filler.Finish(out);
-  return output.Write(out) && output.Commit() ? FillResult::kOk : FillResult::kOutputUnwritable;
+  return output->Write(out) && output->Commit() ? FillResult::kOk : FillResult::kOutputUnwritable;
 }
 
 }  // namespace pellvane

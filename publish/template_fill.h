@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_system.h"
+
 namespace pellvane {
 
 // The marker a template holds where the address goes; its single quotes belong to it.
@@ -21,9 +23,10 @@ enum class FillResult {
 // in text and returns it too. An empty marker leaves the text as it is.
 std::string ReplaceMarker(std::string& text, std::string_view value, std::string_view marker);
 
-// Copies the template into the output file with each line filled. A line ends at CR LF or a
-// lone CR; a bare LF stays inside its line. Bytes pass through unchanged.
-FillResult FillTemplate(const std::string& template_path, const std::string& output_path,
-                        std::string_view value, std::string_view marker);
+// Copies the template into a new output file, through `files`, with each line filled. A line
+// ends at CR LF or a lone CR; a bare LF stays inside its line. Bytes pass through unchanged.
+FillResult FillTemplate(FileSystem& files, const std::string& template_path,
+                        const std::string& output_path, std::string_view value,
+                        std::string_view marker);
 
 }  // namespace pellvane

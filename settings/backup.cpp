@@ -10,7 +10,6 @@
 
 #include "platform/ansi.h"
 #include "platform/program_folder.h"
-#include "platform/safe_file.h"
 #include "settings/settings_table.h"
 
 namespace pellvane {
@@ -102,19 +101,19 @@ std::optional<SettingsRecord> Parse(std::string_view bytes) {
 }
 
 // Writes a temporary file beside `path` (owner-only) and renames it over `path`.
-bool WriteAtomically(const std::string& path, const std::string& bytes) {
-  NewFile file(path, 0600);
-  return file.Write(bytes) && file.Commit();
+bool WriteAtomically(FileSystem& files, const std::string& path, const std::string& bytes) {
+  const std::unique_ptr<ReplacementFile> file = files.Replace(path, 0600);
+  return file && file->Write(bytes) && file->Commit();
 }
 
 // At most `limit` bytes of the file; nothing when it cannot be read.
-std::optional<std::string> ReadUpTo(const std::string& path, std::size_t limit) {
-  SafeFile file = OpenForReading(path);
-  if (!file.is_open()) return std::nullopt;
+std::optional<std::string> ReadUpTo(FileSystem& files, const std::string& path, std::size_t limit) {
+  const std::unique_ptr<InputFile> file = files.OpenForReading(path);
+  if (!file) return std::nullopt;
   std::string bytes;
   char buf[65536];
   while (bytes.size() < limit) {
-    const long n = file.Read(buf, std::min(sizeof buf, limit - bytes.size()));
+    const long n = file->Read(buf, std::min(sizeof buf, limit - bytes.size()));
     if (n < 0) return std::nullopt;
     if (n == 0) break;
     bytes.append(buf, static_cast<std::size_t>(n));
@@ -132,11 +131,11 @@ bool BackupFailed(const std::string& folder, const RunLog& log, Dialogs& dialogs
 }
 
 bool BackupSettings(const SettingsRecord& record, const std::string& folder, const RunLog& log,
-                    Dialogs& dialogs) {
+                    Dialogs& dialogs, FileSystem& files) {
   log.WriteLog("Starte Backup...");
   const std::string path = folder + kBackupFileName;
   const std::optional<std::string> image = Image(record);
-  if (!image || !WriteAtomically(path, *image)) return BackupFailed(folder, log, dialogs);
+  if (!image || !WriteAtomically(files, path, *image)) return BackupFailed(folder, log, dialogs);
   const std::string message =
       "Backup beendet...\rEinstellungen in " + folder + kBackupFileName + " gesichert.";
   log.WriteLog(message);
@@ -145,10 +144,10 @@ bool BackupSettings(const SettingsRecord& record, const std::string& folder, con
 }
 
 bool RestoreSettings(SettingsRecord& record, const std::string& folder, const RunLog& log,
-                     Dialogs& dialogs) {
+                     Dialogs& dialogs, FileSystem& files) {
   log.WriteLog("Starte Wiederherstellung...");
   const std::string path = folder + kBackupFileName;
-  const std::optional<std::string> bytes = ReadUpTo(path, kMaxRecordSize);
+  const std::optional<std::string> bytes = ReadUpTo(files, path, kMaxRecordSize);
   std::optional<SettingsRecord> restored;
   if (bytes) restored = Parse(*bytes);
   if (!restored) {

@@ -30,13 +30,14 @@ int SlotOrFirst(int index) { return index >= 0 && index < kSlots ? index : 0; }
 }  // namespace
 
 frmMain::frmMain(Settings& settings, Dialogs& dialogs, const RunLog& log, Inet& inet,
-                 std::string program_folder, std::string command_line)
+                 std::string program_folder, std::string command_line, FileSystem& files)
     : settings_(settings),
       dialogs_(dialogs),
       log_(log),
       inet_(inet),
       program_folder_(std::move(program_folder)),
-      command_line_(std::move(command_line)) {
+      command_line_(std::move(command_line)),
+      files_(files) {
   Build();
   WireHandlers();
 }
@@ -168,7 +169,7 @@ void frmMain::WireHandlers() {
 
 bool frmMain::Unattended() const { return Lowered(command_line_) == "-now"; }
 
-std::optional<int> frmMain::Form_Load() {
+std::optional<RunOutcome> frmMain::Form_Load() {
   settings_.InitSettingsKey();
   settings_.LoadSettings();
   ShowSettings();
@@ -179,22 +180,22 @@ std::optional<int> frmMain::Form_Load() {
     if (!settings_.loaded()) {
       log_.WriteLog("Einstellungen nicht lesbar: " + settings_.registry().store_path());
       Form_Unload();
-      return kExitNoAddress;
+      return RunOutcome::kNoAddress;
     }
-    const int status = CheckAndPublish();
+    const RunOutcome outcome = CheckAndPublish();
     Form_Unload();
-    return status;
+    return outcome;
   }
   if (mode == "-backup") {
     // Settings that could not be loaded must not replace a good backup with empty ones.
-    const bool ok = settings_.loaded()
-                        ? BackupSettings(settings_.record(), program_folder_, log_, dialogs_)
-                        : BackupFailed(program_folder_, log_, dialogs_);
+    const bool ok = settings_.loaded() ? BackupSettings(settings_.record(), program_folder_, log_,
+                                                        dialogs_, files_)
+                                       : BackupFailed(program_folder_, log_, dialogs_);
     Form_Unload();
-    return ok ? kExitOk : kExitNoAddress;
+    return ok ? RunOutcome::kDone : RunOutcome::kBackupFailed;
   }
   if (mode == "-restore") {
-    if (RestoreSettings(settings_.record(), program_folder_, log_, dialogs_)) {
+    if (RestoreSettings(settings_.record(), program_folder_, log_, dialogs_, files_)) {
       settings_.SaveSettings();
       ShowSettings();
     }
@@ -219,29 +220,30 @@ void frmMain::cmdNow_Click() {
   cmdNow.SetEnabled(true);
 }
 
-int frmMain::CheckAndPublish() {
+RunOutcome frmMain::CheckAndPublish() {
   // Checks of all instances take turns: an older upload must never land after a newer one.
   const RunLock lock(program_folder_ + kRunLockFileName, kRunLockWait);
   if (lock.busy()) {
     log_.WriteLog(kCheckBusy);
     if (!Unattended()) dialogs_.MsgBox(kCheckBusy);
-    return kExitNoAddress;
+    return RunOutcome::kNoAddress;
   }
-  PublishDue due(program_folder_);
+  PublishDue due(program_folder_, files_);
   const std::string lastip_before = settings_.record().lastip;
   const CheckContext check{
       inet_, settings_, log_, dialogs_, Unattended(), *txtWserver[vscrWserver.value()], CurIP, due};
-  if (!CheckIP(check)) return IsIPValid(CurIP) ? kExitOk : kExitNoAddress;
+  if (!CheckIP(check)) return IsIPValid(CurIP) ? RunOutcome::kDone : RunOutcome::kNoAddress;
   const int v = vscrFtpserver.value();
   const PublishContext publish{
       inet_,
       settings_,
       log_,
       program_folder_,
+      files_,
       {*txtFTPserver[v], *txtRemoteFile[v], *txtFTPUser[v], *txtFTPPass[v], *txtHTMLTemplate[v]},
       CurIP,
       due};
-  return PublishIP(publish, lastip_before) ? kExitOk : kExitPublishFailed;
+  return PublishIP(publish, lastip_before) ? RunOutcome::kDone : RunOutcome::kPublishFailed;
 }
 
 void frmMain::ShowSettings() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/file_system.h"
 #include "platform/program_folder.h"
 #include "platform/run_log.h"
 #include "settings/hp_reg.h"
@@ -26,11 +27,12 @@ inline const std::string kMakerUrl = std::string("http://") + PELLVANE_ECHO_HOST
 template <typename T>
 using Slots = std::array<std::unique_ptr<T>, kSlots>;
 
-// Exit statuses of the runs that end by themselves.
-enum ExitStatus : int {
-  kExitOk = 0,
-  kExitNoAddress = 1,
-  kExitPublishFailed = 2,
+// How a mode that ends the program by itself (-now, -backup) came out.
+enum class RunOutcome {
+  kDone,       // published, nothing to publish, or backed up
+  kNoAddress,  // no valid address, no settings, or another check still running
+  kPublishFailed,
+  kBackupFailed,
 };
 
 // How long a check waits for another instance's check and publish before it gives up.
@@ -40,13 +42,14 @@ inline constexpr const char* kCheckBusy = "Prüfung übersprungen: eine andere P
 
 class frmMain {
  public:
-  // `log` follows the record's writelog switch; `command_line` is the arguments as one text.
+  // `log` follows the record's writelog switch; `command_line` is the arguments as one text;
+  // the backup, the filled page and the publish-due mark go through `files`.
   frmMain(Settings& settings, Dialogs& dialogs, const RunLog& log, Inet& inet,
-          std::string program_folder, std::string command_line);
+          std::string program_folder, std::string command_line, FileSystem& files);
 
-  // Start-up and the command line's mode. The exit status when the mode ends the program by
+  // Start-up and the command line's mode. How it came out when the mode ends the program by
   // itself (-now, -backup); nothing when the window is to be shown.
-  std::optional<int> Form_Load();
+  std::optional<RunOutcome> Form_Load();
   // Logs the end, saves, and marks the window unloaded; the caller then ends the process.
   void Form_Unload();
   bool unloaded() const { return unloaded_; }
@@ -129,8 +132,8 @@ class frmMain {
   void Save();
   // The slot's controls in the order they are hidden and shown.
   bool Unattended() const;
-  // One check and, when the address changed, one publish; the -now exit status.
-  int CheckAndPublish();
+  // One check and, when the address changed, one publish.
+  RunOutcome CheckAndPublish();
   std::vector<Control*> WebSlot(int i) const;
   std::vector<Control*> FtpSlot(int i) const;
   void Refresh(const ScrollBar& bar, Label& caption, const char* prefix,
@@ -142,6 +145,7 @@ class frmMain {
   Inet& inet_;
   std::string program_folder_;
   std::string command_line_;
+  FileSystem& files_;
   const TextBox* focused_ = nullptr;
   bool unloaded_ = false;
   bool filling_ = false;

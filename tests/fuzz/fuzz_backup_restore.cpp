@@ -15,12 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const SettingsRecord before = record;
   testing::RecordingDialogs dialogs;
   FixedClock clock(0);
-  RunLog log("/dev/null", clock, record.writelog);
-  if (!RestoreSettings(record, box.path(), log, dialogs)) {
+  RunLog log("/dev/null", clock, record.writelog, RealFileSystem());
+  if (!RestoreSettings(record, box.path(), log, dialogs, RealFileSystem())) {
     if (!(record == before) || dialogs.boxes.size() != 1) std::abort();
     return 0;
   }
-  if (!dialogs.boxes.empty() || !BackupSettings(record, box.path(), log, dialogs)) std::abort();
+  if (!dialogs.boxes.empty() || !BackupSettings(record, box.path(), log, dialogs, RealFileSystem()))
+    std::abort();
   const std::string again = testing::ReadFile(box.File("pellvane.sav"));
   // Bytes after the record are never read, so only the record's own bytes come back.
   if (again.size() > bytes.size() || bytes.compare(0, again.size(), again) != 0) std::abort();

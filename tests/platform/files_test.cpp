@@ -3,11 +3,10 @@
 #include <sys/stat.h>
 
 #include <clocale>
+#include <filesystem>
 
 #include "app/environment.h"
 #include "platform/program_folder.h"
-#include "platform/registry.h"
-#include "platform/run_log.h"
 #include "publish/template_fill.h"
 #include "support/harness.h"
 
@@ -52,6 +51,7 @@ TEST(ProgramFolderTest, HomeThenAWritableProgramFolderThenTheDataFolder) {
   }
 }
 
+// Timestamped CR LF lines, each written whole or not at all; a full disk loses only its line.
 TEST(RunLogTest, AppendsTimestampedCrLfLines) {
   Env utc(EnvVars{{"TZ", "UTC"}});
   tzset();
@@ -60,18 +60,17 @@ TEST(RunLogTest, AppendsTimestampedCrLfLines) {
   FixedClock clock(1796565909);  // 2026-12-06 14:05:09 UTC
   bool on = true;
   int yields = 0;
-  RunLog log(box.File("pellvane.log"), clock, on);
+  FaultyFiles files({.room = 77});  // the first three lines
+  RunLog log(box.File("pellvane.log"), clock, on, files);
   log.SetYieldHook([&] { ++yields; });
   log.WriteLog("Checke IP");
   log.WriteLog("");
   clock.Set(1796515200);  // midnight
   log.WriteLog("Backup beendet...\rEinstellungen");
+  log.WriteLog("cut short by the full disk");
   EXPECT_EQ(ReadFile(log.path()),
             "12/06/26 14:05:09 - Checke IP\r\n\r\n"
             "12/06/26 - Backup beendet...\rEinstellungen\r\n");
-  std::remove(log.path().c_str());
-  mkdir(log.path().c_str(), 0700);  // a folder in the log file's place: the line is lost
-  log.WriteLog("lost");
   EXPECT_EQ(yields, 4) << "every line lets the window repaint";
   if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {
     EXPECT_EQ(FormatTimestamp(1796565909), "06.12.2026 14:05:09");
@@ -81,6 +80,7 @@ TEST(RunLogTest, AppendsTimestampedCrLfLines) {
 
 TEST(FillTemplateTest, ReplacesEveryMarkerEndsEachLineCrCrLfAndFailsLeavingTheOldPage) {
   Sandbox box;
+  const std::string t = box.File("t.html"), page = box.File("tmp.htm");
   const std::string a(65536 - 5, 'a'), b(65536 - 1, 'b');
   for (const auto& [in, out] : std::initializer_list<std::pair<std::string, std::string>>{
            {"", ""},
@@ -92,6 +92,7 @@ TEST(FillTemplateTest, ReplacesEveryMarkerEndsEachLineCrCrLfAndFailsLeavingTheOl
            {"<b>'!!!***IP***!!!'</b>\r\n'!!!***IP***!!!''!!!***IP***!!!'",
             "<b>1.2.3.4</b>\r\r\n1.2.3.41.2.3.4\r\r\n"},
            {"!!!***IP***!!! '!!!***ip***!!!'", "!!!***IP***!!! '!!!***ip***!!!'\r\r\n"},
+           {"'!!!***IP***!!!'x'!!!***IP***!!!", "1.2.3.4x'!!!***IP***!!!\r\r\n"},
            {std::string(70000, 'x') + "'!!!***IP***!!!'",
             std::string(70000, 'x') + "1.2.3.4\r\r\n"},
            {std::string("\xe4\xf6\0\xff\r\n\xc3\xa4", 8),
@@ -101,22 +102,29 @@ TEST(FillTemplateTest, ReplacesEveryMarkerEndsEachLineCrCrLfAndFailsLeavingTheOl
            {b + "\r\nx", b + "\r\r\nx\r\r\n"},
            {b + "\ry", b + "\r\r\ny\r\r\n"},
            {a + "'!!!***", a + "'!!!***\r\r\n"}}) {
-    WriteFile(box.File("t.html"), in);
-    ASSERT_EQ(FillTemplate(box.File("t.html"), box.File("tmp.htm"), "1.2.3.4", kIpMarker),
-              FillResult::kOk);
-    EXPECT_EQ(ReadFile(box.File("tmp.htm")), out) << ::testing::PrintToString(in.substr(0, 60));
+    WriteFile(t, in);
+    ASSERT_EQ(FillTemplate(RealFileSystem(), t, page, "1.2.3.4", kIpMarker), FillResult::kOk);
+    EXPECT_EQ(ReadFile(page), out) << ::testing::PrintToString(in.substr(0, 60));
+    std::string line = in;  // without a CR one line, filled in place alike
+    EXPECT_TRUE(in.find('\r') != std::string::npos ||
+                ReplaceMarker(line, "1.2.3.4", kIpMarker) + (in.empty() ? "" : "\r\r\n") == out);
   }
-  // Failures leave the old page.
-  WriteFile(box.File("tmp.htm"), "old page");
-  for (const std::string& t : {box.File("missing.html"), box.path()}) {
-    EXPECT_EQ(FillTemplate(t, box.File("tmp.htm"), "1.2.3.4", kIpMarker),
-              FillResult::kTemplateUnreadable);
-  }
-  EXPECT_EQ(ReadFile(box.File("tmp.htm")), "old page");
-  WriteFile(box.File("t.html"), "x");
-  for (const std::string& out : {box.path(), std::string("/dev/full")}) {
-    EXPECT_EQ(FillTemplate(box.File("t.html"), out, "1.2.3.4", kIpMarker),
-              FillResult::kOutputUnwritable);
+  // Failures leave the old page and nothing beside it.
+  for (const auto& [in, out, faults, result] :
+       std::initializer_list<std::tuple<std::string, std::string, FileFaults, FillResult>>{
+           {box.File("missing.html"), page, {}, FillResult::kTemplateUnreadable},
+           {box.path(), page, {}, FillResult::kTemplateUnreadable},
+           {t, page, {.deny_open = true}, FillResult::kTemplateUnreadable},
+           {t, box.path(), {}, FillResult::kOutputUnwritable},
+           {t, page, {.room = 0}, FillResult::kOutputUnwritable},
+           {t, page, {.room = 5}, FillResult::kOutputUnwritable},
+           {t, page, {.fail_commit = true}, FillResult::kOutputUnwritable}}) {
+    WriteFile(t, "a\r\nb\r\n");
+    WriteFile(page, "old page");
+    FaultyFiles files(faults);
+    EXPECT_EQ(FillTemplate(files, in, out, "1.2.3.4", kIpMarker), result) << in << out;
+    EXPECT_EQ(ReadFile(page), "old page");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.path()), {}), 2);
   }
 }
 

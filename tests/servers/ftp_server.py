@@ -1,10 +1,6 @@
 #!/usr/bin/python3
-"""An FTP (or explicit-TLS FTPS) server on 127.0.0.1 for the tests, on pyftpdlib.
-
-It writes its port to --port-file once it accepts connections and appends every command line
-it receives to --commands. --script holds lines "<COMMAND> <delay ms> <reply>": such a command
-waits, then gets the reply instead of being carried out ("exit" ends the server unanswered).
---exit-after-upload ends the server, unanswered, at the first command after an upload.
+"""An FTP (or explicit-TLS FTPS) server on 127.0.0.1 for the tests, on pyftpdlib: the script
+and the faults are those of FtpOptions in support/servers.h; every command goes to --commands.
 """
 import argparse
 import os

@@ -1,4 +1,5 @@
-// The backup file pellvane.sav: its bytes, and restores of whole, cut, broken and missing files.
+// The backup file pellvane.sav: its bytes, backups that fail on the way, and restores of whole,
+// cut, broken and missing files.
 #include "settings/backup.h"
 
 #include <gtest/gtest.h>
@@ -21,8 +22,10 @@ class BackupTest : public ::testing::Test {
     std::setlocale(LC_ALL, "C");
     record_.writelog = true;
   }
-  bool Backup() { return BackupSettings(record_, box_.path(), log_, dialogs_); }
-  bool Restore() { return RestoreSettings(record_, box_.path(), log_, dialogs_); }
+  bool Backup(FileSystem& files = RealFileSystem()) {
+    return BackupSettings(record_, box_.path(), log_, dialogs_, files);
+  }
+  bool Restore() { return RestoreSettings(record_, box_.path(), log_, dialogs_, RealFileSystem()); }
   std::string Sav() const { return box_.File("pellvane.sav"); }
 
   Env utc_{{{"TZ", "UTC"}}};
@@ -30,7 +33,7 @@ class BackupTest : public ::testing::Test {
   FixedClock clock_{1796565909};  // 12/06/26 14:05:09 UTC
   RecordingDialogs dialogs_;
   SettingsRecord record_ = DefaultRecord();
-  RunLog log_{box_.File("pellvane.log"), clock_, record_.writelog};
+  RunLog log_{box_.File("pellvane.log"), clock_, record_.writelog, RealFileSystem()};
 };
 
 SettingsRecord Filled() {
@@ -79,14 +82,21 @@ TEST_F(BackupTest, FieldsAreWrittenInOrderByteForByteAndSaidSo) {
       << "no temporary file is left";
 }
 
-TEST_F(BackupTest, TextTooLongForItsCountRefusesTheBackup) {
+// A text too long for its count, a refused file, a full disk, a failed rename: the old backup
+// stays whole, nothing is left beside it, and the next backup with room works.
+TEST_F(BackupTest, AFailedBackupKeepsTheOldOneWhole) {
   WriteFile(Sav(), "old backup");
   record_.ftppass[2] = std::string(65536, 'p');
-  EXPECT_FALSE(Backup());
-  EXPECT_EQ(ReadFile(Sav()), "old backup");
-  EXPECT_EQ(dialogs_.boxes.back(),
-            std::make_pair("Backup fehlgeschlagen: " + Sav(), MsgKind::kError));
-  record_.ftppass[2].pop_back();  // 65535 bytes fit
+  for (const FileFaults& faults : std::initializer_list<FileFaults>{
+           {}, {.deny_open = true}, {.room = 0}, {.room = 81}, {.fail_commit = true}}) {
+    FaultyFiles files(faults);
+    EXPECT_FALSE(Backup(files));
+    EXPECT_EQ(ReadFile(Sav()), "old backup");
+    EXPECT_EQ(dialogs_.boxes.back(),
+              std::make_pair("Backup fehlgeschlagen: " + Sav(), MsgKind::kError));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box_.path()), {}), 2);
+    record_.ftppass[2].resize(65535);  // fits
+  }
   EXPECT_TRUE(Backup());
   EXPECT_EQ(ReadFile(Sav()).size(), 82u + 65535u);
 }

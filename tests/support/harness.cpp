@@ -99,6 +99,24 @@ void Sandbox::Seed(const std::function<void(SettingsRecord&)>& edit) const {
   s.SaveSettings();
 }
 
+void Sandbox::SeedPublishing(const std::string& echo_url, const std::string& ftp_url,
+                             const std::string& page) const {
+  Seed([&](SettingsRecord& r) {
+    r.wserver[0] = kEchoUrl;  // as every start shows it
+    r.wserver[1] = echo_url;
+    r.wdefserver = r.proxycon = 1;
+    r.lastip = "198.51.100.1";
+    r.useftp = r.writelog = true;
+    for (int i = 0; i < kSlots; ++i) {
+      r.ftpserver[i] = ftp_url;
+      r.ftpuser[i] = "pell";
+      r.ftppass[i] = "vane";
+      r.ftpremotefile[i] = "slot" + std::to_string(i) + ".html";
+      r.htmltemplatefile[i] = page;
+    }
+  });
+}
+
 SettingsRecord Sandbox::Stored() const {
   RecordingDialogs dialogs;
   Settings s(dialogs, StorePath());
@@ -106,8 +124,8 @@ SettingsRecord Sandbox::Stored() const {
   return s.record();
 }
 
-WindowModel::WindowModel(Dialogs& dialogs, const Sandbox& box)
-    : session(dialogs, clock, SessionConfig{box.path(), StorePath(), "", {}}) {
+WindowModel::WindowModel(Dialogs& dialogs, const Sandbox& box, FileSystem& files)
+    : session(dialogs, clock, SessionConfig{box.path(), StorePath(), "", {}}, files) {
   if (window.Form_Load()) throw std::runtime_error("the window did not load");
 }
 
@@ -175,6 +193,48 @@ void StoreText(const std::string& name, const std::string& text) {
   EnvRegistry().RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const std::uint8_t*>(data.data()),
                               static_cast<std::uint32_t>(data.size()));
   EnvRegistry().RegCloseKey(key);
+}
+
+namespace {
+// A new file whose writes take from its file system's room.
+class FaultyReplacement final : public ReplacementFile {
+ public:
+  FaultyReplacement(std::unique_ptr<ReplacementFile> real, FaultyFiles& files)
+      : real_(std::move(real)), files_(files) {}
+  bool Write(std::string_view bytes) override {
+    const std::string_view fits = files_.Fit(bytes);
+    return real_->Write(fits) && fits.size() == bytes.size();
+  }
+  bool Commit() override { return !files_.faults.fail_commit && real_->Commit(); }
+
+ private:
+  std::unique_ptr<ReplacementFile> real_;
+  FaultyFiles& files_;
+};
+}  // namespace
+
+std::string_view FaultyFiles::Fit(std::string_view bytes) {
+  const std::size_t n = std::min(bytes.size(), faults.room);
+  faults.room -= n;
+  return bytes.substr(0, n);
+}
+
+std::unique_ptr<InputFile> FaultyFiles::OpenForReading(const std::string& path) {
+  return faults.deny_open && Hits(path) ? nullptr : RealFileSystem().OpenForReading(path);
+}
+
+bool FaultyFiles::Append(const std::string& path, std::string_view bytes, int mode) {
+  if (!Hits(path)) return RealFileSystem().Append(path, bytes, mode);
+  if (faults.deny_open) return false;
+  const std::string_view fits = Fit(bytes);
+  return RealFileSystem().Append(path, fits, mode) && fits.size() == bytes.size();
+}
+
+std::unique_ptr<ReplacementFile> FaultyFiles::Replace(const std::string& path, int mode) {
+  std::unique_ptr<ReplacementFile> real;
+  if (!faults.deny_open || !Hits(path)) real = RealFileSystem().Replace(path, mode);
+  if (!real || !Hits(path)) return real;
+  return std::make_unique<FaultyReplacement>(std::move(real), *this);
 }
 
 }  // namespace pellvane::testing

@@ -1,6 +1,6 @@
 // The one test harness: a sandbox folder that is both program folder and store home, the
 // settings store seeded and read back, dialogs that record, the built program run to its end,
-// a child process (unprivileged when asked), a full disk, and environment changes undone.
+// a child process (unprivileged when asked), files with faults, and environment changes undone.
 // Not safe from two threads: the sandbox and Env change the process environment.
 #pragma once
 
@@ -16,6 +16,7 @@
 
 #include "app/session.h"
 #include "platform/dialogs.h"
+#include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/run_log.h"
 #include "settings/hp_reg.h"
@@ -61,14 +62,13 @@ class RecordingDialogs final : public Dialogs {
  public:
   void MsgBox(const std::string& text, MsgKind kind) override { boxes.emplace_back(text, kind); }
   std::optional<std::string> ChooseFile(const FileChooserRequest& request) override;
-  void OpenUrl(const std::string& url) override { opened.push_back(url); }
-  void OpenInEditor(const std::string& path) override { opened.push_back(path); }
+  void OpenUrl(const std::string&) override {}
+  void OpenInEditor(const std::string&) override {}
   testing::Texts Shown() const;  // the boxes' texts
 
   std::vector<std::pair<std::string, MsgKind>> boxes;
   std::vector<FileChooserRequest> requests;
   std::deque<std::string> answers;
-  std::vector<std::string> opened;
 };
 
 struct ProgramResult {
@@ -97,6 +97,11 @@ class Sandbox {
   // Loads the store, lets `edit` change the record and saves it, as the window would.
   void Seed(const std::function<void(SettingsRecord&)>& edit) const;
   SettingsRecord Stored() const;  // a fresh load
+  // Web slot 1 asks `echo_url` and is the default; every FTP slot publishes `page` filled to
+  // `ftp_url` as slot<N>.html, user pell, password vane. FTP and logging on, no proxy, the last
+  // address 198.51.100.1.
+  void SeedPublishing(const std::string& echo_url, const std::string& ftp_url,
+                      const std::string& page) const;
   // The program with these arguments on this sandbox.
   ProgramResult Run(const std::string& program, const std::vector<std::string>& args,
                     EnvVars env = {}, const std::string& input = "/dev/null") const;
@@ -108,7 +113,7 @@ class Sandbox {
 
 // The window model on the sandbox's store, loaded as at start-up, wired as the programs do it.
 struct WindowModel {
-  WindowModel(Dialogs& dialogs, const Sandbox& box);
+  WindowModel(Dialogs& dialogs, const Sandbox& box, FileSystem& files = RealFileSystem());
   FixedClock clock{0};
   Session session;
   Settings& settings = session.settings;
@@ -138,26 +143,31 @@ inline int InChild(const std::function<int()>& body, bool unprivileged = false) 
 Texts StoredValues();
 void StoreText(const std::string& name, const std::string& text);
 
-// Linux: every write that would make a file of this process bigger fails (EFBIG) while it lives.
-class FullDisk {
+// The real files with the faults of a full or refusing disk put in their way.
+struct FileFaults {
+  std::size_t room = SIZE_MAX;  // bytes written until the disk is full; a write across it is cut
+  bool deny_open = false;       // every open refused, as without permission
+  bool fail_commit = false;     // the sync or rename of every new file fails
+  std::string only = "";        // the faults hit only paths that end so; all when empty
+};
+class FaultyFiles final : public FileSystem {
  public:
-  FullDisk();
-  ~FullDisk();
-  FullDisk(const FullDisk&) = delete;
-  FullDisk& operator=(const FullDisk&) = delete;
-
- private:
-  std::pair<unsigned long long, unsigned long long> saved_;  // the limit before
+  explicit FaultyFiles(FileFaults f) : faults(f) {}
+  std::unique_ptr<InputFile> OpenForReading(const std::string& path) override;
+  bool Append(const std::string& path, std::string_view bytes, int mode) override;
+  std::unique_ptr<ReplacementFile> Replace(const std::string& path, int mode) override;
+  bool Exists(const std::string& path) override { return RealFileSystem().Exists(path); }
+  bool Remove(const std::string& path) override { return RealFileSystem().Remove(path); }
+  // What of `bytes` still fits; takes it from the room left.
+  std::string_view Fit(std::string_view bytes);
+  bool Hits(const std::string& path) const { return path.ends_with(faults.only); }
+  FileFaults faults;
 };
 
 #if defined(__SANITIZE_ADDRESS__)
 inline constexpr bool kSanitized = true;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool kSanitized = true;
-#else
-inline constexpr bool kSanitized = false;
-#endif
+inline constexpr bool kSanitized = __has_feature(address_sanitizer);
 #else
 inline constexpr bool kSanitized = false;
 #endif

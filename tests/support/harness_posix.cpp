@@ -1,6 +1,5 @@
 // The harness's parts that are Linux's own: processes, permissions, limits, the environment.
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -119,20 +118,6 @@ int Waited(pid_t child) {
   int status = 0;
   if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
-}
-
-FullDisk::FullDisk() {
-  signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  saved_ = {saved.rlim_cur, saved.rlim_max};
-  const rlimit none{0, saved.rlim_max};
-  if (setrlimit(RLIMIT_FSIZE, &none) != 0) throw std::runtime_error("no file size limit");
-}
-
-FullDisk::~FullDisk() {
-  const rlimit saved{saved_.first, saved_.second};
-  setrlimit(RLIMIT_FSIZE, &saved);
 }
 
 }  // namespace pellvane::testing

@@ -150,46 +150,43 @@ TEST_P(RemoteTest, OneLoginUploadsEveryByteListsInChunksAndCloses) {
   EXPECT_EQ(Count(server_->Commands(), scheme_.login_command), 2) << "after close, a new login";
 }
 
+// A local file that cannot be read uploads nothing, not even an empty file over the page.
 TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
   struct Fault {
     std::string url, password, remote;
     std::int32_t code;
-    const char* info;
+    std::string info;
     bool refuse = false;
+    std::string local = "";  // the page's own file when empty
   };
   const std::string host = server_->Url().substr(server_->Url().find("://") + 3);
-  for (const Fault& f : {Fault{server_->Url(), "geheim-falsch", "denied.htm", scheme_.login_denied,
-                               scheme_.login_text},
-                         Fault{scheme_.name + std::string("://pell:geheim@") + host, "",
-                               "denied-url.htm", scheme_.login_denied, scheme_.login_text},
-                         Fault{server_->Url(), "Kennwort-7q", "nowhere/page.htm",
-                               scheme_.missing_folder, scheme_.missing_text},
-                         Fault{"", "Kennwort-7q", "refused.htm", scheme_.refused_upload,
-                               scheme_.refused_text, true}}) {
+  const std::string pw = "Kennwort-7q", url = server_->Url();
+  EXPECT_TRUE(inet_->Execute("", "dir"));  // a listing no failure may hand out later
+  for (const Fault& f :
+       {Fault{url, "geheim-falsch", "denied.htm", scheme_.login_denied, scheme_.login_text},
+        Fault{scheme_.name + std::string("://pell:geheim@") + host, "", "denied-url.htm",
+              scheme_.login_denied, scheme_.login_text},
+        Fault{url, pw, "nowhere/page.htm", scheme_.missing_folder, scheme_.missing_text},
+        Fault{url, pw, "unread.htm", CURLE_READ_ERROR, "Datei nicht lesbar: " + box_.path(), false,
+              box_.path()},
+        Fault{url, pw, "unread.htm", CURLE_READ_ERROR, "Datei nicht lesbar: " + box_.File("no"),
+              false, box_.File("no")},
+        Fault{"", pw, "refused.htm", scheme_.refused_upload, scheme_.refused_text, true}}) {
     SCOPED_TRACE(f.remote);
     std::unique_ptr<ChildServer> refusing = f.refuse ? Start(true) : nullptr;
     if (f.refuse) Connect(*refusing);
     inet_->SetURL(f.refuse ? refusing->Url() : f.url);
     inet_->SetPassword(f.password);
     states_.clear();
-    EXPECT_FALSE(inet_->Execute("", "put " + Local("fault") + " " + f.remote));
+    const std::string local = f.local.empty() ? Local("fault") : f.local;
+    EXPECT_FALSE(inet_->Execute("", "put " + local + " " + f.remote));
     EXPECT_EQ(inet_->ResponseCode(), f.code) << inet_->ResponseInfo();
     EXPECT_NE(inet_->ResponseInfo().find(f.info), std::string::npos) << inet_->ResponseInfo();
     EXPECT_EQ(inet_->ResponseInfo().find("geheim"), std::string::npos) << inet_->ResponseInfo();
     EXPECT_EQ(states_, States{icError});
     EXPECT_FALSE(FileExists((f.refuse ? refusing : server_)->root() + Home(f.remote)));
+    EXPECT_TRUE(f.refuse || inet_->GetChunk(1024).empty());
   }
-}
-
-TEST_P(RemoteTest, LocalFileThatCannotBeReadUploadsNothing) {
-  EXPECT_TRUE(inet_->Execute("", "dir"));  // a listing no failure may hand out later
-  for (const std::string& local : {box_.path(), box_.File("missing.htm")}) {
-    EXPECT_FALSE(inet_->Execute("", "put " + local + " unread.htm"));
-    EXPECT_EQ(inet_->ResponseCode(), CURLE_READ_ERROR);
-    EXPECT_EQ(inet_->ResponseInfo().rfind("Datei nicht lesbar: " + local, 0), 0u);
-  }
-  EXPECT_FALSE(FileExists(server_->root() + Home("unread.htm"))) << "no empty file replaces a page";
-  EXPECT_EQ(inet_->GetChunk(1024), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Schemes, RemoteTest, ::testing::Values(kFtp, kFtps, kSftp),

@@ -25,20 +25,7 @@ class WindowModelTest : public ::testing::Test {
   void SeedServers() {
     echo_.Serve("/ip", "203.0.113.7");
     WriteFile(box_.File("t.htm"), "<p>'!!!***IP***!!!'</p>\r\n");
-    box_.Seed([this](SettingsRecord& r) {
-      r.proxycon = 1;
-      r.wserver[1] = echo_.Url("/ip");
-      r.wdefserver = 1;
-      r.useftp = true;
-      r.lastip = "198.51.100.1";
-      for (int i = 0; i < kSlots; ++i) {
-        r.ftpserver[i] = ftp_.Url();
-        r.ftpuser[i] = "pell";
-        r.ftppass[i] = "vane";
-        r.ftpremotefile[i] = "slot" + std::to_string(i) + ".html";
-        r.htmltemplatefile[i] = box_.File("t.htm");
-      }
-    });
+    box_.SeedPublishing(echo_.Url("/ip"), ftp_.Url(), box_.File("t.htm"));
   }
 
   Sandbox box_;
@@ -118,7 +105,6 @@ TEST_F(WindowModelTest, CheckPublishesAChangedAddressOnceFromTheVisibleSlots) {
     r.wserver[3] = bare;
     r.wserver[2] = "HTTPS://127.0.0.1:1/ip";
     r.ftpserver[2] = ftp_.Url().substr(6);
-    r.writelog = true;
   });
   auto m = Open();
   frmMain& w = m->window;
@@ -158,6 +144,27 @@ TEST_F(WindowModelTest, CheckPublishesAChangedAddressOnceFromTheVisibleSlots) {
   w.vscrWserver.SetValue(2);
   EXPECT_EQ(Check(w).back(), "Keine gültige IP erhalten");
   EXPECT_EQ(w.txtWserver[2]->text(), "HTTPS://127.0.0.1:1/ip") << "a scheme in any case is kept";
+}
+
+// A full disk, a refused template, a failed rename in the program folder: nothing is
+// uploaded and the change stays due. A publish-due mark that cannot be made leaves the new
+// address unstored, so the change is published again. With the disk well, it is published.
+TEST_F(WindowModelTest, AFailingDiskKeepsTheChangeDueUntilItIsWell) {
+  SeedServers();
+  for (const auto& [faults, uploads] : std::initializer_list<std::pair<FileFaults, long>>{
+           {{.room = 0}, 0},
+           {{.deny_open = true}, 0},
+           {{.fail_commit = true}, 0},
+           {{.fail_commit = true, .only = "pellvane.due"}, 1}}) {
+    FaultyFiles files(faults);
+    auto m = std::make_unique<WindowModel>(dialogs_, box_, files);
+    EXPECT_EQ(Check(m->window), Texts{"Ihrer aktuelle IP-Adresse: 203.0.113.7"});
+    EXPECT_EQ(Count(ftp_.Commands(), "STOR"), uploads);
+    EXPECT_EQ(box_.Stored().lastip, "198.51.100.1");
+  }
+  Check(Open()->window);
+  EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 2);
+  EXPECT_EQ(ReadFile(ftp_.root() + "/slot0.html"), "<p>203.0.113.7</p>\r\r\n");
 }
 
 }  // namespace

@@ -107,19 +107,19 @@ TEST(WindowsTextTest, LogAndBackupHoldTheAnsiCodePageAndRefuseWhatItCannotHold) 
   SettingsRecord record = DefaultRecord(), restored = DefaultRecord();
   record.writelog = true;
   record.ppass = "pässwort";
-  RunLog log(box.path() + "\\pellvane.log", clock, record.writelog);
+  RunLog log(box.path() + "\\pellvane.log", clock, record.writelog, RealFileSystem());
   log.WriteLog("Prüfe");
   EXPECT_NE(box.Log().find(" - Pr\xFC"
                            "fe\r\n"),
             std::string::npos)
       << box.Log();
-  ASSERT_TRUE(BackupSettings(record, box.path(), log, dialogs));
+  ASSERT_TRUE(BackupSettings(record, box.path(), log, dialogs, RealFileSystem()));
   EXPECT_NE(ReadFile(box.File("pellvane.sav")).find(std::string("\x08\0p\xE4sswort", 10)),
             std::string::npos);
-  ASSERT_TRUE(RestoreSettings(restored, box.path(), log, dialogs));
+  ASSERT_TRUE(RestoreSettings(restored, box.path(), log, dialogs, RealFileSystem()));
   EXPECT_EQ(restored.ppass, "pässwort");
   record.ppass = "日本";
-  EXPECT_FALSE(BackupSettings(record, box.path(), log, dialogs));
+  EXPECT_FALSE(BackupSettings(record, box.path(), log, dialogs, RealFileSystem()));
   EXPECT_EQ(dialogs.Shown().back(), "Backup fehlgeschlagen: " + box.path() + "\\pellvane.sav");
 }
 

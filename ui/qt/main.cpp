@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/environment.h"
+#include "app/exit_status.h"
 #include "app/session.h"
 #include "ui/qt/main_view.h"
 #include "ui/qt/qt_dialogs.h"
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "pellvane-window: keine grafische Anzeige (DISPLAY/WAYLAND_DISPLAY); "
                  "ohne Fenster gehen nur pellvane -now und pellvane -backup\n");
-    return 1;
+    return pellvane::kExitFailed;
   }
   QApplication app(argc, argv);
   pellvane::UseGermanQtTexts(app);
@@ -29,7 +30,9 @@ int main(int argc, char** argv) {
   pellvane::QtDialogs dialogs;
   pellvane::SystemClock clock;
   pellvane::Session session(dialogs, clock, pellvane::ConfigFromEnvironment(command_line));
-  if (const std::optional<int> status = session.window.Form_Load()) return *status;
+  if (const std::optional<pellvane::RunOutcome> outcome = session.window.Form_Load()) {
+    return pellvane::ExitStatusOf(*outcome);
+  }
 
   pellvane::MainView view(session.window, dialogs, session.log);
   if (const char* path = std::getenv("PELLVANE_SCREENSHOT"); path != nullptr && *path != '\0') {

@@ -1,0 +1,54 @@
+#include "platform/file_system.h"
+
+#include "platform/safe_file.h"
+
+namespace pellvane {
+namespace {
+
+class RealInput final : public InputFile {
+ public:
+  explicit RealInput(SafeFile file) : file_(std::move(file)) {}
+  long Read(char* buffer, std::size_t size) override { return file_.Read(buffer, size); }
+
+ private:
+  SafeFile file_;
+};
+
+class RealReplacement final : public ReplacementFile {
+ public:
+  RealReplacement(const std::string& path, int mode) : file_(path, mode) {}
+  bool is_open() const { return file_.is_open(); }
+  bool Write(std::string_view bytes) override { return file_.Write(bytes); }
+  bool Commit() override { return file_.Commit(); }
+
+ private:
+  NewFile file_;
+};
+
+class RealFiles final : public FileSystem {
+ public:
+  std::unique_ptr<InputFile> OpenForReading(const std::string& path) override {
+    SafeFile file = pellvane::OpenForReading(path);
+    if (!file.is_open()) return nullptr;
+    return std::make_unique<RealInput>(std::move(file));
+  }
+  bool Append(const std::string& path, std::string_view bytes, int mode) override {
+    return OpenForAppend(path, mode).WriteAll(bytes);
+  }
+  std::unique_ptr<ReplacementFile> Replace(const std::string& path, int mode) override {
+    auto file = std::make_unique<RealReplacement>(path, mode);
+    if (!file->is_open()) return nullptr;
+    return file;
+  }
+  bool Exists(const std::string& path) override { return PathExists(path); }
+  bool Remove(const std::string& path) override { return RemoveFile(path); }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static RealFiles files;
+  return files;
+}
+
+}  // namespace pellvane

@@ -1,0 +1,51 @@
+// The files a run reads and writes beside the store: the template and the page filled from it,
+// the backup, the run log and the publish-due mark, behind one small interface so that a full
+// disk, a refused open or a failed rename can be put in their way. The real one works over
+// platform/safe_file and may be used from several threads; the files it hands out may not.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace pellvane {
+
+// A regular file open for reading.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Reads up to `size` bytes; 0 at the end, -1 on an error.
+  virtual long Read(char* buffer, std::size_t size) = 0;
+};
+
+// A new file beside its path that replaces the file at the path only when committed; dropped
+// without Commit, it leaves nothing behind.
+class ReplacementFile {
+ public:
+  virtual ~ReplacementFile() = default;
+  virtual bool Write(std::string_view bytes) = 0;
+  // Flushes the file to disk and renames it over the path; false when any step failed.
+  virtual bool Commit() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Nothing when the path is no regular file or cannot be opened; never waits on a FIFO.
+  virtual std::unique_ptr<InputFile> OpenForReading(const std::string& path) = 0;
+  // Appends the bytes in one write, creating the file with `mode`; a link or anything but a
+  // regular file at the path is refused. False when not all of them were written.
+  virtual bool Append(const std::string& path, std::string_view bytes, int mode) = 0;
+  // Nothing when the new file cannot be made (a folder, FIFO or device at the path).
+  virtual std::unique_ptr<ReplacementFile> Replace(const std::string& path, int mode) = 0;
+  // Whether anything is at the path, a link or a folder too.
+  virtual bool Exists(const std::string& path) = 0;
+  // Takes away what is at the path, durably, unless it is a folder; false when nothing went.
+  virtual bool Remove(const std::string& path) = 0;
+};
+
+// The program's own files, through platform/safe_file.
+FileSystem& RealFileSystem();
+
+}  // namespace pellvane
