@@ -1,0 +1,25 @@
+// The window modes of pellvane.exe: start-up on the settings, then the window until it closes.
+#include "app/window_start.h"
+
+#include "app/command_line.h"
+#include "app/environment.h"
+#include "app/session.h"
+#include "platform/clock.h"
+#include "ui/win32/main_window.h"
+#include "ui/win32/win32_dialogs.h"
+
+int StartWindow(int argc, char** argv) {
+  // Twips become as many pixels as the screen's dpi asks for, not a scaled-up blur.
+  SetProcessDPIAware();
+  const pellvane::SessionConfig config =
+      pellvane::ConfigFromEnvironment(pellvane::JoinArguments(argc, argv));
+  pellvane::Win32Dialogs dialogs(config.program_folder);
+  pellvane::SystemClock clock;
+  pellvane::Session session(dialogs, clock, config);
+  if (const std::optional<int> status = session.window.Form_Load()) return *status;
+
+  pellvane::MainWindow view(session.window, dialogs, session.log);
+  view.Show();
+  view.Run();
+  return pellvane::kExitOk;
+}
