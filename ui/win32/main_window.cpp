@@ -233,8 +233,7 @@ void MainWindow::BuildCommandPart() {
   Add(w.cmdLOG, Kind::kButton, L"BUTTON", button, {2520, 240, 1095, 375}, at, 64);
   Add(w.cmdEnd, Kind::kButton, L"BUTTON", button, {3720, 240, 1095, 375}, at, 59);
 
-  link_ =
-      Add(w.lblHREF, Kind::kLabel, L"STATIC", SS_NOTIFY | SS_RIGHT, {3360, 600, 1455, 255}, at, -1);
+  link_ = Add(w.lblHREF, Kind::kLabel, L"STATIC", SS_NOTIFY, {3360, 600, 1455, 255}, at, -1);
   SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(link_font_), FALSE);
   // The host name is wider than the laid-out label: it grows to the left and shows whole.
   HDC dc = GetDC(link_);

@@ -8,18 +8,21 @@
 #include "ui/win32/main_window.h"
 #include "ui/win32/win32_dialogs.h"
 
+namespace pellvane {
+
 int StartWindow(int argc, char** argv) {
   // Twips become as many pixels as the screen's dpi asks for, not a scaled-up blur.
   SetProcessDPIAware();
-  const pellvane::SessionConfig config =
-      pellvane::ConfigFromEnvironment(pellvane::JoinArguments(argc, argv));
-  pellvane::Win32Dialogs dialogs(config.program_folder);
-  pellvane::SystemClock clock;
-  pellvane::Session session(dialogs, clock, config);
+  const SessionConfig config = ConfigFromEnvironment(JoinArguments(argc, argv));
+  Win32Dialogs dialogs(config.program_folder);
+  SystemClock clock;
+  Session session(dialogs, clock, config);
   if (const std::optional<int> status = session.window.Form_Load()) return *status;
 
-  pellvane::MainWindow view(session.window, dialogs, session.log);
+  MainWindow view(session.window, dialogs, session.log);
   view.Show();
   view.Run();
-  return pellvane::kExitOk;
+  return kExitOk;
 }
+
+}  // namespace pellvane
