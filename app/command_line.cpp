@@ -1,17 +1,20 @@
 #include "app/command_line.h"
 
 #include <cstdlib>
-#include <filesystem>
 
 #include "platform/text.h"
 
 namespace pellvane {
 
 std::string JoinArguments(int argc, char** argv) {
+  return JoinArguments(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+}
+
+std::string JoinArguments(const std::vector<std::string>& args) {
   std::string joined;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) joined += ' ';
-    joined += argv[i];
+  for (const std::string& arg : args) {
+    if (!joined.empty() || &arg != &args.front()) joined += ' ';
+    joined += arg;
   }
   return joined;
 }
@@ -27,11 +30,6 @@ bool HasDisplay() {
     if (value != nullptr && *value != '\0') return true;
   }
   return false;
-}
-
-std::string ExecutableFolder() {
-  std::error_code ec;
-  return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string();
 }
 
 }  // namespace pellvane

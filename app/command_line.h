@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -10,14 +11,12 @@ namespace pellvane {
 
 // The arguments after the program name, joined by single blanks.
 std::string JoinArguments(int argc, char** argv);
+std::string JoinArguments(const std::vector<std::string>& args);
 
 // -now and -backup, in any letter case: the modes that run without a window.
 bool IsHeadlessMode(const std::string& command_line);
 
 // True when a window can be shown: a display is named, or Qt's platform is chosen.
 bool HasDisplay();
-
-// The folder of the running executable.
-std::string ExecutableFolder();
 
 }  // namespace pellvane

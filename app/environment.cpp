@@ -1,15 +1,8 @@
 #include "app/environment.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
-
-#include "platform/program_folder.h"
 
 namespace pellvane {
 namespace {
@@ -28,36 +21,6 @@ long TimeoutFromEnvironment(const char* name, long fallback) {
 }
 
 }  // namespace
-
-std::string StorePathFromEnvironment() {
-  const char* home = std::getenv("PELLVANE_HOME");
-  if (IsSet(home)) return std::string(home) + "/registry.sqlite3";
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  std::string folder;
-  if (IsSet(config)) {
-    folder = config;
-  } else {
-    const char* user_home = std::getenv("HOME");
-    folder = std::string(user_home != nullptr ? user_home : "") + "/.config";
-  }
-  return folder + "/pellvane/registry.sqlite3";
-}
-
-std::string ProgramFolderFromEnvironment() {
-  FolderSources s;
-  s.pellvane_home = std::getenv("PELLVANE_HOME");
-  s.xdg_data_home = std::getenv("XDG_DATA_HOME");
-  s.home = std::getenv("HOME");
-  // A system service may run without HOME; the account's own home folder stands in.
-  if (!IsSet(s.home)) {
-    const passwd* account = getpwuid(getuid());
-    if (account != nullptr) s.home = account->pw_dir;
-  }
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) s.executable_folder = exe.parent_path().string();
-  return ResolveProgramFolder(s);
-}
 
 TransferSettings TransferFromEnvironment() {
   TransferSettings t;

@@ -1,5 +1,6 @@
 // What a run takes from its environment (PELLVANE_HOME, XDG_*, HOME, the time-out variables,
 // CURL_CA_BUNDLE) and the executable's place: read here and handed down, never below app/.
+// On Windows the program folder is the executable's and the store is the registry key.
 // Not safe while another thread changes the environment.
 #pragma once
 
@@ -11,11 +12,12 @@
 namespace pellvane {
 
 // $PELLVANE_HOME/registry.sqlite3, else ${XDG_CONFIG_HOME:-$HOME/.config}/pellvane/
-// registry.sqlite3.
+// registry.sqlite3. Windows: the settings key's full name, HKEY_LOCAL_MACHINE\SOFTWARE\...,
+// or the same under HKEY_CURRENT_USER where the account may not write the machine's.
 std::string StorePathFromEnvironment();
 
 // The program folder chosen from PELLVANE_HOME, XDG_DATA_HOME, HOME (or the account's home
-// folder) and the executable's folder; see ResolveProgramFolder.
+// folder) and the executable's folder; see ResolveProgramFolder. Windows: the executable's.
 std::string ProgramFolderFromEnvironment();
 
 // The time-outs from PELLVANE_CONNECT_TIMEOUT and PELLVANE_REQUEST_TIMEOUT (seconds; the

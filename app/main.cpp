@@ -1,12 +1,8 @@
 // pellvane: keeps a web page showing this machine's current public IPv4 address.
 // -now, -backup and the settings commands run here without any window library; the window
-// modes start pellvane-window beside this executable.
-#include <unistd.h>
-
+// modes go through StartWindow.
 #include <clocale>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -15,6 +11,8 @@
 #include "app/environment.h"
 #include "app/headless_run.h"
 #include "app/settings_command.h"
+#include "app/window_start.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -37,39 +35,25 @@ void PrintHelp() {
       pellvane::StorePathFromEnvironment().c_str());
 }
 
-// Replaces this process by the window program; returns only when that failed.
-int StartWindow(char** argv) {
-  if (!pellvane::HasDisplay()) {
-    std::fprintf(stderr,
-                 "pellvane: keine grafische Anzeige (DISPLAY/WAYLAND_DISPLAY); "
-                 "ohne Fenster gehen nur -now und -backup\n");
-    return 1;
-  }
-  const std::string window = pellvane::ExecutableFolder() + "/pellvane-window";
-  execv(window.c_str(), argv);
-  std::fprintf(stderr, "pellvane: %s lässt sich nicht starten: %s\n", window.c_str(),
-               std::strerror(errno));
-  return 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+  pellvane::ConnectConsole();
+  const std::vector<std::string> args = pellvane::Arguments(argc, argv);
+  if (args.size() == 1 && args[0] == "--help") {
     PrintHelp();
     return 0;
   }
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+  if (args.size() == 1 && args[0] == "--version") {
     std::printf("pellvane %s\n", PELLVANE_VERSION);
     return 0;
   }
-  if (argc >= 2 && pellvane::IsSettingsCommand(argv[1])) {
-    return pellvane::RunSettingsCommand(std::vector<std::string>(argv + 1, argv + argc),
-                                        pellvane::StorePathFromEnvironment(), std::cin, std::cout,
-                                        std::cerr);
+  if (!args.empty() && pellvane::IsSettingsCommand(args[0])) {
+    return pellvane::RunSettingsCommand(args, pellvane::StorePathFromEnvironment(), std::cin,
+                                        std::cout, std::cerr);
   }
-  const std::string command_line = pellvane::JoinArguments(argc, argv);
+  const std::string command_line = pellvane::JoinArguments(args);
   if (pellvane::IsHeadlessMode(command_line)) return pellvane::RunHeadless(command_line);
-  return StartWindow(argv);
+  return pellvane::StartWindow(argc, argv);
 }

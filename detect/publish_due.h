@@ -6,10 +6,9 @@
 
 #include <string>
 
-namespace pellvane {
+#include "platform/program_folder.h"
 
-// Beside the run log in the program folder.
-inline constexpr const char* kDueFileName = "/pellvane.due";
+namespace pellvane {
 
 class PublishDue {
  public:

@@ -35,7 +35,7 @@ class Dialogs {
 };
 
 // For runs without a window: messages go to standard output or standard error, the file
-// chooser answers "cancelled", and opening starts xdg-open detached.
+// chooser answers "cancelled", and opening hands the target to the desktop (OpenDetached).
 class HeadlessDialogs final : public Dialogs {
  public:
   void MsgBox(const std::string& text, MsgKind kind) override;
@@ -44,7 +44,8 @@ class HeadlessDialogs final : public Dialogs {
   void OpenInEditor(const std::string& path) override;
 };
 
-// Starts `xdg-open target` detached, so the caller never waits; failures are silent.
+// Opens `target` with the desktop's handler (xdg-open started detached; ShellExecute on
+// Windows), so the caller never waits; failures are silent.
 void OpenDetached(const std::string& target);
 
 }  // namespace pellvane

@@ -6,10 +6,16 @@
 
 namespace pellvane {
 
-// Appended to the program folder as they stand.
-inline constexpr const char* kLogFileName = "/pellvane.log";
-inline constexpr const char* kBackupFileName = "/pellvane.sav";
-inline constexpr const char* kPageFileName = "/tmp.htm";
+// Appended to the program folder as they stand, with the platform's separator.
+inline constexpr const char* kLogFileName = PELLVANE_SEPARATOR "pellvane.log";
+inline constexpr const char* kBackupFileName = PELLVANE_SEPARATOR "pellvane.sav";
+inline constexpr const char* kPageFileName = PELLVANE_SEPARATOR "tmp.htm";
+// The mark of a publish still due, and the lock held while a check and its publish run.
+inline constexpr const char* kDueFileName = PELLVANE_SEPARATOR "pellvane.due";
+inline constexpr const char* kRunLockFileName = PELLVANE_SEPARATOR "pellvane.lock";
+
+// The folder of the running executable, without a trailing separator; empty when unknown.
+std::string ExecutableFolder();
 
 // What the folder is chosen from; each pointer may be null when the variable is unset.
 struct FolderSources {
@@ -19,7 +25,7 @@ struct FolderSources {
   std::string executable_folder;  // empty when unknown
 };
 
-// $PELLVANE_HOME when set; else the executable's folder when it is writable and not an
+// Linux: $PELLVANE_HOME when set; else the executable's folder when it is writable and not an
 // installed program's folder (one named "bin"); else ${XDG_DATA_HOME:-$HOME/.local/share}/pellvane,
 // created (0700) when missing.
 // The result has no trailing slash, except for the root itself.

@@ -1,6 +1,6 @@
-// The registry over one settings store (a SQLite file): the Reg* calls with the Windows
-// semantics and error codes, and the key handles they give out. Safe from two threads: every
-// call takes the object's lock.
+// The registry: the Reg* calls with the Windows semantics and error codes, and the key handles
+// they give out. On Linux over one settings store (a SQLite file); on Windows advapi32 itself.
+// Safe from two threads: every call takes the object's lock.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,10 @@ namespace pellvane {
 
 class Registry {
  public:
-  // The store file at `store_path`; nothing is opened or created before the first call.
+  // Linux: the store file at `store_path`; nothing is opened or created before the first call.
+  // Windows: `store_path` names the settings key ("HKEY_LOCAL_MACHINE\SOFTWARE\..."). Where
+  // this account may not write it there, HKEY_LOCAL_MACHINE stands for HKEY_CURRENT_USER, and
+  // store_path() says so.
   explicit Registry(std::string store_path);
   ~Registry();
   Registry(const Registry&) = delete;

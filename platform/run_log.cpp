@@ -1,5 +1,6 @@
 #include "platform/run_log.h"
 
+#include "platform/ansi.h"
 #include "platform/safe_file.h"
 
 namespace pellvane {
@@ -19,7 +20,7 @@ void RunLog::WriteLog(std::string_view text) const {
   line += "\r\n";
   // One write() per line, so that two instances appending at once never interleave a line.
   // A short or failed write loses the line, as any other failure does.
-  OpenForAppend(path_, 0644).WriteAll(line);
+  OpenForAppend(path_, 0644).WriteAll(ToAnsiLossy(line));
   Yield();
 }
 

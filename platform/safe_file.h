@@ -61,7 +61,9 @@ class NewFile {
   bool failed_ = false;
 };
 
-// Makes the folder's entries (a rename, a removal) durable.
-bool SyncFolderOf(const std::string& path);
+// True when anything (a link included, not followed) stands at `path`.
+bool PathExists(const std::string& path);
+// Removes the file (a link, not its target) durably; false when nothing was removed.
+bool RemoveFile(const std::string& path);
 
 }  // namespace pellvane

@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/ansi.h"
 #include "platform/program_folder.h"
 #include "platform/safe_file.h"
 #include "settings/settings_table.h"
@@ -46,9 +47,12 @@ std::optional<std::string> Image(const SettingsRecord& record) {
   ForEachField(copy, [&](const auto& field) {
     using T = std::decay_t<decltype(field)>;
     if constexpr (std::is_same_v<T, std::string>) {
-      if (field.size() > kMaxText) fits = false;
-      PutU16(out, static_cast<std::uint16_t>(field.size()));
-      out += field;
+      // A text that the code page cannot hold would come back changed: no backup then.
+      const std::optional<std::string> ansi = ToAnsi(field);
+      if (!ansi || ansi->size() > kMaxText) fits = false;
+      const std::string& text = ansi ? *ansi : field;
+      PutU16(out, static_cast<std::uint16_t>(text.size()));
+      out += text;
     } else if constexpr (std::is_same_v<T, bool>) {
       PutU16(out, field ? 0xFFFF : 0x0000);
     } else {
@@ -84,7 +88,7 @@ std::optional<SettingsRecord> Parse(std::string_view bytes) {
         ok = false;
         return;
       }
-      field.assign(bytes.substr(pos, v));
+      field = FromAnsi(bytes.substr(pos, v));
       pos += v;
     } else if constexpr (std::is_same_v<T, bool>) {
       ok = v == 0x0000 || v == 0xFFFF;

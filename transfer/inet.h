@@ -1,5 +1,6 @@
-// The Internet transfer component: HTTP(S) fetches and FTP(S)/SFTP operations on libcurl,
-// with the members the check and the publish use and a state-change event.
+// The Internet transfer component: HTTP(S) fetches and FTP operations, with the members the
+// check and the publish use and a state-change event. On libcurl (Linux: also FTPS and SFTP)
+// or on WinINet (Windows: ftp:// only).
 // Not safe from two threads, except Cancel, which may come from any thread.
 #pragma once
 

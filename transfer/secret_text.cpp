@@ -1,6 +1,6 @@
 #include "transfer/secret_text.h"
 
-#include <curl/curl.h>
+#include "transfer/url_escape.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,23 +16,13 @@ bool WordByte(char ch) {
   return std::isalnum(c) || c == '_' || c >= 0x80;
 }
 
-std::string CurlText(char* text, std::size_t size) {
-  std::string out = text != nullptr ? std::string(text, size) : std::string();
-  curl_free(text);
-  return out;
-}
-
 }  // namespace
 
 void SecretMask::Add(std::string_view secret) {
   if (secret.empty()) return;
   const std::string typed(secret);
-  int decoded_size = 0;
-  char* decoded =
-      curl_easy_unescape(nullptr, typed.data(), static_cast<int>(typed.size()), &decoded_size);
-  const std::string plain = CurlText(decoded, static_cast<std::size_t>(decoded_size));
-  char* encoded = curl_easy_escape(nullptr, typed.data(), static_cast<int>(typed.size()));
-  const std::string escaped = CurlText(encoded, encoded != nullptr ? std::strlen(encoded) : 0);
+  const std::string plain = PercentDecode(typed);
+  const std::string escaped = PercentEncode(typed);
   for (const std::string& s : {typed, plain, escaped}) {
     if (!s.empty() && std::find(spellings_.begin(), spellings_.end(), s) == spellings_.end()) {
       spellings_.push_back(s);

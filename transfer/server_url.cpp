@@ -1,114 +1,14 @@
 #include "transfer/server_url.h"
 
-#include <curl/curl.h>
+#include <algorithm>
+#include <cstdlib>
 
-#include <cctype>
-#include <memory>
+#include "transfer/url_escape.h"
 
 namespace pellvane {
-namespace {
 
-// Every byte outside [A-Za-z0-9-._~/] as %XX; with `keep_escapes` a "%" stays, so that a
-// folder typed already escaped ("my%20site") is not escaped twice.
-std::string Escape(const std::string& path, bool keep_escapes = false) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char ch : path) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/' ||
-        (keep_escapes && c == '%')) {
-      out += ch;
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
-
-struct UrlDeleter {
-  void operator()(CURLU* u) const { curl_url_cleanup(u); }
-};
-using Url = std::unique_ptr<CURLU, UrlDeleter>;
-
-// A part as stored (escapes as typed); `found` false when the URL has none.
-std::string Part(CURLU* url, CURLUPart part, bool* found = nullptr) {
-  char* text = nullptr;
-  const bool ok = curl_url_get(url, part, &text, 0) == CURLUE_OK && text != nullptr;
-  if (found != nullptr) *found = ok;
-  std::string out = ok ? text : "";
-  curl_free(text);
-  return out;
-}
-
-bool StartsWithNoCase(const std::string& text, const std::string& head) {
-  if (text.size() < head.size()) return false;
-  for (std::size_t i = 0; i < head.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) !=
-        std::tolower(static_cast<unsigned char>(head[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-}  // namespace
-
-ServerUrl::ServerUrl(const std::string& text) : shown_(text) {
-  const Url url(curl_url());
-  if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(),
-                           CURLU_NON_SUPPORT_SCHEME | CURLU_DEFAULT_SCHEME | CURLU_ALLOW_SPACE) !=
-                  CURLUE_OK) {
-    if (const std::size_t at = text.rfind('@'); at != std::string::npos) {
-      shown_ = "***" + text.substr(at);
-    }
-    return;
-  }
-  // The parser reads a scheme only where "name:/" begins the text; otherwise it put in its
-  // own default, and a text without a scheme means FTP here.
-  scheme_ = Part(url.get(), CURLUPART_SCHEME);
-  const bool typed_scheme = StartsWithNoCase(text, scheme_ + ":/");
-  if (!typed_scheme) scheme_ = "ftp";
-  if (scheme_ == "ftps") {
-    scheme_ = "ftp";
-    tls_ = true;
-  }
-  curl_url_set(url.get(), CURLUPART_SCHEME, scheme_.c_str(), CURLU_NON_SUPPORT_SCHEME);
-
-  // A "?" or "#" typed into the folder belongs to the folder's name.
-  bool found = false;
-  path_ = Part(url.get(), CURLUPART_PATH);
-  if (const std::string query = Part(url.get(), CURLUPART_QUERY, &found); found) {
-    path_ += "?" + query;
-  }
-  if (const std::string fragment = Part(url.get(), CURLUPART_FRAGMENT, &found); found) {
-    path_ += "#" + fragment;
-  }
-  while (!path_.empty() && path_.back() == '/') path_.pop_back();
-  path_ = Escape(path_, true);
-  curl_url_set(url.get(), CURLUPART_PATH, "/", 0);
-  curl_url_set(url.get(), CURLUPART_QUERY, nullptr, 0);
-  curl_url_set(url.get(), CURLUPART_FRAGMENT, nullptr, 0);
-  origin_ = Part(url.get(), CURLUPART_URL);
-  if (!origin_.empty() && origin_.back() == '/') origin_.pop_back();
-
-  password_ = Part(url.get(), CURLUPART_PASSWORD);
-  if (password_.empty()) return;
-  // The parser takes the host part's first "@" and, before it, the first ":".
-  std::size_t start = 0;
-  if (typed_scheme) {
-    start = text.find(':') + 1;
-    while (start < text.size() && text[start] == '/') ++start;
-  }
-  const std::size_t at = text.find('@', start);
-  const std::size_t colon = text.find(':', start);
-  if (colon < at && at != std::string::npos &&
-      text.compare(colon + 1, at - colon - 1, password_) == 0) {
-    shown_.replace(colon + 1, password_.size(), "***");
-  } else {
-    shown_ = text.substr(0, start) + "***" + text.substr(at == std::string::npos ? start : at);
-  }
+std::string EscapePath(const std::string& path, bool keep_escapes) {
+  return PercentEncode(path, keep_escapes ? "/%" : "/");
 }
 
 std::string ServerUrl::StartFolder() const {
@@ -119,11 +19,38 @@ std::string ServerUrl::StartFolder() const {
 
 std::string ServerUrl::FileUrl(const std::string& remote) const {
   if (!remote.empty() && remote.front() == '/') {
-    return origin_ + (Sftp() ? "/" : "/%2F") + Escape(remote.substr(1));
+    return origin_ + (Sftp() ? "/" : "/%2F") + EscapePath(remote.substr(1));
   }
-  return StartFolder() + "/" + Escape(remote);
+  return StartFolder() + "/" + EscapePath(remote);
 }
 
 std::string ServerUrl::FolderUrl() const { return StartFolder() + "/"; }
+
+std::string ServerUrl::Host() const {
+  std::string host = origin_.substr(origin_.find("://") + 3);
+  host.erase(0, host.find('@') + 1);
+  if (const std::size_t colon = host.rfind(':'); colon != std::string::npos && host.back() != ']') {
+    host.resize(colon);
+  }
+  return PercentDecode(host);
+}
+
+int ServerUrl::Port() const {
+  const std::string after = origin_.substr(origin_.rfind('@') == std::string::npos
+                                               ? origin_.find("://") + 3
+                                               : origin_.rfind('@') + 1);
+  const std::size_t colon = after.rfind(':');
+  if (colon == std::string::npos || after.back() == ']') return 0;
+  return std::atoi(after.c_str() + colon + 1);
+}
+
+std::string ServerUrl::User() const {
+  const std::string after = origin_.substr(origin_.find("://") + 3);
+  const std::size_t at = after.find('@');
+  if (at == std::string::npos) return {};
+  return PercentDecode(after.substr(0, std::min(at, after.find(':'))));
+}
+
+std::string ServerUrl::Folder() const { return PercentDecode(path_); }
 
 }  // namespace pellvane

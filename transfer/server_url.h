@@ -1,5 +1,5 @@
-// An FTP, FTPS or SFTP server URL as a user types it, read once with libcurl's URL parser:
-// the libcurl URLs of a remote file and of the login folder, and the text fit for the log.
+// An FTP, FTPS or SFTP server URL as a user types it, read once (with libcurl's URL parser on
+// Linux): the URLs of a remote file and of the login folder, and the text fit for the log.
 // Safe from two threads once built.
 #pragma once
 
@@ -30,6 +30,13 @@ class ServerUrl {
   // The folder relative names start in, ending in "/".
   std::string FolderUrl() const;
 
+  // The parts one by one, for a transfer library that takes them so (WinINet): the host, the
+  // port typed (0: the scheme's own), the user typed into the URL and the folder, decoded.
+  std::string Host() const;
+  int Port() const;
+  std::string User() const;
+  std::string Folder() const;
+
  private:
   std::string StartFolder() const;
 
@@ -40,5 +47,9 @@ class ServerUrl {
   std::string password_;
   std::string shown_;
 };
+
+// Every byte outside [A-Za-z0-9-._~/] escaped; with `keep_escapes` a "%" stays, so that a
+// folder typed already escaped ("my%20site") is not escaped twice.
+std::string EscapePath(const std::string& path, bool keep_escapes = false);
 
 }  // namespace pellvane

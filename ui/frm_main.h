@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/program_folder.h"
 #include "platform/run_log.h"
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
@@ -32,8 +33,6 @@ enum ExitStatus : int {
   kExitPublishFailed = 2,
 };
 
-// Beside the run log; held while a check and its publish run.
-inline constexpr const char* kRunLockFileName = "/pellvane.lock";
 // How long a check waits for another instance's check and publish before it gives up.
 inline constexpr std::chrono::seconds kRunLockWait(30);
 // What a check that gave up logs and shows; it ends like a check without an address.

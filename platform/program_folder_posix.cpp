@@ -24,6 +24,11 @@ bool IsInstalledFolder(const std::string& folder) {
 
 }  // namespace
 
+std::string ExecutableFolder() {
+  std::error_code ec;
+  return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string();
+}
+
 std::string ResolveProgramFolder(const FolderSources& sources) {
   if (IsSet(sources.pellvane_home)) return WithoutTrailingSlash(sources.pellvane_home);
   if (!sources.executable_folder.empty() && !IsInstalledFolder(sources.executable_folder) &&

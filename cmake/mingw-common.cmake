@@ -1,0 +1,13 @@
+# What both mingw-w64 toolchain files share: the compilers of PELLVANE_MINGW_TRIPLE, its
+# sysroot, and a statically linked program that needs no DLL beside it.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${PELLVANE_MINGW_TRIPLE})
+set(CMAKE_C_COMPILER ${PELLVANE_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${PELLVANE_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${PELLVANE_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${PELLVANE_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -1,0 +1,46 @@
+#include "platform/console.h"
+
+#include <windows.h>
+// windows.h first
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/wide_text.h"
+
+namespace pellvane {
+namespace {
+
+UINT g_saved_output_cp = 0;
+
+bool Redirected(DWORD which) {
+  const HANDLE h = GetStdHandle(which);
+  return h != nullptr && h != INVALID_HANDLE_VALUE && GetFileType(h) != FILE_TYPE_UNKNOWN;
+}
+
+// The console is the parent's: its code page goes back as it was when this program ends.
+void RestoreCodePage() { SetConsoleOutputCP(g_saved_output_cp); }
+
+}  // namespace
+
+void ConnectConsole() {
+  const bool out = Redirected(STD_OUTPUT_HANDLE);
+  const bool err = Redirected(STD_ERROR_HANDLE);
+  if ((out && err) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (!out) std::freopen("CONOUT$", "w", stdout);
+  if (!err) std::freopen("CONOUT$", "w", stderr);
+  g_saved_output_cp = GetConsoleOutputCP();
+  if (SetConsoleOutputCP(CP_UTF8)) std::atexit(RestoreCodePage);
+}
+
+std::vector<std::string> Arguments(int, char**) {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::vector<std::string> args;
+  for (int i = 1; argv != nullptr && i < argc; ++i) args.push_back(Narrow(argv[i]));
+  LocalFree(argv);
+  return args;
+}
+
+}  // namespace pellvane

@@ -1,0 +1,115 @@
+#include "platform/safe_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace pellvane {
+namespace {
+
+// Keeps the descriptor only when it names a regular file; blocking again from then on.
+SafeFile RegularOnly(int fd) {
+  SafeFile file(fd);
+  struct stat st {};
+  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return SafeFile();
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return SafeFile();
+  return file;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Only a regular file or a link may be replaced: never a device, a FIFO or a folder.
+bool Replaceable(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) != 0 ? errno == ENOENT
+                                       : S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
+}
+
+// Makes the folder's entries (a rename, a removal) durable.
+bool SyncFolderOf(const std::string& path) {
+  SafeFile folder(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return folder.is_open() && fsync(folder.fd()) == 0;
+}
+
+}  // namespace
+
+long SafeFile::Read(char* buffer, std::size_t size) {
+  ssize_t n;
+  do {
+    n = read(fd_, buffer, size);
+  } while (n < 0 && errno == EINTR);
+  return static_cast<long>(n);
+}
+
+bool SafeFile::WriteAll(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd_, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+bool SafeFile::Close() {
+  if (fd_ < 0) return true;
+  const int fd = fd_;
+  fd_ = -1;
+  return close(fd) == 0;
+}
+
+SafeFile OpenForReading(const std::string& path) {
+  return RegularOnly(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+}
+
+SafeFile OpenForAppend(const std::string& path, int mode) {
+  return RegularOnly(
+      open(path.c_str(),
+           O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode));
+}
+
+NewFile::NewFile(const std::string& path, int mode) : path_(path) {
+  if (!Replaceable(path)) return;
+  temp_ = path + ".XXXXXX";
+  // mkstemp creates the name exclusively: no link or FIFO planted under it can be opened.
+  const int fd = mkstemp(temp_.data());
+  if (fd < 0) {
+    temp_.clear();
+    return;
+  }
+  file_ = SafeFile(fd);
+  if (fchmod(fd, static_cast<mode_t>(mode)) != 0) failed_ = true;
+}
+
+NewFile::~NewFile() {
+  if (!temp_.empty()) unlink(temp_.c_str());
+}
+
+bool NewFile::Commit() {
+  if (!is_open() || failed_) return false;
+  if (fsync(file_.fd()) != 0 || !file_.Close() || !Replaceable(path_)) return false;
+  if (rename(temp_.c_str(), path_.c_str()) != 0) return false;
+  temp_.clear();
+  return SyncFolderOf(path_);
+}
+
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+bool RemoveFile(const std::string& path) {
+  if (unlink(path.c_str()) != 0) return false;
+  SyncFolderOf(path);
+  return true;
+}
+
+
+}  // namespace pellvane

@@ -1,0 +1,464 @@
+#include <windows.h>
+// windows.h first
+#include <wininet.h>
+
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "platform/safe_file.h"
+#include "platform/wide_text.h"
+#include "transfer/ftp_command.h"
+#include "transfer/inet.h"
+#include "transfer/secret_text.h"
+#include "transfer/server_url.h"
+
+namespace pellvane {
+namespace {
+
+// The codes the Linux component gives for the same failures, so that the log reads alike.
+constexpr std::int32_t kUnsupported = 1;
+constexpr std::int32_t kMalformed = 3;
+constexpr std::int32_t kReadError = 26;
+constexpr std::int32_t kTooLarge = 63;
+constexpr std::int32_t kAborted = 42;
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return text;
+}
+
+// The system's words for a WinINet or system error, without the line end.
+std::string ErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD flags =
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM |
+      (error >= INTERNET_ERROR_BASE && error <= INTERNET_ERROR_LAST ? FORMAT_MESSAGE_FROM_HMODULE
+                                                                     : 0);
+  const DWORD n = FormatMessageW(flags, GetModuleHandleW(L"wininet.dll"), error, 0,
+                                 reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string out = n > 0 ? Narrow(std::wstring_view(text, n)) : std::string();
+  LocalFree(text);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ')) {
+    out.pop_back();
+  }
+  return out.empty() ? "WinINet-Fehler " + std::to_string(error) : out;
+}
+
+struct Failure {
+  DWORD error = 0;
+  std::string reply;  // the server's last reply (FTP), when WinINet kept one
+};
+
+// What failed on the calling thread: its error and the server's reply that goes with it.
+Failure LastFailure() {
+  Failure f;
+  f.error = GetLastError();
+  DWORD detail = 0;
+  DWORD size = 0;
+  InternetGetLastResponseInfoW(&detail, nullptr, &size);
+  if (size > 0) {
+    std::wstring reply(size + 1, L'\0');
+    if (InternetGetLastResponseInfoW(&detail, reply.data(), &size)) {
+      reply.resize(size);
+      f.reply = Narrow(reply);
+    }
+  }
+  return f;
+}
+
+// The last line of a reply that begins with a three-digit code.
+std::string LastReplyLine(const std::string& reply) {
+  std::string last;
+  std::size_t start = 0;
+  while (start < reply.size()) {
+    std::size_t end = reply.find('\n', start);
+    if (end == std::string::npos) end = reply.size();
+    std::string line = reply.substr(start, end - start);
+    while (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+        std::isdigit(static_cast<unsigned char>(line[1])) &&
+        std::isdigit(static_cast<unsigned char>(line[2]))) {
+      last = line;
+    }
+    start = end + 1;
+  }
+  return last;
+}
+
+std::wstring QueryText(HINTERNET request, DWORD what) {
+  DWORD size = 0;
+  HttpQueryInfoW(request, what, nullptr, &size, nullptr);
+  std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+  if (!HttpQueryInfoW(request, what, text.data(), &size, nullptr)) return {};
+  text.resize(size / sizeof(wchar_t));
+  return text;
+}
+
+}  // namespace
+
+struct Inet::Impl {
+  ~Impl() { EndSession(); }
+
+  // The session for the access type and proxy in force, made anew when they changed.
+  HINTERNET Session();
+  void EndSession();
+  // Runs `work` on a worker thread while this one lets the window yield every few
+  // milliseconds; closes the session (which ends every call under way) when the request
+  // time-out passes or Cancel comes. False when `work` failed or was cut short.
+  bool Bounded(const std::function<bool(Failure*)>& work);
+  bool Fail(std::int32_t fail_code, std::string text);
+  bool Failed(const Failure& f);
+  bool Connect(const ServerUrl& server);
+  bool Put(const std::string& local, const std::string& remote);
+  bool Dir();
+  bool Close();
+  std::string Scrub(std::string text) const {
+    SecretMask mask;
+    mask.Add(password);
+    mask.Add(ServerUrl(url).Password());
+    return mask.Apply(std::move(text));
+  }
+  void Raise(bool ok) {
+    if (state_changed) state_changed(ok ? icResponseCompleted : icError);
+  }
+
+  std::string url, proxy, user, password;
+  int access_type = 0;
+  int protocol = icDefault;
+  TransferSettings settings;
+  std::atomic<bool> cancel{false};
+  std::function<void(std::int16_t)> state_changed;
+  std::function<void()> yield;
+
+  std::int32_t code = 0;
+  std::string info;
+  std::string data;  // what GetChunk hands out
+  std::size_t data_pos = 0;
+
+  HINTERNET session = nullptr;
+  int session_access = -1;
+  std::string session_proxy;
+  HINTERNET ftp = nullptr;  // the FTP login, kept from one command to the next
+  std::string ftp_key;      // the server and user it is for
+  bool timed_out = false;
+  bool cancelled = false;
+};
+
+HINTERNET Inet::Impl::Session() {
+  if (session != nullptr && session_access == access_type && session_proxy == proxy) {
+    return session;
+  }
+  EndSession();
+  const DWORD type = access_type == 1   ? INTERNET_OPEN_TYPE_DIRECT
+                     : access_type == 2 ? INTERNET_OPEN_TYPE_PROXY
+                                        : INTERNET_OPEN_TYPE_PRECONFIG;
+  const std::wstring named = Widen(proxy);
+  session = InternetOpenW(L"Pellvane", type, type == INTERNET_OPEN_TYPE_PROXY ? named.c_str() : nullptr,
+                          nullptr, 0);
+  if (session == nullptr) return nullptr;
+  session_access = access_type;
+  session_proxy = proxy;
+  DWORD connect_ms = static_cast<DWORD>(settings.connect_timeout_ms);
+  DWORD request_ms = static_cast<DWORD>(settings.request_timeout_ms);
+  InternetSetOptionW(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect_ms, sizeof connect_ms);
+  InternetSetOptionW(session, INTERNET_OPTION_SEND_TIMEOUT, &request_ms, sizeof request_ms);
+  InternetSetOptionW(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &request_ms, sizeof request_ms);
+  return session;
+}
+
+void Inet::Impl::EndSession() {
+  if (ftp != nullptr) InternetCloseHandle(ftp);
+  if (session != nullptr) InternetCloseHandle(session);
+  ftp = nullptr;
+  session = nullptr;
+  ftp_key.clear();
+}
+
+bool Inet::Impl::Bounded(const std::function<bool(Failure*)>& work) {
+  constexpr auto kYield = std::chrono::milliseconds(40);
+  std::mutex m;
+  std::condition_variable done_cv;
+  bool done = false;
+  bool ok = false;
+  Failure failure;
+  timed_out = cancelled = false;
+  std::thread worker([&] {
+    const bool result = work(&failure);
+    std::lock_guard lock(m);
+    ok = result;
+    done = true;
+    done_cv.notify_one();
+  });
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(settings.request_timeout_ms);
+  std::unique_lock lock(m);
+  while (!done) {
+    if (done_cv.wait_for(lock, kYield, [&] { return done; })) break;
+    lock.unlock();
+    if (yield) yield();
+    lock.lock();
+    if (!timed_out && !cancelled && (cancel || std::chrono::steady_clock::now() >= deadline)) {
+      (cancel ? cancelled : timed_out) = true;
+      InternetCloseHandle(session);  // ends the calls under way with an error
+    }
+  }
+  lock.unlock();
+  worker.join();
+  if (timed_out || cancelled) {
+    session = nullptr;
+    EndSession();
+    return cancelled ? Fail(kAborted, "Abgebrochen")
+                     : Fail(ERROR_INTERNET_TIMEOUT, ErrorText(ERROR_INTERNET_TIMEOUT));
+  }
+  return ok || Failed(failure);
+}
+
+bool Inet::Impl::Fail(std::int32_t fail_code, std::string text) {
+  data.clear();
+  data_pos = 0;
+  code = fail_code;
+  // The text may carry a server's reply: its control characters must not reach the log.
+  info = EscapeControls(Scrub(std::move(text)));
+  return false;
+}
+
+// An FTP reply with its code ("530 Login incorrect.") where WinINet kept one, else the error.
+bool Inet::Impl::Failed(const Failure& f) {
+  const std::string line = LastReplyLine(f.reply);
+  if (!line.empty() && line[0] >= '4') return Fail(std::stoi(line.substr(0, 3)), line);
+  return Fail(static_cast<std::int32_t>(f.error), ErrorText(f.error));
+}
+
+bool Inet::Impl::Connect(const ServerUrl& server) {
+  const std::string login = user.empty() ? server.User() : user;
+  const std::string key = server.Host() + ":" + std::to_string(server.Port()) + "/" + login;
+  if (ftp != nullptr && key == ftp_key) return true;
+  if (ftp != nullptr) InternetCloseHandle(ftp);
+  ftp = nullptr;
+  const HINTERNET s = Session();
+  if (s == nullptr) return Failed(LastFailure());
+  const std::wstring host = Widen(server.Host());
+  const std::wstring name = Widen(login);
+  const std::wstring secret = Widen(user.empty() ? ServerUrl(url).Password() : password);
+  std::string folder = server.Folder();
+  while (!folder.empty() && folder.front() == '/') folder.erase(0, 1);
+  const std::wstring start = Widen(folder);
+  const auto port = static_cast<INTERNET_PORT>(server.Port() != 0 ? server.Port()
+                                                                  : INTERNET_DEFAULT_FTP_PORT);
+  HINTERNET made = nullptr;
+  const bool ok = Bounded([&](Failure* f) {
+    made = InternetConnectW(s, host.c_str(), port, name.empty() ? nullptr : name.c_str(),
+                            name.empty() ? nullptr : secret.c_str(), INTERNET_SERVICE_FTP,
+                            INTERNET_FLAG_PASSIVE, 0);
+    // The URL's folder is where relative names start, as from the login folder.
+    if (made != nullptr && (start.empty() || FtpSetCurrentDirectoryW(made, start.c_str()))) {
+      return true;
+    }
+    *f = LastFailure();
+    return false;
+  });
+  if (!ok) {
+    if (made != nullptr && session != nullptr) InternetCloseHandle(made);
+    return false;
+  }
+  ftp = made;
+  ftp_key = key;
+  return true;
+}
+
+bool Inet::Impl::Put(const std::string& local, const std::string& remote) {
+  SafeFile file = OpenForReading(local);
+  if (!file.is_open()) {
+    return Fail(kReadError, "Datei nicht lesbar: " + local + " (" + ErrorText(GetLastError()) + ")");
+  }
+  const std::wstring target = Widen(remote);
+  const HINTERNET login = ftp;
+  return Bounded([&](Failure* f) {
+    const HINTERNET out =
+        FtpOpenFileW(login, target.c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0);
+    if (out == nullptr) {
+      *f = LastFailure();
+      return false;
+    }
+    char buffer[16384];
+    bool ok = true;
+    for (long n; ok && (n = file.Read(buffer, sizeof buffer)) != 0;) {
+      DWORD written = 0;
+      ok = n > 0 && InternetWriteFile(out, buffer, static_cast<DWORD>(n), &written) &&
+           written == static_cast<DWORD>(n);
+    }
+    if (!ok) *f = LastFailure();
+    // Closing ends the upload: the server's answer to it comes now.
+    if (!InternetCloseHandle(out) && ok) {
+      *f = LastFailure();
+      ok = false;
+    }
+    return ok;
+  });
+}
+
+bool Inet::Impl::Dir() {
+  const HINTERNET login = ftp;
+  std::string listing;
+  const bool ok = Bounded([&](Failure* f) {
+    WIN32_FIND_DATAW found{};
+    const HINTERNET find = FtpFindFirstFileW(login, nullptr, &found, INTERNET_FLAG_RELOAD, 0);
+    if (find == nullptr) {
+      if (GetLastError() == ERROR_NO_MORE_FILES) return true;
+      *f = LastFailure();
+      return false;
+    }
+    do {
+      listing += Narrow(found.cFileName) + "\r\n";
+    } while (InternetFindNextFileW(find, &found));
+    InternetCloseHandle(find);
+    return true;
+  });
+  if (ok) data = std::move(listing);
+  return ok;
+}
+
+bool Inet::Impl::Close() {
+  if (ftp != nullptr) InternetCloseHandle(ftp);
+  ftp = nullptr;
+  ftp_key.clear();
+  data.clear();
+  data_pos = 0;
+  code = 0;
+  info.clear();
+  return true;
+}
+
+Inet::Inet(TransferSettings settings) : impl_(std::make_unique<Impl>()) {
+  impl_->settings = std::move(settings);
+}
+Inet::~Inet() = default;
+
+void Inet::Cancel() { impl_->cancel = true; }
+
+void Inet::SetURL(std::string url) { impl_->url = std::move(url); }
+const std::string& Inet::URL() const { return impl_->url; }
+void Inet::SetAccessType(int access_type) { impl_->access_type = access_type; }
+int Inet::AccessType() const { return impl_->access_type; }
+void Inet::SetProxy(std::string proxy) { impl_->proxy = std::move(proxy); }
+const std::string& Inet::Proxy() const { return impl_->proxy; }
+void Inet::SetProtocol(int protocol) { impl_->protocol = protocol; }
+int Inet::Protocol() const { return impl_->protocol; }
+void Inet::SetUserName(std::string user) { impl_->user = std::move(user); }
+void Inet::SetPassword(std::string password) { impl_->password = std::move(password); }
+
+std::string Inet::OpenURL() {
+  Impl& d = *impl_;
+  d.cancel = false;
+  d.data.clear();
+  d.data_pos = 0;
+  const std::string scheme = Lower(d.url.substr(0, d.url.find("://")));
+  std::string body;
+  bool ok = false;
+  if (scheme != "http" && scheme != "https") {
+    ok = d.Fail(kUnsupported, "Protokoll nicht unterstützt: " + d.url);
+  } else if (const HINTERNET s = d.Session(); s == nullptr) {
+    ok = d.Failed(LastFailure());
+  } else {
+    const std::wstring target = Widen(d.url);
+    std::string status_line;
+    DWORD status = 0;
+    bool too_large = false;
+    ok = d.Bounded([&](Failure* f) {
+      // Redirects stay within http and https: WinINet follows no other scheme.
+      const HINTERNET request = InternetOpenUrlW(
+          s, target.c_str(), nullptr, 0,
+          INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES |
+              INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE,
+          0);
+      if (request == nullptr) {
+        *f = LastFailure();
+        return false;
+      }
+      DWORD size = sizeof status;
+      HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                     nullptr);
+      status_line = Narrow(QueryText(request, HTTP_QUERY_VERSION)) + " " +
+                    std::to_string(status) + " " + Narrow(QueryText(request, HTTP_QUERY_STATUS_TEXT));
+      char buffer[8192];
+      bool read_ok = true;
+      for (DWORD n = 0; (read_ok = InternetReadFile(request, buffer, sizeof buffer, &n)) && n > 0;) {
+        if (body.size() + n > kMaxBodyBytes) {
+          too_large = true;
+          break;
+        }
+        body.append(buffer, n);
+      }
+      if (!read_ok) *f = LastFailure();
+      InternetCloseHandle(request);
+      return read_ok;
+    });
+    if (ok && too_large) {
+      ok = d.Fail(kTooLarge, "Antwort größer als 64 KiB");
+    } else if (ok && status >= 400) {
+      ok = d.Fail(static_cast<std::int32_t>(status), status_line);
+    } else if (ok) {
+      d.code = 0;
+      d.info.clear();
+    }
+  }
+  if (!ok) body.clear();
+  d.Raise(ok);
+  return body;
+}
+
+bool Inet::Execute(std::string_view url, std::string_view operation) {
+  Impl& d = *impl_;
+  d.cancel = false;
+  const ServerUrl server(url.empty() ? d.url : std::string(url));
+  const std::optional<std::vector<std::string>> words = SplitCommand(operation);
+  const std::string verb = words && !words->empty() ? Lower((*words)[0]) : std::string();
+  const bool remote = (verb == "put" && words->size() == 3) || (verb == "dir" && words->size() == 1);
+  bool ok = false;
+  if (remote && !server.Valid()) {
+    ok = d.Fail(kMalformed, "URL nicht lesbar: " + server.WithoutPassword());
+  } else if (remote && (server.ExplicitTls() || server.Sftp())) {
+    // WinINet speaks plain FTP only.
+    ok = d.Fail(kUnsupported, std::string(server.Sftp() ? "sftp://" : "ftps://") +
+                                  " geht unter Windows nicht, nur ftp://");
+  } else if (remote && !d.Connect(server)) {
+    ok = false;
+  } else if (verb == "put" && remote) {
+    ok = d.Put((*words)[1], (*words)[2]);
+  } else if (verb == "dir" && remote) {
+    ok = d.Dir();
+  } else if (verb == "close" && words->size() == 1) {
+    ok = d.Close();
+  } else {
+    ok = d.Fail(500, "500 Befehl nicht ausführbar: " + std::string(operation));
+  }
+  if (ok) {
+    d.code = 0;
+    d.info.clear();
+  }
+  d.Raise(ok);
+  return ok;
+}
+
+std::int32_t Inet::ResponseCode() const { return impl_->code; }
+const std::string& Inet::ResponseInfo() const { return impl_->info; }
+
+std::string Inet::GetChunk(std::size_t size) {
+  Impl& d = *impl_;
+  std::string chunk = d.data.substr(std::min(d.data_pos, d.data.size()), size);
+  d.data_pos += chunk.size();
+  return chunk;
+}
+
+void Inet::SetStateChanged(std::function<void(std::int16_t)> handler) {
+  impl_->state_changed = std::move(handler);
+}
+
+void Inet::SetYieldHook(std::function<void()> hook) { impl_->yield = std::move(hook); }
+
+}  // namespace pellvane
