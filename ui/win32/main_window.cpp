@@ -8,9 +8,13 @@ namespace pellvane {
 namespace {
 
 constexpr wchar_t kClassName[] = L"PellvaneMain";
-constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// The window paints its whole background first: the frames draw only their lines.
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
 constexpr DWORD kEdit = WS_TABSTOP | ES_AUTOHSCROLL;
+// A caption wider than its label is cut at the label's end rather than broken into a second
+// line that the label's height would cut in half.
+constexpr DWORD kLabel = SS_LEFTNOWORDWRAP;
 constexpr DWORD kMasked = kEdit | ES_PASSWORD;
 // Posted when a scroll bar gets the focus; lParam is the bar.
 constexpr UINT kHandFocus = WM_APP + 1;
@@ -49,13 +53,13 @@ void YieldToPaint() {
   }
 }
 
-HFONT WindowFont(int dpi, bool underline) {
+HFONT WindowFont(int dpi, bool underline, const wchar_t* face) {
   LOGFONTW font{};
   font.lfHeight = -MulDiv(kFontCentipoints, dpi, 7200);
   font.lfWeight = FW_NORMAL;
   font.lfUnderline = underline ? TRUE : FALSE;
   font.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynW(font.lfFaceName, L"MS Sans Serif", LF_FACESIZE);
+  lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
   return CreateFontIndirectW(&font);
 }
 
@@ -81,8 +85,9 @@ MainWindow::MainWindow(frmMain& window, Win32Dialogs& dialogs, RunLog& log)
   HDC screen = GetDC(nullptr);
   dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
-  font_ = WindowFont(dpi_, false);
-  link_font_ = WindowFont(dpi_, true);
+  // The system's dialog font: Microsoft Sans Serif on Windows, Tahoma under Wine.
+  font_ = WindowFont(dpi_, false, L"MS Shell Dlg");
+  link_font_ = WindowFont(dpi_, true, L"MS Sans Serif");
 
   RegisterClassOnce(&MainWindow::Proc);
   RECT frame{0, 0, Px(kClientArea.width), Px(kClientArea.height)};
@@ -153,8 +158,8 @@ void MainWindow::BuildWebPager() {
   frmMain& w = window_;
   const POINT at{0, 0};
   Frame({0, 0, 4935, 975}, at);
-  Add(w.lblCurWebsrv, Kind::kLabel, L"STATIC", 0, {120, 240, 1935, 255}, at, -1);
-  Add(w.lblDefWSrv, Kind::kLabel, L"STATIC", 0, {3600, 240, 1215, 255}, at, -1);
+  Add(w.lblCurWebsrv, Kind::kLabel, L"STATIC", kLabel, {120, 240, 1935, 255}, at, -1);
+  Add(w.lblDefWSrv, Kind::kLabel, L"STATIC", kLabel, {3600, 240, 1215, 255}, at, -1);
   for (int i = 0; i < kSlots; ++i) {
     Add(*w.txtWserver[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 480, 3495, 375}, at,
         i == 0 ? 7 : 8 + i);
@@ -175,15 +180,15 @@ void MainWindow::BuildFtpPart() {
   Frame({0, 0, 4935, 2535}, at);
   // Stands on the frame's top edge in place of a caption, hiding the line behind it.
   Add(w.chkUseFTP, Kind::kCheck, L"BUTTON", BS_CHECKBOX | WS_TABSTOP, {120, 0, 1455, 255}, at, 37);
-  Add(w.lblCurFTPSrv, Kind::kLabel, L"STATIC", 0, {120, 240, 1935, 255}, at, -1);
-  Add(w.Label1, Kind::kLabel, L"STATIC", 0, {3600, 240, 1215, 255}, at, -1);
+  Add(w.lblCurFTPSrv, Kind::kLabel, L"STATIC", kLabel, {120, 240, 1935, 255}, at, -1);
+  Add(w.Label1, Kind::kLabel, L"STATIC", kLabel, {3600, 240, 1215, 255}, at, -1);
   HWND bar = Add(w.vscrFtpserver, Kind::kScroll, L"SCROLLBAR", SBS_VERT | WS_TABSTOP,
                  {3600, 480, 255, 375}, at, 16);
   SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::ScrollProc));
-  Add(w.Label2, Kind::kLabel, L"STATIC", 0, {120, 1080, 855, 255}, at, -1);
-  Add(w.Label3, Kind::kLabel, L"STATIC", 0, {120, 1320, 735, 255}, at, -1);
-  Add(w.Label4, Kind::kLabel, L"STATIC", 0, {2400, 1320, 735, 255}, at, -1);
-  Add(w.Label5, Kind::kLabel, L"STATIC", 0, {120, 2160, 1455, 255}, at, -1);
+  Add(w.Label2, Kind::kLabel, L"STATIC", kLabel, {120, 1080, 855, 255}, at, -1);
+  Add(w.Label3, Kind::kLabel, L"STATIC", kLabel, {120, 1320, 735, 255}, at, -1);
+  Add(w.Label4, Kind::kLabel, L"STATIC", kLabel, {2400, 1320, 735, 255}, at, -1);
+  Add(w.Label5, Kind::kLabel, L"STATIC", kLabel, {120, 2160, 1455, 255}, at, -1);
   for (int i = 0; i < kSlots; ++i) {
     Add(*w.txtFTPserver[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 480, 3495, 375}, at,
         20 + i);
@@ -212,9 +217,9 @@ void MainWindow::BuildProxyPart() {
   Add(*w.optUseDefProxy[2], Kind::kOption, L"BUTTON", option, {240, 720, 1455, 255}, at, 36);
   const POINT fields{360, 3720 + 960};
   Frame({0, 0, 3855, 975}, fields);
-  Add(w.lblProxy, Kind::kLabel, L"STATIC", 0, {120, 240, 1575, 255}, fields, -1);
+  Add(w.lblProxy, Kind::kLabel, L"STATIC", kLabel, {120, 240, 1575, 255}, fields, -1);
   Add(w.txtProxySrv, Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 480, 3015, 375}, fields, 32);
-  Add(w.lblProxyPort, Kind::kLabel, L"STATIC", 0, {3240, 240, 495, 255}, fields, -1);
+  Add(w.lblProxyPort, Kind::kLabel, L"STATIC", kLabel, {3240, 240, 495, 255}, fields, -1);
   Add(w.txtProxyPort, Kind::kText, L"EDIT", kEdit | WS_BORDER, {3240, 480, 495, 375}, fields, 56);
   // Below the frame's visible height and hidden by the model: they only carry the values.
   Add(w.txtProxyUser, Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 960, 3615, 375}, fields, 33);
@@ -435,13 +440,13 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       if (GetFocus() == from) HandFocusOn(from);
       return 0;
     case WM_CTLCOLORSTATIC:
-      if (from == link_) {
-        HDC dc = reinterpret_cast<HDC>(wparam);
-        SetTextColor(dc, RGB(0, 0, 255));
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-      }
-      break;
+    case WM_CTLCOLORBTN: {
+      // Labels, check boxes, option buttons and frames on the window's own colour.
+      HDC dc = reinterpret_cast<HDC>(wparam);
+      if (from == link_) SetTextColor(dc, RGB(0, 0, 255));
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
     case WM_SETCURSOR:
       if (reinterpret_cast<HWND>(wparam) == link_) {
         SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
