@@ -26,7 +26,8 @@ std::string FormatTimestamp(std::time_t t) {
   std::string text = Narrow(date);
   if (st.wHour != 0 || st.wMinute != 0 || st.wSecond != 0) {
     GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, time, 128);
-    text += " " + Narrow(time);
+    text += ' ';
+    text += Narrow(time);
   }
   return text;
 }

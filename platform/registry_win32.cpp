@@ -199,7 +199,7 @@ LSTATUS Registry::RegCreateKeyEx(HKEY key, std::string_view sub_key, std::uint32
   ::HKEY created = nullptr;
   DWORD how = 0;
   const LONG r = ::RegCreateKeyExW(parent, KeyPath(sub_key).c_str(), 0, nullptr, options, sam,
-                                 nullptr, &created, &how);
+                                   nullptr, &created, &how);
   if (r != ERROR_SUCCESS) return r;
   if (disposition != nullptr) *disposition = how;
   *result = state_->AddHandle(created);
@@ -232,7 +232,7 @@ LSTATUS Registry::RegQueryValueEx(HKEY key, std::string_view name, std::uint32_t
     if (r != ERROR_SUCCESS) return r;
     bytes.resize(stored_size);
     r = ::RegQueryValueExW(real, wide_name.c_str(), nullptr, &stored_type, bytes.data(),
-                         &stored_size);
+                           &stored_size);
   }
   if (r != ERROR_SUCCESS) return r;
   bytes.resize(stored_size);
@@ -248,7 +248,7 @@ LSTATUS Registry::RegSetValueEx(HKEY key, std::string_view name, std::uint32_t t
   const std::vector<BYTE> stored =
       ToStored(type, std::string_view(reinterpret_cast<const char*>(data), size));
   return ::RegSetValueExW(real, Widen(name).c_str(), 0, type, stored.data(),
-                        static_cast<DWORD>(stored.size()));
+                          static_cast<DWORD>(stored.size()));
 }
 
 LSTATUS Registry::RegEnumKey(HKEY key, std::uint32_t index, char* name, std::uint32_t size) {
@@ -276,12 +276,12 @@ LSTATUS Registry::RegEnumValue(HKEY key, std::uint32_t index, char* name, std::u
   DWORD stored_type = 0;
   DWORD stored_size = 0;
   LONG r = ::RegEnumValueW(real, index, found.data(), &length, nullptr, &stored_type, nullptr,
-                         &stored_size);
+                           &stored_size);
   if (r != ERROR_SUCCESS) return r;
   std::vector<BYTE> bytes(stored_size);
   length = static_cast<DWORD>(found.size());
   r = ::RegEnumValueW(real, index, found.data(), &length, nullptr, &stored_type, bytes.data(),
-                    &stored_size);
+                      &stored_size);
   if (r != ERROR_SUCCESS) return r;
   bytes.resize(stored_size);
   const std::string text = Narrow(std::wstring_view(found.data(), length));

@@ -111,5 +111,4 @@ bool RemoveFile(const std::string& path) {
   return true;
 }
 
-
 }  // namespace pellvane

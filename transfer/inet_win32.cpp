@@ -38,7 +38,7 @@ std::string ErrorText(DWORD error) {
   const DWORD flags =
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM |
       (error >= INTERNET_ERROR_BASE && error <= INTERNET_ERROR_LAST ? FORMAT_MESSAGE_FROM_HMODULE
-                                                                     : 0);
+                                                                    : 0);
   const DWORD n = FormatMessageW(flags, GetModuleHandleW(L"wininet.dll"), error, 0,
                                  reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string out = n > 0 ? Narrow(std::wstring_view(text, n)) : std::string();
@@ -46,7 +46,22 @@ std::string ErrorText(DWORD error) {
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ')) {
     out.pop_back();
   }
-  return out.empty() ? "WinINet-Fehler " + std::to_string(error) : out;
+  if (!out.empty()) return out;
+  // Where the system has no words for it (Wine has none for WinINet), the common ones here.
+  switch (error) {
+    case ERROR_INTERNET_TIMEOUT:
+      return "Zeitüberschreitung";
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+      return "Servername nicht gefunden";
+    case ERROR_INTERNET_CANNOT_CONNECT:
+      return "Verbindung zum Server nicht möglich";
+    case ERROR_INTERNET_CONNECTION_ABORTED:
+      return "Verbindung abgebrochen";
+    case ERROR_INTERNET_LOGIN_FAILURE:
+      return "Anmeldung abgelehnt";
+    default:
+      return "WinINet-Fehler " + std::to_string(error);
+  }
 }
 
 struct Failure {
@@ -59,14 +74,11 @@ Failure LastFailure() {
   Failure f;
   f.error = GetLastError();
   DWORD detail = 0;
-  DWORD size = 0;
-  InternetGetLastResponseInfoW(&detail, nullptr, &size);
-  if (size > 0) {
-    std::wstring reply(size + 1, L'\0');
-    if (InternetGetLastResponseInfoW(&detail, reply.data(), &size)) {
-      reply.resize(size);
-      f.reply = Narrow(reply);
-    }
+  std::wstring reply(16384, L'\0');
+  DWORD size = static_cast<DWORD>(reply.size());
+  if (InternetGetLastResponseInfoW(&detail, reply.data(), &size)) {
+    reply.resize(size);
+    f.reply = Narrow(reply);
   }
   return f;
 }
@@ -158,8 +170,8 @@ HINTERNET Inet::Impl::Session() {
                      : access_type == 2 ? INTERNET_OPEN_TYPE_PROXY
                                         : INTERNET_OPEN_TYPE_PRECONFIG;
   const std::wstring named = Widen(proxy);
-  session = InternetOpenW(L"Pellvane", type, type == INTERNET_OPEN_TYPE_PROXY ? named.c_str() : nullptr,
-                          nullptr, 0);
+  session = InternetOpenW(L"Pellvane", type,
+                          type == INTERNET_OPEN_TYPE_PROXY ? named.c_str() : nullptr, nullptr, 0);
   if (session == nullptr) return nullptr;
   session_access = access_type;
   session_proxy = proxy;
@@ -248,8 +260,8 @@ bool Inet::Impl::Connect(const ServerUrl& server) {
   std::string folder = server.Folder();
   while (!folder.empty() && folder.front() == '/') folder.erase(0, 1);
   const std::wstring start = Widen(folder);
-  const auto port = static_cast<INTERNET_PORT>(server.Port() != 0 ? server.Port()
-                                                                  : INTERNET_DEFAULT_FTP_PORT);
+  const auto port =
+      static_cast<INTERNET_PORT>(server.Port() != 0 ? server.Port() : INTERNET_DEFAULT_FTP_PORT);
   HINTERNET made = nullptr;
   const bool ok = Bounded([&](Failure* f) {
     made = InternetConnectW(s, host.c_str(), port, name.empty() ? nullptr : name.c_str(),
@@ -274,7 +286,8 @@ bool Inet::Impl::Connect(const ServerUrl& server) {
 bool Inet::Impl::Put(const std::string& local, const std::string& remote) {
   SafeFile file = OpenForReading(local);
   if (!file.is_open()) {
-    return Fail(kReadError, "Datei nicht lesbar: " + local + " (" + ErrorText(GetLastError()) + ")");
+    return Fail(kReadError,
+                "Datei nicht lesbar: " + local + " (" + ErrorText(GetLastError()) + ")");
   }
   const std::wstring target = Widen(remote);
   const HINTERNET login = ftp;
@@ -383,11 +396,12 @@ std::string Inet::OpenURL() {
       DWORD size = sizeof status;
       HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
                      nullptr);
-      status_line = Narrow(QueryText(request, HTTP_QUERY_VERSION)) + " " +
-                    std::to_string(status) + " " + Narrow(QueryText(request, HTTP_QUERY_STATUS_TEXT));
+      status_line = Narrow(QueryText(request, HTTP_QUERY_VERSION)) + " " + std::to_string(status) +
+                    " " + Narrow(QueryText(request, HTTP_QUERY_STATUS_TEXT));
       char buffer[8192];
       bool read_ok = true;
-      for (DWORD n = 0; (read_ok = InternetReadFile(request, buffer, sizeof buffer, &n)) && n > 0;) {
+      for (DWORD n = 0;
+           (read_ok = InternetReadFile(request, buffer, sizeof buffer, &n)) && n > 0;) {
         if (body.size() + n > kMaxBodyBytes) {
           too_large = true;
           break;
@@ -418,7 +432,8 @@ bool Inet::Execute(std::string_view url, std::string_view operation) {
   const ServerUrl server(url.empty() ? d.url : std::string(url));
   const std::optional<std::vector<std::string>> words = SplitCommand(operation);
   const std::string verb = words && !words->empty() ? Lower((*words)[0]) : std::string();
-  const bool remote = (verb == "put" && words->size() == 3) || (verb == "dir" && words->size() == 1);
+  const bool remote =
+      (verb == "put" && words->size() == 3) || (verb == "dir" && words->size() == 1);
   bool ok = false;
   if (remote && !server.Valid()) {
     ok = d.Fail(kMalformed, "URL nicht lesbar: " + server.WithoutPassword());

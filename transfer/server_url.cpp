@@ -36,9 +36,8 @@ std::string ServerUrl::Host() const {
 }
 
 int ServerUrl::Port() const {
-  const std::string after = origin_.substr(origin_.rfind('@') == std::string::npos
-                                               ? origin_.find("://") + 3
-                                               : origin_.rfind('@') + 1);
+  const std::string after = origin_.substr(
+      origin_.rfind('@') == std::string::npos ? origin_.find("://") + 3 : origin_.rfind('@') + 1);
   const std::size_t colon = after.rfind(':');
   if (colon == std::string::npos || after.back() == ']') return 0;
   return std::atoi(after.c_str() + colon + 1);

@@ -15,7 +15,8 @@ bool ValidHost(const std::string& host_port) {
   const std::size_t colon = host_port.rfind(':');
   for (std::size_t i = 0; i < host_port.size(); ++i) {
     const auto c = static_cast<unsigned char>(host_port[i]);
-    if (c <= ' ' || c == '\\' || (i > colon && colon != std::string::npos && !std::isdigit(c))) {
+    if (c <= ' ' || c == '\\' || c == '@' ||
+        (i > colon && colon != std::string::npos && !std::isdigit(c))) {
       return false;
     }
   }

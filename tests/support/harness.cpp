@@ -4,13 +4,6 @@
 
 #include "platform/registry.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -19,8 +12,6 @@
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
-
-extern char** environ;
 
 namespace pellvane::testing {
 namespace fs = std::filesystem;
@@ -35,11 +26,6 @@ std::string ReadFile(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) { return fs::exists(path); }
-
-unsigned Mode(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 01000;
-}
 
 Texts Lines(const std::string& text) {
   Texts lines;
@@ -70,14 +56,14 @@ Env::Env(const EnvVars& vars) {
 
 Env::~Env() {
   for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-    it->second ? setenv(it->first.c_str(), it->second->c_str(), 1) : unsetenv(it->first.c_str());
+    SetVariable(it->first, it->second);
   }
 }
 
 void Env::Set(const std::string& name, const std::optional<std::string>& value) {
   const char* old = std::getenv(name.c_str());
   saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-  value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+  SetVariable(name, value);
 }
 
 EnvVars NoProxies() {
@@ -104,76 +90,6 @@ Texts RecordingDialogs::Shown() const {
   return texts;
 }
 
-namespace {
-std::string ReadAll(int fd) {
-  std::string data;
-  char buf[4096];
-  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) data.append(buf, std::size_t(n));
-  close(fd);
-  return data;
-}
-}  // namespace
-
-ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& env,
-                         const std::string& input) {
-  std::vector<std::string> vars;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    if (env.count(entry.substr(0, entry.find('='))) == 0) vars.push_back(entry);
-  }
-  for (const auto& [name, value] : env) {
-    if (value) vars.push_back(name + "=" + *value);
-  }
-  std::vector<std::string> args_copy = argv;
-  std::vector<char*> envp, args;
-  for (auto& v : vars) envp.push_back(v.data());
-  for (auto& a : args_copy) args.push_back(a.data());
-  envp.push_back(nullptr);
-  args.push_back(nullptr);
-  int out[2], err[2];
-  ProgramResult result;
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return result;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
-  pid_t pid = 0;
-  const auto start = std::chrono::steady_clock::now();
-  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  close(err[1]);
-  // Small outputs only: stdout is read to its end before stderr.
-  result.out = ReadAll(out[0]);
-  result.err = ReadAll(err[0]);
-  if (rc != 0) return result;
-  int status = 0;
-  struct rusage usage {};
-  wait4(pid, &status, 0, &usage);
-  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  result.max_rss_kb = usage.ru_maxrss;
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-Sandbox::Sandbox() {
-  char name[] = "/tmp/pellvane-test-XXXXXX";
-  if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = name;
-  env_.Set("PELLVANE_HOME", path_);
-}
-
-Sandbox::~Sandbox() {
-  std::error_code ec;
-  // Give back write access first, so that folders a test made read-only go too.
-  for (auto it = fs::recursive_directory_iterator(path_, ec); it != fs::end(it); it.increment(ec)) {
-    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-  }
-  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-  fs::remove_all(path_, ec);
-}
-
 void Sandbox::Seed(const std::function<void(SettingsRecord&)>& edit) const {
   RecordingDialogs dialogs;
   Settings s(dialogs, StorePath());
@@ -188,14 +104,6 @@ SettingsRecord Sandbox::Stored() const {
   Settings s(dialogs, StorePath());
   s.LoadSettings();
   return s.record();
-}
-
-ProgramResult Sandbox::Run(const std::string& program, const std::vector<std::string>& args,
-                           EnvVars env, const std::string& input) const {
-  std::vector<std::string> argv{program};
-  argv.insert(argv.end(), args.begin(), args.end());
-  env.emplace("PELLVANE_HOME", path_);
-  return RunProgram(argv, env, input);
 }
 
 WindowModel::WindowModel(Dialogs& dialogs, const Sandbox& box)
@@ -226,21 +134,6 @@ SettingsRecord SampleRecord(const std::string& tag) {
   r.inettimeout = 45;
   r.writelog = true;
   return r;
-}
-
-pid_t Spawn(const std::function<int()>& body, bool unprivileged) {
-  const pid_t child = fork();
-  if (child == 0) {
-    if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
-    _exit(body());
-  }
-  return child;
-}
-
-int Waited(pid_t child) {
-  int status = 0;
-  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
 }
 
 namespace {
@@ -283,14 +176,5 @@ void StoreText(const std::string& name, const std::string& text) {
                               static_cast<std::uint32_t>(data.size()));
   EnvRegistry().RegCloseKey(key);
 }
-
-FullDisk::FullDisk() {
-  signal(SIGXFSZ, SIG_IGN);
-  getrlimit(RLIMIT_FSIZE, &saved_);
-  const rlimit none{0, saved_.rlim_max};
-  if (setrlimit(RLIMIT_FSIZE, &none) != 0) throw std::runtime_error("no file size limit");
-}
-
-FullDisk::~FullDisk() { setrlimit(RLIMIT_FSIZE, &saved_); }
 
 }  // namespace pellvane::testing

@@ -4,7 +4,7 @@
 // Not safe from two threads: the sandbox and Env change the process environment.
 #pragma once
 
-#include <sys/resource.h>
+#include <sys/types.h>
 
 #include <deque>
 #include <functional>
@@ -31,11 +31,14 @@ using EnvVars = std::map<std::string, std::optional<std::string>>;  // nothing: 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);  // empty when missing
 bool FileExists(const std::string& path);
-unsigned Mode(const std::string& path);  // permission bits, 01000 when missing
+unsigned Mode(const std::string& path);  // permission bits, 01000 when missing (Linux)
 Texts Lines(const std::string& text);
 // The text after " - " of each CR LF line of a run log, "" for an empty line.
 Texts LogTexts(const std::string& log);
 long Count(const Texts& lines, const std::string& prefix);  // lines that begin with prefix
+
+// Sets one variable of this process, or unsets it (nothing).
+void SetVariable(const std::string& name, const std::optional<std::string>& value);
 
 // Sets variables (or unsets them) and puts the old values back at its end.
 class Env {
@@ -78,7 +81,9 @@ struct ProgramResult {
 ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& env = {},
                          const std::string& input = "/dev/null");
 
-// A fresh folder under /tmp, removed afterwards; PELLVANE_HOME points at it meanwhile.
+// A fresh folder under /tmp, removed afterwards; PELLVANE_HOME points at it meanwhile. On
+// Windows the settings key is emptied at start and end instead, and Run starts a copy of the
+// program in the folder, which is then its program folder.
 class Sandbox {
  public:
   Sandbox();
@@ -120,7 +125,7 @@ Registry& EnvRegistry();
 // A record whose every field differs from the defaults, each text carrying `tag`.
 SettingsRecord SampleRecord(const std::string& tag);
 
-// Runs `body` in a forked child, as the user "nobody" when `unprivileged` and root. Spawn
+// Linux: runs `body` in a forked child, as the user "nobody" when `unprivileged` and root. Spawn
 // returns at once; Waited gives the exit status, or -1 when it died otherwise.
 pid_t Spawn(const std::function<int()>& body, bool unprivileged = false);
 int Waited(pid_t child);
@@ -133,7 +138,7 @@ inline int InChild(const std::function<int()>& body, bool unprivileged = false) 
 Texts StoredValues();
 void StoreText(const std::string& name, const std::string& text);
 
-// Every write that would make a file of this process bigger fails (EFBIG) while it lives.
+// Linux: every write that would make a file of this process bigger fails (EFBIG) while it lives.
 class FullDisk {
  public:
   FullDisk();
@@ -142,7 +147,7 @@ class FullDisk {
   FullDisk& operator=(const FullDisk&) = delete;
 
  private:
-  rlimit saved_{};
+  std::pair<unsigned long long, unsigned long long> saved_;  // the limit before
 };
 
 #if defined(__SANITIZE_ADDRESS__)

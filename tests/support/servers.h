@@ -11,6 +11,9 @@
 
 namespace pellvane::testing {
 
+// A port on 127.0.0.1 that nothing listens on right now.
+int FreePort();
+
 // A child process in a folder of its own that names its port in a file and logs what it got.
 class ChildServer {
  public:
@@ -32,6 +35,9 @@ class ChildServer {
   std::string dir_, root_, scheme_;
 
  private:
+  // Runs `argv` with its output in `log` and waits until the port named in `port_file` takes
+  // connections: a child of this process on Linux, one of the server broker under Wine.
+  void Launch(std::vector<std::string> argv, const std::string& log, const std::string& port_file);
   pid_t pid_ = -1;
   int port_ = 0;
 };

@@ -1,0 +1,159 @@
+// What is Windows' own: the registry key and its fallback for a standard user, texts in the
+// ANSI code page where they leave the program, the log's timestamps, and the GUI program run
+// from a scheduler: -now end to end with its log, exit status and console line.
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "platform/ansi.h"
+#include "platform/clock.h"
+#include "settings/backup.h"
+#include "settings/hp_reg.h"
+#include "support/harness.h"
+#include "support/servers.h"
+// Windows' headers after ours: its registry macros must not meet our constants' declarations.
+#include <windows.h>
+
+namespace {
+// Taken here, where HKEY is Windows' own type and not ours.
+const HKEY kMachineKey = HKEY_LOCAL_MACHINE;
+const HKEY kUserKey = HKEY_CURRENT_USER;
+}  // namespace
+
+namespace pellvane {
+namespace {
+
+using namespace testing;
+
+// A value as a program of the ANSI world reads it from the machine's or the user's key.
+std::string AnsiValue(::HKEY root, const char* name) {
+  char data[256] = {};
+  DWORD size = sizeof data;
+  if (RegGetValueA(root, "SOFTWARE\\Brackfell\\Pellvane", name, RRF_RT_REG_SZ, nullptr, data,
+                   &size) != 0) {
+    return "<none>";
+  }
+  return data;
+}
+
+// Where the account may not write the machine's key, the settings live under the user's: a
+// store path that names that key. (Which root an account gets follows its rights on the
+// machine's key; Wine grants every right, so here the path names it.)
+TEST(WindowsRegistryTest, SettingsLiveInTheNamedRootInTheAnsiCodePage) {
+  const struct {
+    const char* root;
+    ::HKEY home;
+  } cases[] = {{"HKEY_LOCAL_MACHINE", kMachineKey}, {"HKEY_CURRENT_USER", kUserKey}};
+  for (const auto& c : cases) {
+    Sandbox box;
+    RecordingDialogs dialogs;
+    const std::string path = std::string(c.root) + "\\SOFTWARE\\Brackfell\\Pellvane";
+    Settings settings(dialogs, path);
+    ASSERT_TRUE(settings.InitSettingsKey()) << c.root;
+    settings.LoadSettings();
+    settings.record().proxysrv = "Grüße";
+    settings.SaveSettings();
+    EXPECT_EQ(settings.registry().store_path(), path);
+    EXPECT_EQ(AnsiValue(c.home, "proxysrv"), "Gr\xFC\xDF" "e") << c.root;
+    EXPECT_EQ(AnsiValue(c.home == kUserKey ? kMachineKey : kUserKey, "proxysrv"), "<none>");
+  }
+  EXPECT_EQ(StorePath(), "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brackfell\\Pellvane");
+}
+
+TEST(WindowsTextTest, LogAndBackupHoldTheAnsiCodePageAndRefuseWhatItCannotHold) {
+  Sandbox box;
+  FixedClock clock(0);
+  RecordingDialogs dialogs;
+  SettingsRecord record = DefaultRecord();
+  record.writelog = true;
+  record.ppass = "pässwort";
+  RunLog log(box.path() + "\\pellvane.log", clock, record.writelog);
+  log.WriteLog("Prüfe");
+  EXPECT_NE(box.Log().find(" - Pr\xFC" "fe\r\n"), std::string::npos) << box.Log();
+  ASSERT_TRUE(BackupSettings(record, box.path(), log, dialogs));
+  EXPECT_NE(ReadFile(box.File("pellvane.sav")).find(std::string("\x08\0p\xE4sswort", 10)),
+            std::string::npos);
+  SettingsRecord restored = DefaultRecord();
+  ASSERT_TRUE(RestoreSettings(restored, box.path(), log, dialogs));
+  EXPECT_EQ(restored.ppass, "pässwort");
+  record.ppass = "日本";
+  EXPECT_FALSE(BackupSettings(record, box.path(), log, dialogs));
+  EXPECT_EQ(dialogs.Shown().back(), "Backup fehlgeschlagen: " + box.path() + "\\pellvane.sav");
+}
+
+TEST(WindowsTextTest, TimestampLeavesTheTimeOutAtMidnightOnly) {
+  std::tm midnight{};
+  midnight.tm_year = 126;
+  midnight.tm_mon = 11;
+  midnight.tm_mday = 6;
+  midnight.tm_isdst = -1;
+  const std::time_t t = std::mktime(&midnight);
+  const std::string date = FormatTimestamp(t);
+  EXPECT_EQ(date.find(':'), std::string::npos) << date;
+  for (const int later : {1, 60, 3600, 86399}) {
+    const std::string stamp = FormatTimestamp(t + later);
+    EXPECT_EQ(stamp.rfind(date + " ", 0), 0u) << stamp;
+    EXPECT_NE(stamp.find(':'), std::string::npos) << stamp;
+  }
+}
+
+// The GUI program from a scheduler: -now with its log and exit status, the line on the console
+// that says why a run failed, and the other modes.
+TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
+  Sandbox box;
+  EchoServer echo;
+  FtpServer ftp;
+  WriteFile(box.File("t.htm"), "<b>'!!!***IP***!!!'</b>\r\n");
+  echo.Serve("/ip", "203.0.113.7");
+  echo.Serve("/gone", "", 404);
+  struct Case {
+    std::string lastip, echo_path, ftp_url, password, err, last_log;
+    int status;
+  } cases[] = {
+      {"198.51.100.1", "/ip", ftp.Url(), "vane", "", "FTP Fertig", 0},
+      {"203.0.113.7", "/ip", ftp.Url(), "vane", "", "......keine Änderung der IP-Adresse", 0},
+      {"198.51.100.1", "/gone", ftp.Url(), "vane",
+       "pellvane -now: Keine gültige IP erhalten (404 : HTTP/1.1 404", "Keine gültige IP erhalten",
+       1},
+      {"198.51.100.1", "/ip", ftp.Url(), "falsch", "pellvane -now: FTP fehlgeschlagen (530 : 530 ",
+       "FTP fehlgeschlagen", 2},
+      {"198.51.100.1", "/ip", "ftps://127.0.0.1", "vane",
+       "pellvane -now: FTP fehlgeschlagen (1 : ftps:// geht", "FTP fehlgeschlagen", 2},
+  };
+  for (const Case& c : cases) {
+    box.Seed([&](SettingsRecord& r) {
+      r.wserver[1] = echo.Url(c.echo_path);
+      r.wdefserver = 1;
+      r.lastip = c.lastip;
+      r.useftp = r.writelog = true;
+      r.ftpserver[0] = c.ftp_url;
+      r.ftpuser[0] = "pell";
+      r.ftppass[0] = c.password;
+      r.ftpremotefile[0] = "ip.html";
+      r.htmltemplatefile[0] = box.File("t.htm");
+    });
+    std::remove(box.File("pellvane.log").c_str());
+    std::remove(box.File("pellvane.due").c_str());
+    const ProgramResult r = box.Run(PELLVANE_BIN, {"-now"}, {{"PELLVANE_REQUEST_TIMEOUT", "5"}});
+    EXPECT_EQ(r.status, c.status) << c.last_log;
+    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << r.err;
+    const Texts log = LogTexts(FromAnsi(box.Log()));
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log.front(), "Starte Programm mit Parameter \"-now\"");
+    EXPECT_EQ(log[log.size() - 3], c.last_log);
+  }
+  EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), "<b>203.0.113.7</b>\r\r\n");
+  const ProgramResult version = box.Run(PELLVANE_BIN, {"--version"});
+  EXPECT_EQ(version.out, "pellvane " PELLVANE_VERSION "\r\n");
+  const ProgramResult backup = box.Run(PELLVANE_BIN, {"-backup"});
+  EXPECT_EQ(backup.status, 0);
+  EXPECT_NE(backup.out.find("Einstellungen in " + box.path() + "\\pellvane.sav gesichert."),
+            std::string::npos)
+      << backup.out;
+  const ProgramResult window = box.Run(PELLVANE_BIN, {});
+  EXPECT_EQ(window.status, 1);
+  EXPECT_EQ(window.err.rfind("pellvane: das Einstellungsfenster fehlt in diesem Build", 0), 0u);
+}
+
+}  // namespace
+}  // namespace pellvane
