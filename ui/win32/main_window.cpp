@@ -293,10 +293,6 @@ void MainWindow::Sync(HWND control, const Bound& bound) {
   const bool was_muted = muted_;
   muted_ = true;
   const Control& model = *bound.model;
-  if ((IsWindowEnabled(control) != FALSE) != model.enabled())
-    EnableWindow(control, model.enabled());
-  const bool shown = (GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0;
-  if (shown != model.visible()) ShowWindow(control, model.visible() ? SW_SHOWNA : SW_HIDE);
   switch (bound.kind) {
     case Kind::kText:
       SetTextOf(control, static_cast<const TextBox&>(model).text());
@@ -325,6 +321,12 @@ void MainWindow::Sync(HWND control, const Bound& bound) {
       SetTextOf(control, model.caption());
       break;
   }
+  // Last: setting a scroll bar's range enables it again.
+  if ((IsWindowEnabled(control) != FALSE) != model.enabled()) {
+    EnableWindow(control, model.enabled());
+  }
+  const bool shown = (GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (shown != model.visible()) ShowWindow(control, model.visible() ? SW_SHOWNA : SW_HIDE);
   muted_ = was_muted;
 }
 

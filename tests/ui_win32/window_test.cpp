@@ -1,0 +1,185 @@
+// The Win32 view under Wine over the real registry: the fixed frame at its client size, the
+// pager's arrows, captions and focus, one keystroke in the registry, the FTP switch greying
+// the FTP fields, a check's message boxes against a local echo page, and the close box.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "platform/wide_text.h"
+#include "support/harness.h"
+#include "support/servers.h"
+#include "ui/win32/main_window.h"
+
+namespace pellvane::testing {
+namespace {
+
+std::string Text(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return Narrow(text);
+}
+
+// Runs what is queued for this thread: posted focus hand-overs, paints.
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+// Answers every message box of this process with OK, keeping its title and text.
+class BoxAnswerer {
+ public:
+  BoxAnswerer()
+      : thread_([this] {
+          while (!stop_) {
+            HWND box = FindWindowW(L"#32770", nullptr);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(box, &pid);
+            if (box != nullptr && pid == GetCurrentProcessId() && IsWindowVisible(box)) {
+              wchar_t text[512] = {};
+              GetDlgItemTextW(box, 0xFFFF, text, 512);
+              {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                seen_.push_back(Text(box) + ": " + Narrow(text));
+              }
+              PostMessageW(box, WM_COMMAND, IDOK, 0);
+              while (IsWindow(box)) Sleep(5);
+            }
+            Sleep(5);
+          }
+        }) {}
+  ~BoxAnswerer() {
+    stop_ = true;
+    thread_.join();
+  }
+  Texts Seen() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(seen_, {});
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  Texts seen_;
+  std::thread thread_;
+};
+
+class Win32WindowTest : public ::testing::Test {
+ protected:
+  void Open(const std::function<void(SettingsRecord&)>& edit = [](SettingsRecord&) {}) {
+    box_.Seed(edit);
+    model_ = std::make_unique<WindowModel>(dialogs_, box_);
+    view_ = std::make_unique<MainWindow>(model_->window, dialogs_, model_->log);
+    view_->Show();
+    Pump();
+  }
+  HWND H(const Control& control) const { return view_->HandleOf(control); }
+  frmMain& W() const { return model_->window; }
+
+  Sandbox box_;
+  Win32Dialogs dialogs_{box_.path()};
+  std::unique_ptr<WindowModel> model_;
+  std::unique_ptr<MainWindow> view_;
+};
+
+TEST_F(Win32WindowTest, OpensFixedAtItsClientSizeWithItsCaptions) {
+  Open();
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  RECT client{};
+  GetClientRect(view_->hwnd(), &client);
+  EXPECT_EQ(client.right, MulDiv(4950, dpi, 1440));
+  EXPECT_EQ(client.bottom, MulDiv(6915, dpi, 1440));
+  EXPECT_EQ(
+      GetWindowLongW(view_->hwnd(), GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),
+      0);
+  EXPECT_EQ(Text(view_->hwnd()), "Pellvane");
+  EXPECT_EQ(Text(H(W().cmdNow)), "Jetzt Prüfen!");
+  EXPECT_EQ(Text(H(W().lblCurWebsrv)), "Webserver 1");
+  EXPECT_EQ(SendMessageW(H(*W().txtFTPPass[0]), EM_GETPASSWORDCHAR, 0, 0), L'*');
+  EXPECT_FALSE(IsWindowVisible(H(W().txtProxyUser)) || IsWindowVisible(H(W().txtProxyPass)));
+}
+
+TEST_F(Win32WindowTest, PagerArrowsShowTheSlotNameItAndHandTheFocusOn) {
+  Open([](SettingsRecord& r) { r.useftp = true; });
+  struct Page {
+    bool web;
+    int code;
+    int slot;
+    std::string caption;
+  };
+  const Page pages[] = {
+      {true, SB_LINEDOWN, 1, "Webserver 2"},  {true, SB_BOTTOM, 4, "Webserver 5"},
+      {true, SB_LINEDOWN, 4, "Webserver 5"},  {true, SB_LINEUP, 3, "Webserver 4"},
+      {false, SB_LINEDOWN, 1, "FTPServer 2"}, {false, SB_LINEUP, 0, "FTPServer 1"}};
+  for (const Page& p : pages) {
+    HWND bar = H(p.web ? static_cast<Control&>(W().vscrWserver) : W().vscrFtpserver);
+    SetFocus(bar);
+    SendMessageW(view_->hwnd(), WM_VSCROLL, p.code, reinterpret_cast<LPARAM>(bar));
+    Pump();
+    const Slots<TextBox>& boxes = p.web ? W().txtWserver : W().txtFTPserver;
+    EXPECT_EQ(Text(H(p.web ? W().lblCurWebsrv : W().lblCurFTPSrv)), p.caption);
+    EXPECT_EQ(GetFocus(), H(*boxes[p.slot])) << p.caption;
+    for (int i = 0; i < kSlots; ++i) EXPECT_EQ(IsWindowVisible(H(*boxes[i])) != 0, i == p.slot);
+  }
+}
+
+TEST_F(Win32WindowTest, AKeystrokeInTheVisibleWebSlotIsInTheRegistryAtOnce) {
+  Open([](SettingsRecord& r) {
+    r.wserver[2] = "http://a";
+    r.wdefserver = 2;
+  });
+  HWND edit = H(*W().txtWserver[2]);
+  SendMessageW(edit, EM_SETSEL, 8, 8);
+  SendMessageW(edit, WM_CHAR, L'b', 0);
+  EXPECT_EQ(box_.Stored().wserver[2], "http://ab");
+}
+
+TEST_F(Win32WindowTest, FtpSwitchGreysOutTheFtpFields) {
+  Open([](SettingsRecord& r) { r.useftp = false; });
+  for (const bool on : {true, false}) {
+    SendMessageW(H(W().chkUseFTP), BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(H(W().chkUseFTP), BM_GETCHECK, 0, 0), on ? BST_CHECKED : BST_UNCHECKED);
+    for (const Control* c : {static_cast<Control*>(W().txtFTPserver[0].get()),
+                             static_cast<Control*>(W().txtFTPPass[0].get()),
+                             static_cast<Control*>(&W().vscrFtpserver)}) {
+      EXPECT_EQ(IsWindowEnabled(H(*c)) != 0, on) << c->name();
+    }
+    EXPECT_TRUE(IsWindowEnabled(H(W().cmdSelectFile)));
+    EXPECT_EQ(box_.Stored().useftp, on);
+  }
+}
+
+TEST_F(Win32WindowTest, CheckNowShowsItsMessageBoxes) {
+  EchoServer echo;
+  echo.Serve("/ip", "203.0.113.7");
+  Open([&echo](SettingsRecord& r) {
+    r.wserver[1] = echo.Url("/ip");
+    r.wdefserver = 1;
+    r.lastip = "198.51.100.1";
+  });
+  BoxAnswerer boxes;
+  // A new address is told once; the same address again is told as unchanged, then shown.
+  const Texts presses[] = {{"Pellvane: Ihrer aktuelle IP-Adresse: 203.0.113.7"},
+                           {"Pellvane: Keine Änderung der IP-Adresse",
+                            "Pellvane: Ihrer aktuelle IP-Adresse: 203.0.113.7"}};
+  for (const Texts& shown : presses) {
+    SendMessageW(H(W().cmdNow), BM_CLICK, 0, 0);
+    EXPECT_EQ(boxes.Seen(), shown);
+    EXPECT_TRUE(IsWindowEnabled(H(W().cmdNow)));
+  }
+}
+
+TEST_F(Win32WindowTest, TheCloseBoxEndsTheProgramWithItsLogLine) {
+  Open([](SettingsRecord& r) { r.writelog = true; });
+  HWND window = view_->hwnd();
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_TRUE(W().unloaded());
+  EXPECT_EQ(Count(LogTexts(box_.Log()), "Beende Programm"), 1);
+}
+
+}  // namespace
+}  // namespace pellvane::testing
