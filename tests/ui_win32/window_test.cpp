@@ -27,7 +27,28 @@ void Pump() {
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
-// Answers every message box of this process with OK, keeping its title and text.
+// The visible buttons and icons of a message box: 1 for a box with OK alone and no icon.
+int Parts(HWND box) {
+  int parts = 0;
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM count) {
+        wchar_t cls[16] = {};
+        GetClassNameW(child, cls, 16);
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        const bool icon = lstrcmpiW(cls, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
+                          SendMessageW(child, STM_GETICON, 0, 0) != 0;
+        if (IsWindowVisible(child) && (icon || lstrcmpiW(cls, L"Button") == 0)) {
+          ++*reinterpret_cast<int*>(count);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&parts));
+  return parts;
+}
+
+// Answers every message box of this process with OK, keeping its title and text, and marks
+// one that shows more than an OK button.
 class BoxAnswerer {
  public:
   BoxAnswerer()
@@ -41,7 +62,7 @@ class BoxAnswerer {
               GetDlgItemTextW(box, 0xFFFF, text, 512);
               {
                 const std::lock_guard<std::mutex> lock(mutex_);
-                seen_.push_back(Text(box) + ": " + Narrow(text));
+                seen_.push_back(Text(box) + ": " + Narrow(text) + (Parts(box) == 1 ? "" : " +"));
               }
               PostMessageW(box, WM_COMMAND, IDOK, 0);
               while (IsWindow(box)) Sleep(5);
