@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -47,17 +48,15 @@ int Parts(HWND box) {
   return parts;
 }
 
-// Answers every message box of this process with OK, keeping its title and text, and marks
-// one that shows more than an OK button.
+// Answers every message box, of this process or of a program it started, with OK, keeping its title
+// and text, and marks one that shows more than an OK button.
 class BoxAnswerer {
  public:
   BoxAnswerer()
       : thread_([this] {
           while (!stop_) {
             HWND box = FindWindowW(L"#32770", nullptr);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(box, &pid);
-            if (box != nullptr && pid == GetCurrentProcessId() && IsWindowVisible(box)) {
+            if (box != nullptr && IsWindowVisible(box)) {
               wchar_t text[512] = {};
               GetDlgItemTextW(box, 0xFFFF, text, 512);
               {
@@ -200,6 +199,28 @@ TEST_F(Win32WindowTest, TheCloseBoxEndsTheProgramWithItsLogLine) {
   EXPECT_FALSE(IsWindow(window));
   EXPECT_TRUE(W().unloaded());
   EXPECT_EQ(Count(LogTexts(box_.Log()), "Beende Programm"), 1);
+}
+
+TEST_F(Win32WindowTest, TheProgramShowsItsWindowUntilItsCloseBox) {
+  box_.Seed([](SettingsRecord& r) { r.writelog = true; });
+  BoxAnswerer boxes;
+  // -restore without a backup tells so, then opens the window all the same.
+  for (const auto& [args, told] :
+       {std::pair{Texts{}, 0u}, {Texts{"-restore"}, 1u}, {Texts{"x"}, 0u}}) {
+    auto run = std::async(std::launch::async, [&] { return box_.Run(PELLVANE_BIN, args); });
+    HWND window = nullptr;
+    for (int tries = 0; window == nullptr && tries < 600 &&
+                        run.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready;
+         ++tries) {
+      HWND found = FindWindowW(L"PellvaneMain", L"Pellvane");
+      if (IsWindowVisible(found)) window = found;
+    }
+    ASSERT_NE(window, nullptr) << "no window shown";
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run.get().status, 0);
+    EXPECT_EQ(boxes.Seen().size(), told);
+  }
+  EXPECT_EQ(Count(LogTexts(box_.Log()), "Beende Programm"), 3);
 }
 
 }  // namespace
