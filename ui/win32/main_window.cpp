@@ -18,7 +18,7 @@ constexpr DWORD kLabel = SS_LEFTNOWORDWRAP;
 constexpr DWORD kMasked = kEdit | ES_PASSWORD;
 // Posted when a scroll bar gets the focus; lParam is the bar.
 constexpr UINT kHandFocus = WM_APP + 1;
-// The window's font, "MS Sans Serif" at 8.25 points, in hundredths of a point.
+// The size of the window's fonts, 8.25 points, in hundredths of a point.
 constexpr int kFontCentipoints = 825;
 
 WNDPROC scroll_bar_proc = nullptr;
@@ -81,7 +81,7 @@ void RegisterClassOnce(WNDPROC proc) {
 }  // namespace
 
 MainWindow::MainWindow(frmMain& window, Win32Dialogs& dialogs, RunLog& log)
-    : window_(window), log_(log) {
+    : window_(window), dialogs_(dialogs), log_(log) {
   HDC screen = GetDC(nullptr);
   dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
@@ -104,7 +104,7 @@ MainWindow::MainWindow(frmMain& window, Win32Dialogs& dialogs, RunLog& log)
   BuildCommandPart();
   ChainTabOrder();
 
-  dialogs.SetOwner(hwnd_);
+  dialogs_.SetOwner(hwnd_);
   log_.SetYieldHook(YieldToPaint);
 }
 
@@ -115,6 +115,7 @@ MainWindow::~MainWindow() {
     // Gone without being closed: no handler runs and no quit message is left behind.
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
+    dialogs_.SetOwner(nullptr);
   }
   DeleteObject(font_);
   DeleteObject(link_font_);
@@ -465,6 +466,8 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       HWND gone = hwnd_;
       SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
+      // Boxes shown after the window is gone stand on their own.
+      dialogs_.SetOwner(nullptr);
       return DefWindowProcW(gone, message, wparam, lparam);
     }
     default:

@@ -69,6 +69,7 @@ class MainWindow {
   void Close();
 
   frmMain& window_;
+  Win32Dialogs& dialogs_;
   RunLog& log_;
   int dpi_ = 96;
   HWND hwnd_ = nullptr;
