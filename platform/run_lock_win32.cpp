@@ -9,6 +9,8 @@ namespace pellvane {
 
 RunLock::RunLock(const std::string& path, std::chrono::milliseconds wait)
     : file_(OpenForAppend(path, 0600)) {
+  // LockFileEx needs read or write rights, which an append-only handle lacks.
+  if (file_.is_open()) file_ = OpenForReading(path);
   if (!file_.is_open()) return;
   constexpr std::chrono::milliseconds kPoll(50);
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(file_.fd()));

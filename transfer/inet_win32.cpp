@@ -16,6 +16,7 @@
 #include "transfer/inet.h"
 #include "transfer/secret_text.h"
 #include "transfer/server_url.h"
+#include "transfer/url_escape.h"
 
 namespace pellvane {
 namespace {
@@ -256,7 +257,7 @@ bool Inet::Impl::Connect(const ServerUrl& server) {
   if (s == nullptr) return Failed(LastFailure());
   const std::wstring host = Widen(server.Host());
   const std::wstring name = Widen(login);
-  const std::wstring secret = Widen(user.empty() ? ServerUrl(url).Password() : password);
+  const std::wstring secret = Widen(user.empty() ? PercentDecode(server.Password()) : password);
   std::string folder = server.Folder();
   while (!folder.empty() && folder.front() == '/') folder.erase(0, 1);
   const std::wstring start = Widen(folder);

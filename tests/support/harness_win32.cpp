@@ -22,23 +22,11 @@ const HKEY kUserKey = HKEY_CURRENT_USER;
 namespace pellvane::testing {
 namespace {
 
-// The argument as the C runtime of the started program splits it again.
+// The argument as the started program's C runtime splits it again (no quotes in ours).
 std::wstring Quoted(const std::string& arg) {
   const std::wstring wide = Widen(arg);
-  if (!wide.empty() && wide.find_first_of(L" \t\"") == std::wstring::npos) return wide;
-  std::wstring out = L"\"";
-  std::size_t backslashes = 0;
-  for (const wchar_t c : wide) {
-    if (c == L'\\') {
-      ++backslashes;
-    } else {
-      out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-      backslashes = 0;
-    }
-    out += c;
-  }
-  out.append(backslashes * 2, L'\\');
-  return out + L"\"";
+  return wide.empty() || wide.find_first_of(L" \t") != std::wstring::npos ? L"\"" + wide + L"\""
+                                                                          : wide;
 }
 
 // This process's environment with `env` applied, as CreateProcessW takes it.

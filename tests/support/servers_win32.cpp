@@ -1,6 +1,6 @@
-// Starting and ending the server processes under Wine: the Linux programs are started by the
+// Starting and ending the server processes under Wine, which cannot start Linux programs: the
 // server broker (tests/servers/broker.py) that scripts/test-windows runs beside the tests, at
-// the port that PELLVANE_SERVER_BROKER names. Drive Z: is the Linux root for both.
+// the port in PELLVANE_SERVER_BROKER, starts them. Drive Z: is the Linux root for both.
 #include "support/harness.h"
 #include "support/servers.h"
 // Windows' headers after ours: its registry macros must not meet our constants' declarations.
@@ -13,73 +13,55 @@
 namespace pellvane::testing {
 namespace {
 
-// One socket on 127.0.0.1, closed when it goes.
-class Socket {
- public:
-  Socket() {
-    static const bool started = [] {
-      WSADATA data;
-      return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    if (started) s_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  }
-  ~Socket() {
-    if (s_ != INVALID_SOCKET) closesocket(s_);
-  }
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-  SOCKET get() const { return s_; }
-
- private:
-  SOCKET s_ = INVALID_SOCKET;
-};
-
-sockaddr_in Loopback(int port) {
+// A TCP socket bound to 127.0.0.1:`port` (0: any free port), or connected there.
+SOCKET Loopback(int port, bool connected) {
+  static const bool ready = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  const SOCKET s = ready ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP) : INVALID_SOCKET;
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(static_cast<u_short>(port));
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return a;
+  const auto* address = reinterpret_cast<const sockaddr*>(&a);
+  if (s == INVALID_SOCKET ||
+      (connected ? connect(s, address, sizeof a) : bind(s, address, sizeof a)) != 0) {
+    throw std::runtime_error("no socket on 127.0.0.1:" + std::to_string(port));
+  }
+  return s;
 }
 
-// The Linux path of a path on drive Z:.
 std::string LinuxPath(std::string path) {
-  if (path.size() < 2 || (path.rfind("Z:", 0) != 0 && path.rfind("z:", 0) != 0)) return path;
+  if (path.rfind("Z:", 0) != 0) return path;
   path.erase(0, 2);
   for (char& c : path) c = c == '\\' ? '/' : c;
   return path;
 }
 
-// Sends one request to the broker and gives its answer.
+// One request to the broker, and its answer.
 std::string AskBroker(const std::vector<std::string>& fields) {
   const char* broker = std::getenv("PELLVANE_SERVER_BROKER");
-  if (broker == nullptr) throw std::runtime_error("PELLVANE_SERVER_BROKER is not set");
-  Socket s;
-  const sockaddr_in a = Loopback(std::atoi(broker));
-  if (connect(s.get(), reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-    throw std::runtime_error("no server broker at port " + std::string(broker));
-  }
-  std::string request;
-  for (const std::string& f : fields) request += (request.empty() ? "" : "\x1f") + f;
+  const SOCKET s = Loopback(broker != nullptr ? std::atoi(broker) : 0, true);
+  std::string request = fields[0];
+  for (std::size_t i = 1; i < fields.size(); ++i) request += "\x1f" + LinuxPath(fields[i]);
   request += "\n";
-  send(s.get(), request.data(), static_cast<int>(request.size()), 0);
+  send(s, request.data(), static_cast<int>(request.size()), 0);
   std::string answer;
   char buf[4096];
-  for (int n; (n = recv(s.get(), buf, sizeof buf, 0)) > 0;) answer.append(buf, std::size_t(n));
-  while (!answer.empty() && answer.back() == '\n') answer.pop_back();
-  return answer;
+  for (int n; (n = recv(s, buf, sizeof buf, 0)) > 0;) answer.append(buf, std::size_t(n));
+  closesocket(s);
+  return answer.substr(0, answer.find('\n'));
 }
 
 }  // namespace
 
 int FreePort() {
-  Socket s;
-  sockaddr_in a = Loopback(0);
+  const SOCKET s = Loopback(0, false);
+  sockaddr_in a{};
   int len = sizeof a;
-  if (bind(s.get(), reinterpret_cast<sockaddr*>(&a), len) != 0 ||
-      getsockname(s.get(), reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-    throw std::runtime_error("no free port on 127.0.0.1");
-  }
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  closesocket(s);
   return ntohs(a.sin_port);
 }
 
@@ -92,9 +74,8 @@ ChildServer::ChildServer(std::string scheme) : scheme_(std::move(scheme)) {
 
 void ChildServer::Launch(std::vector<std::string> argv, const std::string& log,
                          const std::string& port_file) {
-  std::vector<std::string> fields{"start", LinuxPath(log), LinuxPath(port_file)};
-  for (const std::string& arg : argv) fields.push_back(LinuxPath(arg));
-  const std::string answer = AskBroker(fields);
+  argv.insert(argv.begin(), {"start", log, port_file});
+  const std::string answer = AskBroker(argv);
   if (answer.rfind("ok ", 0) != 0) throw std::runtime_error(answer);
   const std::size_t blank = answer.find(' ', 3);
   pid_ = std::stoi(answer.substr(3, blank - 3));
