@@ -1,0 +1,479 @@
+#include "ui/win32/main_window.h"
+
+#include <algorithm>
+
+#include "platform/wide_text.h"
+
+namespace pellvane {
+namespace {
+
+constexpr wchar_t kClassName[] = L"PellvaneMain";
+// The window paints its whole background first: the frames draw only their lines.
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+constexpr DWORD kEdit = WS_TABSTOP | ES_AUTOHSCROLL;
+// A caption wider than its label is cut at the label's end rather than broken into a second
+// line that the label's height would cut in half.
+constexpr DWORD kLabel = SS_LEFTNOWORDWRAP;
+constexpr DWORD kMasked = kEdit | ES_PASSWORD;
+// Posted when a scroll bar gets the focus; lParam is the bar.
+constexpr UINT kHandFocus = WM_APP + 1;
+// The size of the window's fonts, 8.25 points, in hundredths of a point.
+constexpr int kFontCentipoints = 825;
+
+WNDPROC scroll_bar_proc = nullptr;
+
+std::wstring TextOf(HWND control) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+void SetTextOf(HWND control, const std::string& text) {
+  const std::wstring wide = Widen(text);
+  if (TextOf(control) != wide) SetWindowTextW(control, wide.c_str());
+}
+
+bool IsUserInput(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WM_INPUT;
+}
+
+// Lets pending paint, timer and posted window messages run, but drops mouse and keyboard input.
+void YieldToPaint() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    if (!IsUserInput(msg.message)) DispatchMessageW(&msg);
+  }
+}
+
+HFONT WindowFont(int dpi, bool underline, const wchar_t* face) {
+  LOGFONTW font{};
+  font.lfHeight = -MulDiv(kFontCentipoints, dpi, 7200);
+  font.lfWeight = FW_NORMAL;
+  font.lfUnderline = underline ? TRUE : FALSE;
+  font.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
+  return CreateFontIndirectW(&font);
+}
+
+void RegisterClassOnce(WNDPROC proc) {
+  static const bool registered = [proc] {
+    WNDCLASSEXW cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = proc;
+    cls.hInstance = GetModuleHandleW(nullptr);
+    cls.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    cls.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    cls.lpszClassName = kClassName;
+    return RegisterClassExW(&cls) != 0;
+  }();
+  (void)registered;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(frmMain& window, Win32Dialogs& dialogs, RunLog& log)
+    : window_(window), dialogs_(dialogs), log_(log) {
+  HDC screen = GetDC(nullptr);
+  dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  // The system's dialog font: Microsoft Sans Serif on Windows, Tahoma under Wine.
+  font_ = WindowFont(dpi_, false, L"MS Shell Dlg");
+  link_font_ = WindowFont(dpi_, true, L"MS Sans Serif");
+
+  RegisterClassOnce(&MainWindow::Proc);
+  RECT frame{0, 0, Px(kClientArea.width), Px(kClientArea.height)};
+  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+  hwnd_ = CreateWindowExW(0, kClassName, Widen(kProductName).c_str(), kWindowStyle, CW_USEDEFAULT,
+                          CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  // Until now the messages went to DefWindowProcW; from here on to Handle.
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+
+  BuildWebPager();
+  BuildFtpPart();
+  BuildProxyPart();
+  BuildCommandPart();
+  ChainTabOrder();
+
+  dialogs_.SetOwner(hwnd_);
+  log_.SetYieldHook(YieldToPaint);
+}
+
+MainWindow::~MainWindow() {
+  log_.SetYieldHook(nullptr);
+  for (auto& [control, bound] : bound_) bound.model->SetObserver(nullptr);
+  if (hwnd_ != nullptr) {
+    // Gone without being closed: no handler runs and no quit message is left behind.
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+    dialogs_.SetOwner(nullptr);
+  }
+  DeleteObject(font_);
+  DeleteObject(link_font_);
+}
+
+HWND MainWindow::HandleOf(const Control& control) const {
+  const auto it = handles_.find(&control);
+  return it == handles_.end() ? nullptr : it->second;
+}
+
+HWND MainWindow::Create(const wchar_t* cls, DWORD style, Twips at, POINT origin) {
+  HWND control = CreateWindowExW(0, cls, L"", kChild | style, Px(origin.x + at.left),
+                                 Px(origin.y + at.top), Px(at.width), Px(at.height), hwnd_, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  return control;
+}
+
+HWND MainWindow::Frame(Twips at, POINT origin) {
+  HWND frame = Create(L"BUTTON", BS_GROUPBOX, at, origin);
+  frames_.push_back(frame);
+  return frame;
+}
+
+HWND MainWindow::Add(Control& model, Kind kind, const wchar_t* cls, DWORD style, Twips at,
+                     POINT origin, int tab) {
+  HWND control = Create(cls, style, at, origin);
+  if (kind == Kind::kText && (style & ES_PASSWORD) != 0) {
+    SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
+  }
+  const Bound bound{&model, kind};
+  bound_[control] = bound;
+  handles_[&model] = control;
+  if (tab >= 0) tab_order_.emplace_back(tab, control);
+  model.SetObserver([this, control, bound] { Sync(control, bound); });
+  Sync(control, bound);
+  return control;
+}
+
+void MainWindow::BuildWebPager() {
+  frmMain& w = window_;
+  const POINT at{0, 0};
+  Frame({0, 0, 4935, 975}, at);
+  Add(w.lblCurWebsrv, Kind::kLabel, L"STATIC", kLabel, {120, 240, 1935, 255}, at, -1);
+  Add(w.lblDefWSrv, Kind::kLabel, L"STATIC", kLabel, {3600, 240, 1215, 255}, at, -1);
+  for (int i = 0; i < kSlots; ++i) {
+    Add(*w.txtWserver[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 480, 3495, 375}, at,
+        i == 0 ? 7 : 8 + i);
+  }
+  HWND bar = Add(w.vscrWserver, Kind::kScroll, L"SCROLLBAR", SBS_VERT | WS_TABSTOP,
+                 {3600, 480, 255, 375}, at, 8);
+  scroll_bar_proc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::ScrollProc)));
+  for (int i = 0; i < kSlots; ++i) {
+    Add(*w.optDefWserver[i], Kind::kOption, L"BUTTON", BS_RADIOBUTTON | WS_TABSTOP,
+        {0, 0, 255, 255}, {4200, 480}, 6 - i);
+  }
+}
+
+void MainWindow::BuildFtpPart() {
+  frmMain& w = window_;
+  const POINT at{0, 1080};
+  Frame({0, 0, 4935, 2535}, at);
+  // Stands on the frame's top edge in place of a caption, hiding the line behind it.
+  Add(w.chkUseFTP, Kind::kCheck, L"BUTTON", BS_CHECKBOX | WS_TABSTOP, {120, 0, 1455, 255}, at, 37);
+  Add(w.lblCurFTPSrv, Kind::kLabel, L"STATIC", kLabel, {120, 240, 1935, 255}, at, -1);
+  Add(w.Label1, Kind::kLabel, L"STATIC", kLabel, {3600, 240, 1215, 255}, at, -1);
+  HWND bar = Add(w.vscrFtpserver, Kind::kScroll, L"SCROLLBAR", SBS_VERT | WS_TABSTOP,
+                 {3600, 480, 255, 375}, at, 16);
+  SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::ScrollProc));
+  Add(w.Label2, Kind::kLabel, L"STATIC", kLabel, {120, 1080, 855, 255}, at, -1);
+  Add(w.Label3, Kind::kLabel, L"STATIC", kLabel, {120, 1320, 735, 255}, at, -1);
+  Add(w.Label4, Kind::kLabel, L"STATIC", kLabel, {2400, 1320, 735, 255}, at, -1);
+  Add(w.Label5, Kind::kLabel, L"STATIC", kLabel, {120, 2160, 1455, 255}, at, -1);
+  for (int i = 0; i < kSlots; ++i) {
+    Add(*w.txtFTPserver[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 480, 3495, 375}, at,
+        20 + i);
+    Add(*w.optDefFTPserver[i], Kind::kOption, L"BUTTON", BS_RADIOBUTTON | WS_TABSTOP,
+        {0, 0, 255, 255}, {4200, 1560}, 25 + i);
+    Add(*w.txtRemoteFile[i], Kind::kText, L"EDIT", kEdit | WS_BORDER,
+        {960, 960, i == 0 ? 3615 : 2655, 375}, at, 39 + i);
+    Add(*w.txtFTPUser[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 1560, 2175, 375}, at,
+        44 + i);
+    Add(*w.txtFTPPass[i], Kind::kText, L"EDIT", kMasked | WS_BORDER, {2400, 1560, 2175, 375}, at,
+        49 + i);
+    Add(*w.txtHTMLTemplate[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {1680, 2040, 2535, 375}, at,
+        i == 0 ? 65 : 67 + i);
+  }
+  Add(w.cmdSelectFile, Kind::kButton, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, {4200, 2040, 375, 375},
+      at, 67);
+}
+
+void MainWindow::BuildProxyPart() {
+  frmMain& w = window_;
+  const POINT at{0, 3720};
+  Frame({0, 0, 4935, 2175}, at);
+  const DWORD option = BS_RADIOBUTTON | WS_TABSTOP;
+  Add(*w.optUseDefProxy[1], Kind::kOption, L"BUTTON", option, {240, 240, 2295, 255}, at, 38);
+  Add(*w.optUseDefProxy[0], Kind::kOption, L"BUTTON", option, {240, 480, 2295, 255}, at, 35);
+  Add(*w.optUseDefProxy[2], Kind::kOption, L"BUTTON", option, {240, 720, 1455, 255}, at, 36);
+  const POINT fields{360, 3720 + 960};
+  Frame({0, 0, 3855, 975}, fields);
+  Add(w.lblProxy, Kind::kLabel, L"STATIC", kLabel, {120, 240, 1575, 255}, fields, -1);
+  Add(w.txtProxySrv, Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 480, 3015, 375}, fields, 32);
+  Add(w.lblProxyPort, Kind::kLabel, L"STATIC", kLabel, {3240, 240, 495, 255}, fields, -1);
+  Add(w.txtProxyPort, Kind::kText, L"EDIT", kEdit | WS_BORDER, {3240, 480, 495, 375}, fields, 56);
+  // Below the frame's visible height and hidden by the model: they only carry the values.
+  Add(w.txtProxyUser, Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 960, 3615, 375}, fields, 33);
+  Add(w.txtProxyPass, Kind::kText, L"EDIT", kMasked | WS_BORDER, {120, 1440, 3615, 375}, fields,
+      34);
+}
+
+void MainWindow::BuildCommandPart() {
+  frmMain& w = window_;
+  const POINT at{0, 6000};
+  Frame({0, 0, 4935, 855}, at);
+  const DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
+  Add(w.cmdNow, Kind::kButton, L"BUTTON", button, {120, 240, 1095, 375}, at, 58);
+  Add(w.chkLOG, Kind::kCheck, L"BUTTON", BS_CHECKBOX | BS_MULTILINE | WS_TABSTOP,
+      {1320, 240, 1095, 375}, at, 63);
+  Add(w.cmdLOG, Kind::kButton, L"BUTTON", button, {2520, 240, 1095, 375}, at, 64);
+  Add(w.cmdEnd, Kind::kButton, L"BUTTON", button, {3720, 240, 1095, 375}, at, 59);
+
+  link_ = Add(w.lblHREF, Kind::kLabel, L"STATIC", SS_NOTIFY, {3360, 600, 1455, 255}, at, -1);
+  SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(link_font_), FALSE);
+  // The host name is wider than the laid-out label: it grows to the left and shows whole.
+  HDC dc = GetDC(link_);
+  HGDIOBJ old = SelectObject(dc, link_font_);
+  const std::wstring text = TextOf(link_);
+  SIZE needed{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &needed);
+  SelectObject(dc, old);
+  ReleaseDC(link_, dc);
+  const int right = Px(3360 + 1455);
+  const int width = std::max<int>(Px(1455), needed.cx);
+  SetWindowPos(link_, nullptr, right - width, Px(6000 + 600), width, Px(255),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Tab presses and the focus follow the controls' order among their siblings, so that order is
+// the tab indices' order; the frames lie beneath everything.
+void MainWindow::ChainTabOrder() {
+  std::sort(tab_order_.begin(), tab_order_.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  HWND after = HWND_TOP;
+  for (const auto& [tab, control] : tab_order_) {
+    SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    after = control;
+  }
+  for (HWND frame : frames_) {
+    SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+}
+
+void MainWindow::Show() {
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  UpdateWindow(hwnd_);
+  for (const auto& [tab, control] : tab_order_) {
+    if (IsWindowVisible(control) && IsWindowEnabled(control)) {
+      SetFocus(control);
+      break;
+    }
+  }
+}
+
+void MainWindow::Run() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void MainWindow::Sync(HWND control, const Bound& bound) {
+  const bool was_muted = muted_;
+  muted_ = true;
+  const Control& model = *bound.model;
+  switch (bound.kind) {
+    case Kind::kText:
+      SetTextOf(control, static_cast<const TextBox&>(model).text());
+      break;
+    case Kind::kCheck:
+      SetTextOf(control, model.caption());
+      SendMessageW(control, BM_SETCHECK, static_cast<const CheckBox&>(model).value() == 1, 0);
+      break;
+    case Kind::kOption:
+      SetTextOf(control, model.caption());
+      SendMessageW(control, BM_SETCHECK, static_cast<const OptionButton&>(model).value(), 0);
+      break;
+    case Kind::kScroll: {
+      const auto& bar = static_cast<const ScrollBar&>(model);
+      SCROLLINFO info{};
+      info.cbSize = sizeof info;
+      info.fMask = SIF_RANGE | SIF_POS;
+      info.nMin = bar.min();
+      info.nMax = bar.max();
+      info.nPos = bar.value();
+      SetScrollInfo(control, SB_CTL, &info, TRUE);
+      break;
+    }
+    case Kind::kLabel:
+    case Kind::kButton:
+      SetTextOf(control, model.caption());
+      break;
+  }
+  // Last: setting a scroll bar's range enables it again.
+  if ((IsWindowEnabled(control) != FALSE) != model.enabled()) {
+    EnableWindow(control, model.enabled());
+  }
+  const bool shown = (GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (shown != model.visible()) ShowWindow(control, model.visible() ? SW_SHOWNA : SW_HIDE);
+  muted_ = was_muted;
+}
+
+void MainWindow::Command(HWND control, int code) {
+  const auto it = bound_.find(control);
+  if (it == bound_.end() || muted_) return;
+  const Bound bound = it->second;
+  switch (bound.kind) {
+    case Kind::kText:
+      if (code == EN_CHANGE) static_cast<TextBox*>(bound.model)->SetText(Narrow(TextOf(control)));
+      break;
+    case Kind::kCheck:
+      if (code == BN_CLICKED) {
+        auto* box = static_cast<CheckBox*>(bound.model);
+        box->SetValue(box->value() == 1 ? 0 : 1);
+      }
+      break;
+    case Kind::kOption:
+      if (code == BN_CLICKED) static_cast<OptionButton*>(bound.model)->Select();
+      break;
+    case Kind::kButton:
+      if (code == BN_CLICKED) {
+        static_cast<CommandButton*>(bound.model)->Click();
+        // The end button has unloaded the model; the window goes with it.
+        if (window_.unloaded() && hwnd_ != nullptr) DestroyWindow(hwnd_);
+      }
+      break;
+    case Kind::kLabel:
+      if (code == STN_CLICKED && control == link_) window_.lblHREF_Click();
+      break;
+    case Kind::kScroll:
+      break;
+  }
+}
+
+void MainWindow::Scrolled(HWND bar, int code) {
+  const auto it = bound_.find(bar);
+  if (it == bound_.end()) return;
+  auto& model = *static_cast<ScrollBar*>(it->second.model);
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_TRACKPOS;
+  GetScrollInfo(bar, SB_CTL, &info);
+  int value = model.value();
+  switch (code) {
+    case SB_LINEUP:
+    case SB_PAGEUP:
+      --value;
+      break;
+    case SB_LINEDOWN:
+    case SB_PAGEDOWN:
+      ++value;
+      break;
+    case SB_TOP:
+      value = model.min();
+      break;
+    case SB_BOTTOM:
+      value = model.max();
+      break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+      value = info.nTrackPos;
+      break;
+    default:
+      break;
+  }
+  model.SetValue(value);
+  Sync(bar, it->second);
+  // A click on an arrow gives the bar the focus before it pages; the box that took the focus
+  // then may have been hidden by the page change.
+  HWND focus = GetFocus();
+  if (focus == bar || (focus != nullptr && !IsWindowVisible(focus))) HandFocusOn(bar);
+}
+
+// The scroll bar never keeps the focus: it goes on to the visible slot's server box.
+void MainWindow::HandFocusOn(HWND bar) {
+  const auto it = bound_.find(bar);
+  if (it == bound_.end()) return;
+  static_cast<ScrollBar*>(it->second.model)->GotFocus();
+  if (window_.focused() == nullptr) return;
+  if (HWND box = HandleOf(*window_.focused())) SetFocus(box);
+}
+
+void MainWindow::Close() {
+  // While a check or an upload runs the window takes no input, its close box included.
+  if (!window_.cmdNow.enabled()) return;
+  window_.Form_Unload();
+  DestroyWindow(hwnd_);
+}
+
+LRESULT CALLBACK MainWindow::ScrollProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_SETFOCUS)
+    PostMessageW(GetParent(hwnd), kHandFocus, 0, reinterpret_cast<LPARAM>(hwnd));
+  return CallWindowProcW(scroll_bar_proc, hwnd, message, wparam, lparam);
+}
+
+LRESULT CALLBACK MainWindow::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
+  return self->Handle(message, wparam, lparam);
+}
+
+LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  HWND from = reinterpret_cast<HWND>(lparam);
+  switch (message) {
+    case WM_COMMAND:
+      if (from != nullptr) Command(from, HIWORD(wparam));
+      return 0;
+    case WM_VSCROLL:
+      if (from != nullptr) Scrolled(from, LOWORD(wparam));
+      return 0;
+    case kHandFocus:
+      if (GetFocus() == from) HandFocusOn(from);
+      return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      // Labels, check boxes, option buttons and frames on the window's own colour.
+      HDC dc = reinterpret_cast<HDC>(wparam);
+      if (from == link_) SetTextColor(dc, RGB(0, 0, 255));
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(wparam) == link_) {
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+        return TRUE;
+      }
+      break;
+    case WM_CLOSE:
+      Close();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY: {
+      HWND gone = hwnd_;
+      SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      // Boxes shown after the window is gone stand on their own.
+      dialogs_.SetOwner(nullptr);
+      return DefWindowProcW(gone, message, wparam, lparam);
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+}  // namespace pellvane
