@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """An SFTP server on 127.0.0.1 for the tests, on paramiko.
 
-The user "pell" logs in with --password (keys are offered a chance and always refused). The
+The user "pell" logs in with --password. The
 client's "/" is --root and its home folder /home; removing and renaming are not supported. A
 fresh host key goes to --known-hosts as "[127.0.0.1]:<port> ssh-rsa ...", the port to
 --port-file, every login and operation to --commands. --read-only refuses every write.
@@ -72,16 +72,12 @@ class Sftp(paramiko.SFTPServerInterface):
 
 class Login(paramiko.ServerInterface):
     def get_allowed_auths(self, username):
-        return "publickey,password"
+        return "password"
 
     def check_auth_password(self, username, password):
         ok = username == "pell" and password == a.password
         log("login", username, "password", "accepted" if ok else "refused")
         return paramiko.AUTH_SUCCESSFUL if ok else paramiko.AUTH_FAILED
-
-    def check_auth_publickey(self, username, key):
-        log("login", username, "publickey", key.get_name(), "refused")
-        return paramiko.AUTH_FAILED
 
     def check_channel_request(self, kind, chanid):
         return paramiko.OPEN_SUCCEEDED if kind == "session" else paramiko.OPEN_FAILED_ADMINISTRATIVELY_PROHIBITED
