@@ -256,43 +256,25 @@ TEST_F(ProgramTest, StoreLockedAtStartKeepsEverySettingAndTheBackup) {
   const auto seed = [](SettingsRecord& r) { r.ftpuser[1] = r.lastip = r.proxysrv = "kept"; };
   ASSERT_EQ(InChild([&] { return box_.Seed(seed), 0; }), 0);  // no store open in this process
   WriteFile(box_.File("pellvane.sav"), "a good backup");
-  int locked[2], go[2];
-  ASSERT_EQ(pipe(locked) | pipe(go), 0);
-  const pid_t locker = Spawn([&] {
-    sqlite3* db = nullptr;
-    sqlite3_open(box_.StoreFile().c_str(), &db);
-    const int rc = sqlite3_exec(
-        db, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; UPDATE vals SET data = data;", nullptr,
-        nullptr, nullptr);
-    (void)!write(locked[1], &rc, sizeof rc);
-    return pause();
-  });
-  int rc = -1;
-  ASSERT_EQ(read(locked[0], &rc, sizeof rc), static_cast<ssize_t>(sizeof rc));
-  ASSERT_EQ(rc, SQLITE_OK);
-  const pid_t locked_out = Spawn([&] {
-    RecordingDialogs dialogs;
-    Settings s(dialogs, StorePath());
-    s.InitSettingsKey();
-    s.LoadSettings();
-    char byte = 0;
-    (void)!write(locked[1], &byte, 1);
-    (void)!read(go[0], &byte, 1);  // the lock is gone now
-    s.SaveSettings();
-    return 0;
-  });
+  sqlite3* locker = nullptr;
+  sqlite3_open(box_.StoreFile().c_str(), &locker);
+  ASSERT_EQ(
+      sqlite3_exec(locker,
+                   "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; UPDATE vals SET data = data;",
+                   nullptr, nullptr, nullptr),
+      SQLITE_OK);
+  RecordingDialogs dialogs;
+  Settings locked_out(dialogs, StorePath());
+  locked_out.InitSettingsKey();
+  locked_out.LoadSettings();
   EXPECT_EQ(box_.Run(PELLVANE_BIN, {"-backup"}).status, 1);
   // Were it to check anyway, the built-in page would only be asked through a dead local proxy.
   const ProgramResult now = box_.Run(PELLVANE_BIN, {"-now"}, {{"http_proxy", "127.0.0.1:1"}});
   EXPECT_EQ(now.status, 1);
   EXPECT_NE(now.err.find("Einstellungen nicht lesbar: " + box_.StoreFile()), std::string::npos)
       << now.err;
-  char byte = 0;
-  ASSERT_EQ(read(locked[0], &byte, 1), 1);
-  kill(locker, SIGKILL);
-  Waited(locker);
-  (void)!write(go[1], "g", 1);
-  EXPECT_EQ(Waited(locked_out), 0);
+  sqlite3_close(locker);
+  locked_out.SaveSettings();  // the lock is gone now
   EXPECT_EQ(ReadFile(box_.File("pellvane.sav")), "a good backup");
   SettingsRecord seeded = DefaultRecord();
   seed(seeded);
