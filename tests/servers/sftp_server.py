@@ -12,7 +12,7 @@ import posixpath
 import socket
 
 import paramiko
-from paramiko.sftp import SFTP_OK, SFTP_PERMISSION_DENIED
+from paramiko.sftp import SFTP_PERMISSION_DENIED
 
 WRITES = os.O_WRONLY | os.O_RDWR | os.O_CREAT | os.O_TRUNC | os.O_APPEND
 p = argparse.ArgumentParser()
@@ -43,9 +43,6 @@ class Handle(paramiko.SFTPHandle):
     def stat(self):
         return attrs(os.fstat(self.readfile.fileno()))
 
-    def chattr(self, attr):
-        return SFTP_OK
-
 
 class Sftp(paramiko.SFTPServerInterface):
     def canonicalize(self, path):
@@ -63,11 +60,6 @@ class Sftp(paramiko.SFTPServerInterface):
 
     def stat(self, path):
         return guarded("stat", path, lambda: attrs(os.stat(local(path))))
-
-    lstat = stat
-
-    def chattr(self, path, attr):
-        return SFTP_PERMISSION_DENIED if a.read_only else SFTP_OK
 
 
 class Login(paramiko.ServerInterface):
