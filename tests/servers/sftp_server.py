@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """An SFTP server on 127.0.0.1 for the tests, on paramiko.
 
-The user "pell" logs in with --password (keys are offered a chance and always refused). The
+The user "pell" logs in with --password. The
 client's "/" is --root and its home folder /home; removing and renaming are not supported. A
 fresh host key goes to --known-hosts as "[127.0.0.1]:<port> ssh-rsa ...", the port to
 --port-file, every login and operation to --commands. --read-only refuses every write.
@@ -12,7 +12,7 @@ import posixpath
 import socket
 
 import paramiko
-from paramiko.sftp import SFTP_OK, SFTP_PERMISSION_DENIED
+from paramiko.sftp import SFTP_PERMISSION_DENIED
 
 WRITES = os.O_WRONLY | os.O_RDWR | os.O_CREAT | os.O_TRUNC | os.O_APPEND
 p = argparse.ArgumentParser()
@@ -43,9 +43,6 @@ class Handle(paramiko.SFTPHandle):
     def stat(self):
         return attrs(os.fstat(self.readfile.fileno()))
 
-    def chattr(self, attr):
-        return SFTP_OK
-
 
 class Sftp(paramiko.SFTPServerInterface):
     def canonicalize(self, path):
@@ -64,24 +61,15 @@ class Sftp(paramiko.SFTPServerInterface):
     def stat(self, path):
         return guarded("stat", path, lambda: attrs(os.stat(local(path))))
 
-    lstat = stat
-
-    def chattr(self, path, attr):
-        return SFTP_PERMISSION_DENIED if a.read_only else SFTP_OK
-
 
 class Login(paramiko.ServerInterface):
     def get_allowed_auths(self, username):
-        return "publickey,password"
+        return "password"
 
     def check_auth_password(self, username, password):
         ok = username == "pell" and password == a.password
         log("login", username, "password", "accepted" if ok else "refused")
         return paramiko.AUTH_SUCCESSFUL if ok else paramiko.AUTH_FAILED
-
-    def check_auth_publickey(self, username, key):
-        log("login", username, "publickey", key.get_name(), "refused")
-        return paramiko.AUTH_FAILED
 
     def check_channel_request(self, kind, chanid):
         return paramiko.OPEN_SUCCEEDED if kind == "session" else paramiko.OPEN_FAILED_ADMINISTRATIVELY_PROHIBITED

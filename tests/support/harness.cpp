@@ -76,14 +76,6 @@ EnvVars NoProxies() {
   return vars;
 }
 
-std::optional<std::string> RecordingDialogs::ChooseFile(const FileChooserRequest& request) {
-  requests.push_back(request);
-  if (answers.empty()) return std::nullopt;
-  std::string answer = answers.front();
-  answers.pop_front();
-  return answer;
-}
-
 Texts RecordingDialogs::Shown() const {
   Texts texts;
   for (const auto& box : boxes) texts.push_back(box.first);

@@ -1,12 +1,11 @@
 // The one test harness: a sandbox folder that is both program folder and store home, the
 // settings store seeded and read back, dialogs that record, the built program run to its end,
-// a child process (unprivileged when asked), files with faults, and environment changes undone.
+// a child process, files with faults, and environment changes undone.
 // Not safe from two threads: the sandbox and Env change the process environment.
 #pragma once
 
 #include <sys/types.h>
 
-#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -57,18 +56,16 @@ class Env {
 // Every proxy variable libcurl reads, unset.
 EnvVars NoProxies();
 
-// Records every message box and answers the file chooser from `answers` (empty: cancelled).
+// Records every message box; the file chooser is always cancelled.
 class RecordingDialogs final : public Dialogs {
  public:
   void MsgBox(const std::string& text, MsgKind kind) override { boxes.emplace_back(text, kind); }
-  std::optional<std::string> ChooseFile(const FileChooserRequest& request) override;
+  std::optional<std::string> ChooseFile(const FileChooserRequest&) override { return {}; }
   void OpenUrl(const std::string&) override {}
   void OpenInEditor(const std::string&) override {}
   testing::Texts Shown() const;  // the boxes' texts
 
   std::vector<std::pair<std::string, MsgKind>> boxes;
-  std::vector<FileChooserRequest> requests;
-  std::deque<std::string> answers;
 };
 
 struct ProgramResult {
@@ -130,13 +127,11 @@ Registry& EnvRegistry();
 // A record whose every field differs from the defaults, each text carrying `tag`.
 SettingsRecord SampleRecord(const std::string& tag);
 
-// Linux: runs `body` in a forked child, as the user "nobody" when `unprivileged` and root. Spawn
-// returns at once; Waited gives the exit status, or -1 when it died otherwise.
-pid_t Spawn(const std::function<int()>& body, bool unprivileged = false);
+// Linux: runs `body` in a forked child. Spawn returns at once; Waited gives the exit status, or -1
+// when it died otherwise.
+pid_t Spawn(const std::function<int()>& body);
 int Waited(pid_t child);
-inline int InChild(const std::function<int()>& body, bool unprivileged = false) {
-  return Waited(Spawn(body, unprivileged));
-}
+inline int InChild(const std::function<int()>& body) { return Waited(Spawn(body)); }
 
 // The settings key's values as name=text in creation order, and one text stored under `name`,
 // through the registry calls, as another program would see and change them.

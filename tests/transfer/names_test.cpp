@@ -18,9 +18,6 @@ TEST(ServerUrlTest, BuildsTheFileAndFolderUrls) {
   for (const Case& c : std::initializer_list<Case>{
            {"example.invalid:2121", "ip.htm", "ftp://example.invalid:2121/ip.htm",
             "ftp://example.invalid:2121/", false, false},
-           {"ftp://example.invalid/www/ip///", "index.htm",
-            "ftp://example.invalid/www/ip/index.htm", "ftp://example.invalid/www/ip/", false,
-            false},
            {"FtPs://u@example.invalid/www", "ip.htm", "ftp://u@example.invalid/www/ip.htm",
             "ftp://u@example.invalid/www/", true, false},
            {"SFTP://example.invalid/srv/www", "/srv/ip.htm", "sftp://example.invalid/srv/ip.htm",

@@ -145,30 +145,20 @@ TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
   echo.Serve("/ip", "203.0.113.7");
   echo.Serve("/gone", "", 404);
   struct Case {
-    std::string lastip, echo_path, ftp_url, password, err, last_log;
+    std::string echo_path, ftp_url, password, err, last_log;
     int status;
   } cases[] = {
-      {"198.51.100.1", "/ip", ftp.Url(), "vane", "", "FTP Fertig", 0},
-      {"198.51.100.1", "/gone", ftp.Url(), "vane",
-       "pellvane -now: Keine gültige IP erhalten (404 : HTTP/1.1 404", "Keine gültige IP erhalten",
-       1},
-      {"198.51.100.1", "/ip", ftp.Url(), "falsch", "pellvane -now: FTP fehlgeschlagen (530 : 530 ",
+      {"/ip", ftp.Url(), "vane", "", "FTP Fertig", 0},
+      {"/gone", ftp.Url(), "vane", "pellvane -now: Keine gültige IP erhalten (404 : HTTP/1.1 404",
+       "Keine gültige IP erhalten", 1},
+      {"/ip", ftp.Url(), "falsch", "pellvane -now: FTP fehlgeschlagen (530 : 530 ",
        "FTP fehlgeschlagen", 2},
-      {"198.51.100.1", "/ip", "ftps://127.0.0.1", "vane",
-       "pellvane -now: FTP fehlgeschlagen (1 : ftps:// geht", "FTP fehlgeschlagen", 2},
+      {"/ip", "ftps://127.0.0.1", "vane", "pellvane -now: FTP fehlgeschlagen (1 : ftps:// geht",
+       "FTP fehlgeschlagen", 2},
   };
   for (const Case& c : cases) {
-    box.Seed([&](SettingsRecord& r) {
-      r.wserver[1] = echo.Url(c.echo_path);
-      r.wdefserver = 1;
-      r.lastip = c.lastip;
-      r.useftp = r.writelog = true;
-      r.ftpserver[0] = c.ftp_url;
-      r.ftpuser[0] = "pell";
-      r.ftppass[0] = c.password;
-      r.ftpremotefile[0] = "ip.html";
-      r.htmltemplatefile[0] = box.File("t.htm");
-    });
+    box.SeedPublishing(echo.Url(c.echo_path), c.ftp_url, box.File("t.htm"));
+    box.Seed([&](SettingsRecord& r) { r.ftppass[0] = c.password; });
     std::remove(box.File("pellvane.log").c_str());
     std::remove(box.File("pellvane.due").c_str());
     const ProgramResult r = box.Run(PELLVANE_BIN, {"-now"}, {{"PELLVANE_REQUEST_TIMEOUT", "5"}});
@@ -179,7 +169,7 @@ TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
     EXPECT_EQ(log.front(), "Starte Programm mit Parameter \"-now\"");
     EXPECT_EQ(log[log.size() - 3], c.last_log);
   }
-  EXPECT_EQ(ReadFile(ftp.root() + "/ip.html"), "<b>203.0.113.7</b>\r\r\n");
+  EXPECT_EQ(ReadFile(ftp.root() + "/slot0.html"), "<b>203.0.113.7</b>\r\r\n");
   const ProgramResult version = box.Run(PELLVANE_BIN, {"--version"});
   EXPECT_EQ(version.out, "pellvane " PELLVANE_VERSION "\r\n");
   const ProgramResult backup = box.Run(PELLVANE_BIN, {"-backup"});
