@@ -8,6 +8,13 @@
 
 namespace pellvane {
 
+void InetState::ClearResponse() {
+  data.clear();
+  data_pos = 0;
+  code = 0;
+  info.clear();
+}
+
 bool InetState::Fail(std::int32_t fail_code, std::string text) {
   // A failed request has no data: nothing of an earlier listing is handed out for it.
   data.clear();

@@ -262,10 +262,7 @@ void Inet::Impl::EndConnections() {
 
 bool Inet::Impl::Close() {
   EndConnections();
-  data.clear();
-  data_pos = 0;
-  code = 0;
-  info.clear();
+  ClearResponse();
   return true;
 }
 

@@ -19,6 +19,8 @@ struct InetState {
   bool Fail(std::int32_t fail_code, std::string text);
   // The text with the password and the one in URL() masked.
   std::string Scrub(std::string text) const;
+  // Forgets the last response: no data, code 0, no text.
+  void ClearResponse();
   // Raises StateChanged for a request that ended.
   void Raise(bool ok) const;
 

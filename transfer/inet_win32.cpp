@@ -310,10 +310,7 @@ bool Inet::Impl::Close() {
   if (ftp != nullptr) InternetCloseHandle(ftp);
   ftp = nullptr;
   ftp_key.clear();
-  data.clear();
-  data_pos = 0;
-  code = 0;
-  info.clear();
+  ClearResponse();
   return true;
 }
 
