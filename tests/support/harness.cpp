@@ -3,6 +3,7 @@
 #include "app/environment.h"
 
 #include "platform/registry.h"
+#include "settings/settings_table.h"
 
 #include <algorithm>
 #include <chrono>
@@ -146,10 +147,6 @@ SettingsRecord SampleRecord(const std::string& tag) {
   return r;
 }
 
-namespace {
-constexpr const char* kKey = "SOFTWARE\\Brackfell\\Pellvane";
-}  // namespace
-
 std::string StorePath() { return StorePathFromEnvironment(); }
 
 Registry& EnvRegistry() {
@@ -159,27 +156,10 @@ Registry& EnvRegistry() {
   return *r;
 }
 
-Texts StoredValues() {
-  Texts out;
-  HKEY key = 0;
-  if (EnvRegistry().RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return out;
-  char name[256];
-  std::uint8_t data[256];
-  for (std::uint32_t i = 0, name_size = sizeof name, data_size = sizeof data, type = 0;
-       EnvRegistry().RegEnumValue(key, i, name, &name_size, &type, data, &data_size) ==
-       ERROR_SUCCESS;
-       ++i, name_size = sizeof name, data_size = sizeof data) {
-    out.push_back(std::string(name) + "=" +
-                  std::string(reinterpret_cast<char*>(data), data_size ? data_size - 1 : 0));
-  }
-  EnvRegistry().RegCloseKey(key);
-  return out;
-}
-
 void StoreText(const std::string& name, const std::string& text) {
   HKEY key = 0;
-  if (EnvRegistry().RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key, nullptr) != 0)
+  if (EnvRegistry().RegCreateKeyEx(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_ALL_ACCESS, &key,
+                                   nullptr) != 0)
     return;
   const std::string data = text + '\0';
   EnvRegistry().RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const std::uint8_t*>(data.data()),

@@ -133,9 +133,8 @@ pid_t Spawn(const std::function<int()>& body);
 int Waited(pid_t child);
 inline int InChild(const std::function<int()>& body) { return Waited(Spawn(body)); }
 
-// The settings key's values as name=text in creation order, and one text stored under `name`,
-// through the registry calls, as another program would see and change them.
-Texts StoredValues();
+// One text stored under `name` in the settings key through the registry calls, as another
+// program would change it.
 void StoreText(const std::string& name, const std::string& text);
 
 // The real files with the faults of a full or refusing disk put in their way.

@@ -53,14 +53,10 @@ FtpServer::FtpServer(FtpOptions o) : ChildServer(o.tls ? "ftps" : "ftp") {
   Start(argv);
 }
 
-SftpServer::SftpServer(SftpOptions o) : ChildServer("sftp") {
+SftpServer::SftpServer(const std::string& password) : ChildServer("sftp") {
   std::filesystem::create_directories(root_ + "/home");
-  std::vector<std::string> argv = {"/usr/bin/python3", PELLVANE_TEST_SERVERS "/sftp_server.py",
-                                   "--root",           root_,
-                                   "--password",       o.password,
-                                   "--known-hosts",    KnownHosts()};
-  if (o.read_only) argv.push_back("--read-only");
-  Start(argv);
+  Start({"/usr/bin/python3", PELLVANE_TEST_SERVERS "/sftp_server.py", "--root", root_, "--password",
+         password, "--known-hosts", KnownHosts()});
 }
 
 ProxyServer::ProxyServer() : ChildServer("http") {

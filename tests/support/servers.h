@@ -24,7 +24,7 @@ class ChildServer {
   std::string Url() const { return scheme_ + "://127.0.0.1:" + std::to_string(port_); }
   // The served folder; the client's "/".
   const std::string& root() const { return root_; }
-  // Every request line (HTTP), command (FTP) or operation (SFTP) so far, in order; the
+  // Every request line (HTTP), command (FTP) or login (SFTP) so far, in order; the
   // proxy's log.
   std::vector<std::string> Commands() const;
 
@@ -67,15 +67,11 @@ class FtpServer : public ChildServer {
   std::string Certificate() const { return dir_ + "/cert.pem"; }  // for CURL_CA_BUNDLE
 };
 
-struct SftpOptions {
-  std::string password = "vane";  // for the user "pell"
-  bool read_only = false;         // every write refused with "permission denied"
-};
-
-// The login's home folder is /home; a fresh host key is in KnownHosts().
+// The user "pell" logs in with `password`; its home folder is /home. A fresh host key is in
+// KnownHosts().
 class SftpServer : public ChildServer {
  public:
-  explicit SftpServer(SftpOptions options = {});
+  explicit SftpServer(const std::string& password);
   // "[127.0.0.1]:<port> ssh-rsa ..."
   std::string KnownHosts() const { return dir_ + "/known_hosts"; }
 };

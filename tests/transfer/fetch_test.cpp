@@ -1,5 +1,5 @@
 // Inet's echo fetch against the local HTTP server, directly and through a real proxy: bodies,
-// failures with their codes and texts, the size cap, redirects, time-outs and Cancel.
+// failures with their codes and texts, the size cap, redirects and time-outs.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
@@ -96,20 +96,6 @@ TEST_F(FetchTest, FetchesWholeBodiesAndFailsWithCodeAndTextButNoBody) {
     EXPECT_EQ(threads_, std::vector<std::thread::id>{std::this_thread::get_id()});
   }
   EXPECT_EQ(inet_->GetChunk(1024), "") << "the body is returned, not kept as chunk data";
-}
-
-TEST_F(FetchTest, CancelFromAnotherThreadEndsATricklingTransfer) {
-  std::thread canceller([this] {
-    while (echo_.Commands().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    inet_->Cancel();
-  });
-  const auto start = Clock::now();
-  EXPECT_EQ(Fetch("/ip?size=10000&trickle_ms=20"), "");  // 200 s for the whole body
-  canceller.join();
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
-  EXPECT_EQ(inet_->ResponseCode(), CURLE_ABORTED_BY_CALLBACK);
-  EXPECT_EQ(Fetch("/ip"), "203.0.113.7") << "the next request runs again";
 }
 
 // Access type 2 goes through the Proxy text, 1 goes direct whatever the environment says, 0
