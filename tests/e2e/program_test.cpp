@@ -146,9 +146,6 @@ TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChange
   };
   for (const Case& c : std::initializer_list<Case>{
            {{}, "Wrong-url-0815", Texts(2, "530 : 530 Authentication failed.")},
-           {{.password = "Server-pw-4711", .script = {"STOR 0 550 Not enough privileges."}},
-            "Server-pw-4711",
-            {"550 : 550 Not enough privileges."}},
            {{.script = {}, .exit_after_upload = true}, nullptr, {"56 : "}, true},
            {{}, nullptr, {}, false, "missing.htm"},
            {{}, nullptr, {}, false, "fifo.htm"}}) {

@@ -31,8 +31,6 @@ class Handler(TLS_FTPHandler if a.cert else FTPHandler):
         if cmd in script:
             delay, reply = script[cmd]
             time.sleep(delay)
-            if reply == "exit":
-                os._exit(0)
             return self.respond(reply)
         return super().pre_process_command(line, cmd, arg)
 

@@ -69,7 +69,8 @@ TEST_F(BackupTest, FieldsAreWrittenInOrderByteForByteAndSaidSo) {
                          text("pässwort") + z + z + z + z + z + z + z + z + z + z + z + z +
                          text("/home/u/t.html") + std::string("\x04\x00\x2c\x01\xff\xff", 6);
   EXPECT_EQ(ReadFile(Sav()), expected);
-  EXPECT_EQ(Mode(Sav()), 0600u);
+  EXPECT_EQ(std::filesystem::status(Sav()).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   const std::string message = "Backup beendet...\rEinstellungen in " + Sav() + " gesichert.";
   EXPECT_EQ(box_.Log(),
             "12/06/26 14:05:09 - Starte Backup...\r\n12/06/26 14:05:09 - " + message + "\r\n");

@@ -31,7 +31,6 @@ using EnvVars = std::map<std::string, std::optional<std::string>>;  // nothing: 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);  // empty when missing
 bool FileExists(const std::string& path);
-unsigned Mode(const std::string& path);  // permission bits, 01000 when missing (Linux)
 Texts Lines(const std::string& text);
 // The text after " - " of each CR LF line of a run log, "" for an empty line.
 Texts LogTexts(const std::string& log);
@@ -158,10 +157,8 @@ class FaultyFiles final : public FileSystem {
   FileFaults faults;
 };
 
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-inline constexpr bool kSanitized = __has_feature(address_sanitizer);
+#ifdef __SANITIZE_ADDRESS__
+inline constexpr bool kSanitized = true;  // built with g++'s AddressSanitizer
 #else
 inline constexpr bool kSanitized = false;
 #endif

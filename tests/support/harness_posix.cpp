@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,11 +19,6 @@ namespace fs = std::filesystem;
 
 void SetVariable(const std::string& name, const std::optional<std::string>& value) {
   value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-}
-
-unsigned Mode(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 01000;
 }
 
 namespace {

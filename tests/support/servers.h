@@ -55,8 +55,7 @@ struct FtpOptions {
   std::string password = "vane";
   bool tls = false;  // explicit TLS (ftps://), with the certificate in Certificate()
   // Lines "<COMMAND> <delay ms> <reply>": that command waits, then gets the reply instead of
-  // being carried out; the reply "exit" ends the server unanswered. "STOR 0 550 No." refuses
-  // every upload.
+  // being carried out. "STOR 0 550 No." refuses every upload.
   std::vector<std::string> script;
   bool exit_after_upload = false;  // ends, unanswered, at the first command after an upload
 };

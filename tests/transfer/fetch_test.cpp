@@ -128,15 +128,6 @@ TEST_F(FetchTest, AccessTypesChooseTheProxy) {
     EXPECT_EQ(Fetch("/ip"), c.answered ? "203.0.113.7" : "") << inet_->ResponseInfo();
     EXPECT_EQ(handled("GET " + echo_.Url("/ip")) - seen, c.through_proxy);
   }
-  FtpServer ftp;  // an FTP upload tunnels through the named proxy
-  WriteFile(ftp.root() + "/../tmp.htm", "tunnelled");
-  inet_->SetAccessType(2);
-  inet_->SetProxy(proxy.HostPort());
-  inet_->SetProtocol(icFTP);
-  inet_->SetUserName("pell");
-  inet_->SetPassword("vane");
-  EXPECT_TRUE(inet_->Execute(ftp.Url(), "put " + ftp.root() + "/../tmp.htm index.htm"));
-  EXPECT_EQ(handled("CONNECT 127.0.0.1:" + std::to_string(ftp.port())), 1);
 }
 
 }  // namespace

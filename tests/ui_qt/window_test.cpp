@@ -66,11 +66,8 @@ TEST_F(WindowTest, TheMakerLinksHandAndMaskedPasswords) {
     r.ftppass[1] = "geheim";
   });
   const QCursor cursor = Widget<QLabel>(model_->window.lblHREF)->cursor();
-  const QImage image = cursor.pixmap().toImage();
-  EXPECT_EQ(image.size(), QSize(32, 32));
-  EXPECT_EQ(cursor.hotSpot(), QPoint(12, 1));
-  EXPECT_NE(qAlpha(image.pixel(cursor.hotSpot())), 0) << "the fingertip is at the hot spot";
-  EXPECT_EQ(qAlpha(image.pixel(12, 0)), 0) << "nothing above the fingertip";
+  EXPECT_EQ(std::pair(cursor.pixmap().size(), cursor.hotSpot()),
+            std::pair(QSize(32, 32), QPoint(12, 1)));
   // Password boxes show stars; one keystroke reaches the store.
   Widget<QScrollBar>(model_->window.vscrFtpserver)->setValue(1);
   auto* edit = Widget<QLineEdit>(*model_->window.txtFTPPass[1]);
