@@ -42,7 +42,6 @@ void Login(Inet& inet, const ChildServer& server) {
 class RemoteTest : public ::testing::TestWithParam<const char*> {
  protected:
   RemoteTest() : tls_(GetParam() == std::string("ftps")) {
-    env_.Set("HOME", box_.path());  // no ~/.ssh unless a test makes one
     server_ = Start();
     Connect(*server_);
   }
