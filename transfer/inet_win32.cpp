@@ -6,7 +6,7 @@
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
-#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -121,10 +121,13 @@ struct Inet::Impl : InetState {
   // The session for the access type and proxy in force, made anew when they changed.
   HINTERNET Session();
   void EndSession();
-  // Runs `work` on a worker thread while this one lets the window yield every few
+  // Runs `work` on `job` on a worker thread while this one lets the window yield every few
   // milliseconds; closes the session (which ends every call under way) when the request
-  // time-out passes or Cancel comes. False when `work` failed or was cut short.
-  bool Bounded(const std::function<bool(Failure*)>& work);
+  // time-out passes or Cancel comes. A worker that WinINet still keeps a few seconds after
+  // that is left behind: all it touches is its job, which it shares. False when `work`
+  // failed or was cut short.
+  template <typename Job>
+  bool Bounded(const std::shared_ptr<Job>& job, bool (*work)(Job&, Failure*));
   bool Failed(const Failure& f);
   bool Connect(const ServerUrl& server);
   bool Put(const std::string& local, const std::string& remote);
@@ -170,43 +173,61 @@ void Inet::Impl::EndSession() {
   ftp_key.clear();
 }
 
-bool Inet::Impl::Bounded(const std::function<bool(Failure*)>& work) {
-  constexpr auto kYield = std::chrono::milliseconds(40);
+// How a worker's work came out, shared between the worker and the thread that waits for it.
+struct Outcome {
   std::mutex m;
   std::condition_variable done_cv;
   bool done = false;
   bool ok = false;
   Failure failure;
+};
+
+template <typename Job>
+bool Inet::Impl::Bounded(const std::shared_ptr<Job>& job, bool (*work)(Job&, Failure*)) {
+  constexpr auto kYield = std::chrono::milliseconds(40);
+  constexpr auto kGrace = std::chrono::seconds(5);
+  const auto outcome = std::make_shared<Outcome>();
   timed_out = cancelled = false;
-  std::thread worker([&] {
-    const bool result = work(&failure);
-    std::lock_guard lock(m);
-    ok = result;
-    done = true;
-    done_cv.notify_one();
+  std::thread worker([job, work, outcome] {
+    Failure failure;
+    const bool ok = work(*job, &failure);
+    const std::lock_guard lock(outcome->m);
+    outcome->ok = ok;
+    outcome->failure = std::move(failure);
+    outcome->done = true;
+    outcome->done_cv.notify_one();
   });
-  const auto deadline =
+  auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(settings.request_timeout_ms);
-  std::unique_lock lock(m);
-  while (!done) {
-    if (done_cv.wait_for(lock, kYield, [&] { return done; })) break;
+  std::unique_lock lock(outcome->m);
+  while (!outcome->done) {
+    if (outcome->done_cv.wait_for(lock, kYield, [&] { return outcome->done; })) break;
     lock.unlock();
     if (yield) yield();
     lock.lock();
-    if (!timed_out && !cancelled && (cancel || std::chrono::steady_clock::now() >= deadline)) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!timed_out && !cancelled && (cancel || now >= deadline)) {
       (cancel ? cancelled : timed_out) = true;
       InternetCloseHandle(session);  // ends the calls under way with an error
+      deadline = now + kGrace;
+    } else if ((timed_out || cancelled) && now >= deadline) {
+      break;
     }
   }
+  const bool finished = outcome->done;
   lock.unlock();
-  worker.join();
+  if (finished) {
+    worker.join();
+  } else {
+    worker.detach();
+  }
   if (timed_out || cancelled) {
     session = nullptr;
     EndSession();
     return cancelled ? Fail(kAborted, "Abgebrochen")
                      : Fail(ERROR_INTERNET_TIMEOUT, ErrorText(ERROR_INTERNET_TIMEOUT));
   }
-  return ok || Failed(failure);
+  return outcome->ok || Failed(outcome->failure);
 }
 
 // An FTP reply with its code ("530 Login incorrect.") where WinINet kept one, else the error.
@@ -222,33 +243,42 @@ bool Inet::Impl::Connect(const ServerUrl& server) {
   if (ftp != nullptr && key == ftp_key) return true;
   if (ftp != nullptr) InternetCloseHandle(ftp);
   ftp = nullptr;
-  const HINTERNET s = Session();
-  if (s == nullptr) return Failed(LastFailure());
-  const std::wstring host = Widen(server.Host());
-  const std::wstring name = Widen(login);
-  const std::wstring secret = Widen(user.empty() ? PercentDecode(server.Password()) : password);
+  struct Job {
+    HINTERNET session;
+    std::wstring host, name, secret, start;
+    INTERNET_PORT port;
+    HINTERNET made = nullptr;
+  };
+  const auto job = std::make_shared<Job>();
+  job->session = Session();
+  if (job->session == nullptr) return Failed(LastFailure());
+  job->host = Widen(server.Host());
+  job->name = Widen(login);
+  job->secret = Widen(user.empty() ? PercentDecode(server.Password()) : password);
   std::string folder = server.Folder();
   while (!folder.empty() && folder.front() == '/') folder.erase(0, 1);
-  const std::wstring start = Widen(folder);
-  const auto port =
+  job->start = Widen(folder);
+  job->port =
       static_cast<INTERNET_PORT>(server.Port() != 0 ? server.Port() : INTERNET_DEFAULT_FTP_PORT);
-  HINTERNET made = nullptr;
-  const bool ok = Bounded([&](Failure* f) {
-    made = InternetConnectW(s, host.c_str(), port, name.empty() ? nullptr : name.c_str(),
-                            name.empty() ? nullptr : secret.c_str(), INTERNET_SERVICE_FTP,
-                            INTERNET_FLAG_PASSIVE, 0);
+  const bool ok = Bounded<Job>(job, [](Job& j, Failure* f) {
+    const bool named = !j.name.empty();
+    j.made = InternetConnectW(j.session, j.host.c_str(), j.port, named ? j.name.c_str() : nullptr,
+                              named ? j.secret.c_str() : nullptr, INTERNET_SERVICE_FTP,
+                              INTERNET_FLAG_PASSIVE, 0);
     // The URL's folder is where relative names start, as from the login folder.
-    if (made != nullptr && (start.empty() || FtpSetCurrentDirectoryW(made, start.c_str()))) {
+    if (j.made != nullptr &&
+        (j.start.empty() || FtpSetCurrentDirectoryW(j.made, j.start.c_str()))) {
       return true;
     }
     *f = LastFailure();
     return false;
   });
   if (!ok) {
-    if (made != nullptr && session != nullptr) InternetCloseHandle(made);
+    // Not after a time-out: the session's close took the connection with it.
+    if (job->made != nullptr && session != nullptr) InternetCloseHandle(job->made);
     return false;
   }
-  ftp = made;
+  ftp = job->made;
   ftp_key = key;
   return true;
 }
@@ -259,18 +289,22 @@ bool Inet::Impl::Put(const std::string& local, const std::string& remote) {
     return Fail(kReadError,
                 "Datei nicht lesbar: " + local + " (" + ErrorText(GetLastError()) + ")");
   }
-  const std::wstring target = Widen(remote);
-  const HINTERNET login = ftp;
-  return Bounded([&](Failure* f) {
+  struct Job {
+    HINTERNET login;
+    std::wstring target;
+    SafeFile file;
+  };
+  const auto job = std::make_shared<Job>(Job{ftp, Widen(remote), std::move(file)});
+  return Bounded<Job>(job, [](Job& j, Failure* f) {
     const HINTERNET out =
-        FtpOpenFileW(login, target.c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0);
+        FtpOpenFileW(j.login, j.target.c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0);
     if (out == nullptr) {
       *f = LastFailure();
       return false;
     }
     char buffer[16384];
     bool ok = true;
-    for (long n; ok && (n = file.Read(buffer, sizeof buffer)) != 0;) {
+    for (long n; ok && (n = j.file.Read(buffer, sizeof buffer)) != 0;) {
       DWORD written = 0;
       ok = n > 0 && InternetWriteFile(out, buffer, static_cast<DWORD>(n), &written) &&
            written == static_cast<DWORD>(n);
@@ -286,23 +320,26 @@ bool Inet::Impl::Put(const std::string& local, const std::string& remote) {
 }
 
 bool Inet::Impl::Dir() {
-  const HINTERNET login = ftp;
-  std::string listing;
-  const bool ok = Bounded([&](Failure* f) {
+  struct Job {
+    HINTERNET login;
+    std::string listing;
+  };
+  const auto job = std::make_shared<Job>(Job{ftp, {}});
+  const bool ok = Bounded<Job>(job, [](Job& j, Failure* f) {
     WIN32_FIND_DATAW found{};
-    const HINTERNET find = FtpFindFirstFileW(login, nullptr, &found, INTERNET_FLAG_RELOAD, 0);
+    const HINTERNET find = FtpFindFirstFileW(j.login, nullptr, &found, INTERNET_FLAG_RELOAD, 0);
     if (find == nullptr) {
       if (GetLastError() == ERROR_NO_MORE_FILES) return true;
       *f = LastFailure();
       return false;
     }
     do {
-      listing += Narrow(found.cFileName) + "\r\n";
+      j.listing += Narrow(found.cFileName) + "\r\n";
     } while (InternetFindNextFileW(find, &found));
     InternetCloseHandle(find);
     return true;
   });
-  if (ok) data = std::move(listing);
+  if (ok) data = std::move(job->listing);
   return ok;
 }
 
@@ -332,14 +369,18 @@ std::string Inet::OpenURL() {
   } else if (const HINTERNET s = d.Session(); s == nullptr) {
     ok = d.Failed(LastFailure());
   } else {
-    const std::wstring target = Widen(d.url);
-    std::string status_line;
-    DWORD status = 0;
-    bool too_large = false;
-    ok = d.Bounded([&](Failure* f) {
+    struct Job {
+      HINTERNET session;
+      std::wstring target;
+      DWORD status = 0;
+      std::string status_line, body;
+      bool too_large = false;
+    };
+    const auto job = std::make_shared<Job>(Job{s, Widen(d.url)});
+    ok = d.Bounded<Job>(job, [](Job& j, Failure* f) {
       // Redirects stay within http and https: WinINet follows no other scheme.
       const HINTERNET request = InternetOpenUrlW(
-          s, target.c_str(), nullptr, 0,
+          j.session, j.target.c_str(), nullptr, 0,
           INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES |
               INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE,
           0);
@@ -347,35 +388,36 @@ std::string Inet::OpenURL() {
         *f = LastFailure();
         return false;
       }
-      DWORD size = sizeof status;
-      HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+      DWORD size = sizeof j.status;
+      HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &j.status, &size,
                      nullptr);
-      status_line = Narrow(QueryText(request, HTTP_QUERY_VERSION)) + " " + std::to_string(status) +
-                    " " + Narrow(QueryText(request, HTTP_QUERY_STATUS_TEXT));
+      j.status_line = Narrow(QueryText(request, HTTP_QUERY_VERSION)) + " " +
+                      std::to_string(j.status) + " " +
+                      Narrow(QueryText(request, HTTP_QUERY_STATUS_TEXT));
       char buffer[8192];
       bool read_ok = true;
       for (DWORD n = 0;
            (read_ok = InternetReadFile(request, buffer, sizeof buffer, &n)) && n > 0;) {
-        if (body.size() + n > kMaxBodyBytes) {
-          too_large = true;
+        if (j.body.size() + n > kMaxBodyBytes) {
+          j.too_large = true;
           break;
         }
-        body.append(buffer, n);
+        j.body.append(buffer, n);
       }
       if (!read_ok) *f = LastFailure();
       InternetCloseHandle(request);
       return read_ok;
     });
-    if (ok && too_large) {
+    if (ok && job->too_large) {
       ok = d.Fail(kTooLarge, "Antwort größer als 64 KiB");
-    } else if (ok && status >= 400) {
-      ok = d.Fail(static_cast<std::int32_t>(status), status_line);
+    } else if (ok && job->status >= 400) {
+      ok = d.Fail(static_cast<std::int32_t>(job->status), job->status_line);
     } else if (ok) {
       d.code = 0;
       d.info.clear();
+      body = std::move(job->body);
     }
   }
-  if (!ok) body.clear();
   d.Raise(ok);
   return body;
 }

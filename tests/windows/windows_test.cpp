@@ -92,7 +92,7 @@ TEST(WindowsTextTest, LogAndBackupHoldTheAnsiCodePageAndRefuseWhatItCannotHold) 
 }
 
 // The GUI program from a scheduler: -now with its log and exit status, the line on the console
-// that says why a run failed, and the other modes.
+// that says why a run failed, a silent echo page given up at the time-out; and -backup.
 TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
   Sandbox box;
   EchoServer echo;
@@ -111,6 +111,8 @@ TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
        "FTP fehlgeschlagen", 2},
       {"/ip", "ftps://127.0.0.1", "vane", "pellvane -now: FTP fehlgeschlagen (1 : ftps:// geht",
        "FTP fehlgeschlagen", 2},
+      {"/ip?hang=1", ftp.Url(), "vane",
+       "pellvane -now: Keine gültige IP erhalten (12002 : ", "Keine gültige IP erhalten", 1},
   };
   for (const Case& c : cases) {
     box.SeedPublishing(echo.Url(c.echo_path), c.ftp_url, box.File("t.htm"));
@@ -119,6 +121,7 @@ TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
     std::remove(box.File("pellvane.due").c_str());
     const ProgramResult r = box.Run(PELLVANE_BIN, {"-now"}, {{"PELLVANE_REQUEST_TIMEOUT", "5"}});
     EXPECT_EQ(r.status, c.status) << c.last_log;
+    EXPECT_LT(r.seconds, 15) << "a silent echo page ends at the 5 s time-out";
     EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << r.err;
     const Texts log = LogTexts(FromAnsi(box.Log()));
     ASSERT_GE(log.size(), 3u);
