@@ -274,8 +274,9 @@ bool Inet::Impl::Connect(const ServerUrl& server) {
     return false;
   });
   if (!ok) {
-    // Not after a time-out: the session's close took the connection with it.
-    if (job->made != nullptr && session != nullptr) InternetCloseHandle(job->made);
+    // Not after a time-out: the session's close took the connection with it, and a worker
+    // left behind may still write the job.
+    if (session != nullptr && job->made != nullptr) InternetCloseHandle(job->made);
     return false;
   }
   ftp = job->made;
