@@ -123,7 +123,7 @@ TEST_F(Win32WindowTest, PagerArrowsShowTheSlotNameItAndHandTheFocusOn) {
 }
 
 // A keystroke in the visible web slot is in the registry at once; so is the FTP switch, which
-// greys the FTP fields.
+// greys the FTP fields. The end button unloads the model.
 TEST_F(Win32WindowTest, EditsAreStoredAtOnceAndTheFtpSwitchGreysTheFtpFields) {
   Open([](SettingsRecord& r) {
     r.wserver[2] = "http://a";
@@ -143,6 +143,9 @@ TEST_F(Win32WindowTest, EditsAreStoredAtOnceAndTheFtpSwitchGreysTheFtpFields) {
     EXPECT_TRUE(IsWindowEnabled(H(W().cmdSelectFile)));
     EXPECT_EQ(box_.Stored().useftp, on);
   }
+  SendMessageW(H(W().cmdEnd), BM_CLICK, 0, 0);  // a button's click reaches the model
+  Pump();
+  EXPECT_TRUE(W().unloaded());
 }
 
 TEST_F(Win32WindowTest, TheProgramShowsItsWindowUntilItsCloseBox) {
