@@ -1,5 +1,7 @@
 #include "platform/safe_file.h"
 
+#include <utility>
+
 namespace pellvane {
 
 SafeFile& SafeFile::operator=(SafeFile&& other) noexcept {
@@ -12,6 +14,20 @@ SafeFile& SafeFile::operator=(SafeFile&& other) noexcept {
 }
 
 SafeFile::~SafeFile() { Close(); }
+
+bool SafeFile::WriteAll(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const long n = WriteSome(bytes.data(), bytes.size());
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+bool SafeFile::Close() {
+  if (fd_ < 0) return true;
+  return CloseDescriptor(std::exchange(fd_, -1));
+}
 
 bool NewFile::Write(std::string_view bytes) {
   if (!is_open() || failed_) return false;

@@ -29,6 +29,11 @@ class SafeFile {
   bool Close();
 
  private:
+  // One write of up to `size` bytes, as much as the platform takes at once: the count
+  // written, or -1.
+  long WriteSome(const char* data, std::size_t size);
+  static bool CloseDescriptor(int fd);
+
   int fd_ = -1;
 };
 

@@ -48,22 +48,15 @@ long SafeFile::Read(char* buffer, std::size_t size) {
   return static_cast<long>(n);
 }
 
-bool SafeFile::WriteAll(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = write(fd_, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
+long SafeFile::WriteSome(const char* data, std::size_t size) {
+  ssize_t n;
+  do {
+    n = write(fd_, data, size);
+  } while (n < 0 && errno == EINTR);
+  return static_cast<long>(n);
 }
 
-bool SafeFile::Close() {
-  if (fd_ < 0) return true;
-  const int fd = fd_;
-  fd_ = -1;
-  return close(fd) == 0;
-}
+bool SafeFile::CloseDescriptor(int fd) { return close(fd) == 0; }
 
 SafeFile OpenForReading(const std::string& path) {
   return RegularOnly(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));

@@ -12,6 +12,9 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// What one call of the C runtime's _read or _write takes of `size` bytes: at most 1 GiB.
+unsigned Part(std::size_t size) { return size > 1u << 30 ? 1u << 30 : static_cast<unsigned>(size); }
+
 // Keeps the handle only when it names a regular file on a disk (no device, pipe or console,
 // and not a link: links are opened as themselves and refused), as a C runtime descriptor.
 SafeFile RegularOnly(HANDLE h, int flags) {
@@ -45,27 +48,13 @@ std::string RandomSuffix() {
 
 }  // namespace
 
-long SafeFile::Read(char* buffer, std::size_t size) {
-  const unsigned n = size > 1u << 30 ? 1u << 30 : static_cast<unsigned>(size);
-  return _read(fd_, buffer, n);
+long SafeFile::Read(char* buffer, std::size_t size) { return _read(fd_, buffer, Part(size)); }
+
+long SafeFile::WriteSome(const char* data, std::size_t size) {
+  return _write(fd_, data, Part(size));
 }
 
-bool SafeFile::WriteAll(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const unsigned part = bytes.size() > 1u << 30 ? 1u << 30 : static_cast<unsigned>(bytes.size());
-    const int n = _write(fd_, bytes.data(), part);
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-bool SafeFile::Close() {
-  if (fd_ < 0) return true;
-  const int fd = fd_;
-  fd_ = -1;
-  return _close(fd) == 0;
-}
+bool SafeFile::CloseDescriptor(int fd) { return _close(fd) == 0; }
 
 SafeFile OpenForReading(const std::string& path) {
   return RegularOnly(CreateFileW(Widen(path).c_str(), GENERIC_READ, kShareAll, nullptr,
