@@ -13,8 +13,27 @@ namespace pellvane {
 std::string JoinArguments(int argc, char** argv);
 std::string JoinArguments(const std::vector<std::string>& args);
 
-// -now and -backup, in any letter case: the modes that run without a window.
-bool IsHeadlessMode(const std::string& command_line);
+// What the program was asked to do.
+struct Command {
+  enum Mode {
+    kWindow,    // no arguments, or -restore: the settings window
+    kUnknown,   // not understood: the window with a display, a refusal without one
+    kHelp,      // --help
+    kVersion,   // --version
+    kSettings,  // --show, --get, --set
+    kHeadless,  // -now, -backup, --restore: a run without a window
+    kStatus,    // --status
+  };
+  Mode mode = kWindow;
+  // The run's command line: for -now and -backup as given, for the window modes the whole
+  // text; what Form_Load decides on.
+  std::string command_line;
+  bool verbose = false;  // --verbose: every log line on standard error too
+  std::string unknown;   // kUnknown: the first word not understood, or the whole text
+};
+
+// Modes in any letter case; -now takes --verbose before or after it.
+Command ParseCommandLine(const std::vector<std::string>& args);
 
 // True when a window can be shown: a display is named, or Qt's platform is chosen.
 bool HasDisplay();

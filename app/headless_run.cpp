@@ -12,12 +12,15 @@
 
 namespace pellvane {
 
-int RunHeadless(const std::string& command_line) {
+int RunHeadless(const std::string& command_line, bool verbose) {
   HeadlessDialogs dialogs;
   SystemClock clock;
   Session session(dialogs, clock, ConfigFromEnvironment(command_line));
   FailureReason reason;
-  session.log.SetLineHook([&reason](std::string_view line) { reason.Observe(line); });
+  session.log.SetLineHook([&](std::string_view line) {
+    reason.Observe(line);
+    if (verbose) std::fprintf(stderr, "%s\n", session.log.Line(line).c_str());
+  });
   const RunOutcome outcome = session.window.Form_Load().value_or(RunOutcome::kDone);
   if (Lowered(command_line) == "-now") {
     const std::string why = reason.For(outcome);

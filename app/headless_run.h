@@ -6,7 +6,8 @@
 
 namespace pellvane {
 
-// Runs start-up and the mode of the command line; returns the exit status.
-int RunHeadless(const std::string& command_line);
+// Runs start-up and the mode of the command line; returns the exit status. `verbose` also
+// writes every log line to standard error as it happens, whether logging is on or off.
+int RunHeadless(const std::string& command_line, bool verbose = false);
 
 }  // namespace pellvane

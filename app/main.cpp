@@ -39,22 +39,22 @@ int main(int argc, char** argv) {
   pellvane::UseUserLocale();
   pellvane::ConnectConsole();
   const std::vector<std::string> args = pellvane::Arguments(argc, argv);
-  if (args.size() == 1 && args[0] == "--help") {
-    PrintHelp();
-    return 0;
+  const pellvane::Command command = pellvane::ParseCommandLine(args);
+  switch (command.mode) {
+    case pellvane::Command::kHelp:
+      PrintHelp();
+      return 0;
+    case pellvane::Command::kVersion:
+      std::printf("pellvane %s\n", PELLVANE_VERSION);
+      return 0;
+    case pellvane::Command::kSettings:
+      return pellvane::RunSettingsCommand(args, pellvane::StorePathFromEnvironment(), stdin, stdout,
+                                          stderr);
+    case pellvane::Command::kHeadless:
+      // The run has written and closed everything: the libraries' own clean-up at exit
+      // (OpenSSL freeing its tables one by one) would only cost time.
+      pellvane::ExitNow(pellvane::RunHeadless(command.command_line, command.verbose));
+    default:
+      return pellvane::StartWindow(argc, argv);
   }
-  if (args.size() == 1 && args[0] == "--version") {
-    std::printf("pellvane %s\n", PELLVANE_VERSION);
-    return 0;
-  }
-  if (!args.empty() && pellvane::IsSettingsCommand(args[0])) {
-    return pellvane::RunSettingsCommand(args, pellvane::StorePathFromEnvironment(), stdin, stdout,
-                                        stderr);
-  }
-  const std::string command_line = pellvane::JoinArguments(args);
-  // The run has written and closed everything: the libraries' own clean-up at exit (OpenSSL
-  // freeing its tables one by one) would only cost time.
-  if (pellvane::IsHeadlessMode(command_line))
-    pellvane::ExitNow(pellvane::RunHeadless(command_line));
-  return pellvane::StartWindow(argc, argv);
 }

@@ -3,11 +3,11 @@
 #include <cstdio>
 
 #include "app/exit_status.h"
+#include "platform/console.h"
 #include "platform/dialogs.h"
-#include "platform/registry.h"
 #include "settings/hp_reg.h"
-#include "settings/read_write_reg.h"
 #include "settings/settings_table.h"
+#include "ui/frm_main.h"
 
 namespace pellvane {
 namespace {
@@ -21,11 +21,6 @@ void PutLine(std::FILE* f, const std::string& text) {
 int Refuse(std::FILE* err, const std::string& why) {
   PutLine(err, "pellvane: " + why);
   return kExitFailed;
-}
-
-std::string StoredText(const Variant& v) {
-  if (const std::string* text = v.Text()) return *text;
-  return v.IsArray() ? std::string() : ToText(v);
 }
 
 // What a kind takes, for a refusal.
@@ -45,34 +40,42 @@ std::string Expected(SettingKind kind) {
   return std::string();
 }
 
-int Unreadable(const std::string& store_path, std::FILE* err) {
-  return Refuse(
-      err, "keine Einstellungen in " + store_path + " (noch keine gespeichert, oder nicht lesbar)");
+// Web slot 1 is the built-in page: every start puts it back.
+bool IsBuiltInSlot(const SettingInfo& s) { return &s == &SettingsTable().front(); }
+
+// The value the program works with: what it loaded, and the built-in page in web slot 1.
+std::string InUse(const SettingInfo& s, const Settings& settings) {
+  return IsBuiltInSlot(s) ? kEchoUrl : StoredText(s, settings.record());
 }
 
-int Show(CReadWriteReg& reg, std::FILE* out) {
+int Show(const Settings& settings, std::FILE* out) {
   for (const SettingInfo& s : SettingsTable()) {
-    const Variant v = reg.GetValue(s.name);
-    if (v.IsNothing()) continue;
-    const std::string text = StoredText(v);
-    PutLine(out, s.value_name + '=' + (s.secret && !text.empty() ? "***" : text));
+    const std::string text = InUse(s, settings);
+    PutLine(out, s.value_name + '=' + (s.secret && !text.empty() ? "***" : text) +
+                     (settings.IsStored(s) ? "" : "  (nicht gespeichert)"));
   }
   return kExitOk;
 }
 
-int Get(CReadWriteReg& reg, const SettingInfo& s, std::FILE* out, std::FILE* err) {
-  const Variant v = reg.GetValue(s.name);
-  if (v.IsNothing()) {
-    return Refuse(err,
-                  s.value_name + " ist nicht gespeichert (gilt als \"" + s.default_text + "\")");
+int Get(const Settings& settings, const SettingInfo& s, std::FILE* out, std::FILE* err) {
+  if (!settings.IsStored(s)) {
+    return Refuse(
+        err, s.value_name + " ist nicht gespeichert (gilt als \"" + InUse(s, settings) + "\")");
   }
-  PutLine(out, StoredText(v));
+  PutLine(out, InUse(s, settings));
   return kExitOk;
 }
 
-// The value after "NAME=", or standard input without its one closing line end.
-std::string ValueFrom(const std::string& argument, std::size_t equals, std::FILE* in) {
-  if (equals != std::string::npos) return argument.substr(equals + 1);
+// The value after "NAME=", else asked at the terminal (a password without echo), else standard
+// input without its one closing line end; nothing when the terminal gave none.
+std::optional<std::string> ValueFrom(const std::string& argument, const SettingInfo& s,
+                                     std::FILE* in) {
+  if (const std::size_t equals = argument.find('='); equals != std::string::npos) {
+    return argument.substr(equals + 1);
+  }
+  if (in == stdin && InputIsTerminal()) {
+    return AskTerminal((s.secret ? "Passwort für " : "Wert für ") + s.value_name + ": ", !s.secret);
+  }
   std::string value;
   char buffer[4096];
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) value.append(buffer, n);
@@ -81,33 +84,29 @@ std::string ValueFrom(const std::string& argument, std::size_t equals, std::FILE
   return value;
 }
 
-int Set(const std::string& argument, const std::string& store_path, std::FILE* in, std::FILE* err) {
-  const std::size_t equals = argument.find('=');
-  const std::string name = argument.substr(0, equals);
+int Set(const std::string& argument, Settings& settings, std::FILE* in, std::FILE* err) {
+  const std::string name = argument.substr(0, argument.find('='));
   const SettingInfo* s = FindSetting(name);
   if (s == nullptr) return Refuse(err, "unbekannte Einstellung \"" + name + "\" (siehe --show)");
-  const std::string given = ValueFrom(argument, equals, in);
-  const std::optional<std::string> value = NormalizedValue(s->kind, given);
+  if (IsBuiltInSlot(*s)) {
+    return Refuse(err, s->value_name + " ist immer die eingebaute Seite " + kEchoUrl +
+                           "; eigene Echo-Seiten gehören in wserver1 bis wserver4 (Platz 2 bis 5)");
+  }
+  const std::optional<std::string> given = ValueFrom(argument, *s, in);
+  if (!given) return Refuse(err, "kein Wert eingegeben; nichts geändert");
+  const std::optional<std::string> value = NormalizedValue(s->kind, *given);
   if (!value) {
-    return Refuse(err, s->value_name + " nimmt nur " + Expected(s->kind) + ", nicht \"" + given +
+    return Refuse(err, s->value_name + " nimmt nur " + Expected(s->kind) + ", nicht \"" + *given +
                            "\"; nichts geändert");
   }
-  HeadlessDialogs dialogs;
-  Settings settings(dialogs, store_path);
-  CReadWriteReg reg(settings.registry(), dialogs);
   // An existing value keeps its name's spelling; a new one gets the name a save writes.
-  if (!settings.InitSettingsKey() || !reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath) ||
-      !reg.CreateValue(s->value_name, Variant(*value), static_cast<std::int32_t>(REG_SZ))) {
-    return Refuse(err, "Einstellungen nicht schreibbar: " + store_path);
+  if (!settings.StoreValue(*s, *value)) {
+    return Refuse(err, "Einstellungen nicht schreibbar: " + settings.registry().store_path());
   }
   return kExitOk;
 }
 
 }  // namespace
-
-bool IsSettingsCommand(const std::string& first_argument) {
-  return first_argument == "--show" || first_argument == "--get" || first_argument == "--set";
-}
 
 int RunSettingsCommand(const std::vector<std::string>& args, const std::string& store_path,
                        std::FILE* in, std::FILE* out, std::FILE* err) {
@@ -115,18 +114,17 @@ int RunSettingsCommand(const std::vector<std::string>& args, const std::string& 
   if (args.empty() || args.size() > 2 || (args[0] == "--show") != (args.size() == 1)) {
     return Refuse(err, usage);
   }
-  if (args[0] == "--set") return Set(args[1], store_path, in, err);
-  HeadlessDialogs dialogs;
-  Registry registry(store_path);
-  CReadWriteReg reg(registry, dialogs);
-  if (args[0] == "--show") {
-    return reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath) ? Show(reg, out)
-                                                                  : Unreadable(store_path, err);
+  const SettingInfo* s = args[0] == "--get" ? FindSetting(args[1]) : nullptr;
+  if (args[0] == "--get" && s == nullptr) {
+    return Refuse(err, "unbekannte Einstellung \"" + args[1] + "\" (siehe --show)");
   }
-  const SettingInfo* s = FindSetting(args[1]);
-  if (s == nullptr) return Refuse(err, "unbekannte Einstellung \"" + args[1] + "\" (siehe --show)");
-  if (!reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath)) return Unreadable(store_path, err);
-  return Get(reg, *s, out, err);
+  HeadlessDialogs dialogs;
+  Settings settings(dialogs, store_path);
+  settings.InitSettingsKey();
+  settings.LoadSettings();
+  if (!settings.loaded()) return Refuse(err, "Einstellungen nicht lesbar: " + store_path);
+  if (args[0] == "--set") return Set(args[1], settings, in, err);
+  return s != nullptr ? Get(settings, *s, out, err) : Show(settings, out);
 }
 
 }  // namespace pellvane

@@ -9,9 +9,6 @@
 
 namespace pellvane {
 
-// True when the first argument is one of the settings commands.
-bool IsSettingsCommand(const std::string& first_argument);
-
 // Runs the command in `args` (the arguments after the program name) on the store file at
 // `store_path`; returns the exit status: 0, or 1 with one line on `err` and nothing changed.
 int RunSettingsCommand(const std::vector<std::string>& args, const std::string& store_path,

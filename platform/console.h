@@ -3,6 +3,7 @@
 // reads its arguments as UTF-8. Call once at start, from the main thread.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,14 @@ void UseUserLocale();
 // Flushes the standard streams and ends the process with `status` at once, skipping the
 // libraries' own clean-up at exit; the console is left as it was found.
 [[noreturn]] void ExitNow(int status);
+
+// True when standard input is a terminal (or, on Windows, not redirected at all).
+bool InputIsTerminal();
+
+// One line typed at the terminal after `prompt` on standard error, without echo unless `echo`,
+// ended by Enter; the echo comes back whatever happens. Nothing when there is no terminal to
+// ask (on Windows the prompt that started the program does not wait for it) or the input ended.
+std::optional<std::string> AskTerminal(const std::string& prompt, bool echo);
 
 // The arguments after the program name, as UTF-8.
 std::vector<std::string> Arguments(int argc, char** argv);

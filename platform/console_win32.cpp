@@ -44,6 +44,10 @@ void ExitNow(int status) {
   std::_Exit(status);
 }
 
+bool InputIsTerminal() { return !Redirected(STD_INPUT_HANDLE); }
+
+std::optional<std::string> AskTerminal(const std::string&, bool) { return std::nullopt; }
+
 std::vector<std::string> Arguments(int, char**) {
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);

@@ -29,6 +29,8 @@ class RunLog {
 
   // "<timestamp> - <text>" CR LF; an empty text writes CR LF alone.
   void WriteLog(std::string_view text) const;
+  // The line WriteLog writes for `text`, without its line end.
+  std::string Line(std::string_view text) const;
 
   const std::string& path() const { return path_; }
 

@@ -18,11 +18,6 @@ const std::string kParentKey = kSettingsKeyPath.substr(0, kSettingsKeyPath.rfind
 // The tries InitSettingsKey makes at most: the key, then after creating each missing level.
 constexpr int kOpenAttempts = 3;
 
-// The text a save writes for the field.
-std::string StoredText(const SettingField& field) {
-  return std::visit([](auto* t) { return ToText(Variant(*t)); }, field);
-}
-
 // A text value as it stands; nothing, null and a list read as the empty text.
 std::string AsText(const Variant& v) {
   if (const std::string* t = v.Text()) return *t;
@@ -70,6 +65,11 @@ void Assign(const SettingField& field, const Variant& v) {
 }
 
 }  // namespace
+
+std::string StoredText(const SettingInfo& setting, const SettingsRecord& record) {
+  SettingsRecord& fields = const_cast<SettingsRecord&>(record);  // only read below
+  return std::visit([](auto* t) { return ToText(Variant(*t)); }, setting.field(fields));
+}
 
 SettingsRecord DefaultRecord() {
   SettingsRecord r;
@@ -134,7 +134,7 @@ void Settings::LoadSettings() {
   // A stored value counts as what a save would write for the value it loaded as, so that a
   // save leaves it alone unless this process changes it.
   for (i = 0; i < present.size(); ++i) {
-    if (present[i]) stored_[i] = StoredText(SettingsTable()[i].field(record_));
+    if (present[i]) stored_[i] = StoredText(SettingsTable()[i], record_);
   }
 }
 
@@ -144,18 +144,32 @@ void Settings::SaveSettings() {
   std::vector<std::pair<std::size_t, std::string>> changed;
   const std::vector<SettingInfo>& table = SettingsTable();
   for (std::size_t i = 0; i < table.size(); ++i) {
-    std::string text = StoredText(table[i].field(record_));
+    std::string text = StoredText(table[i], record_);
     if (stored_[i] != text) changed.emplace_back(i, std::move(text));
   }
   // Filling the window runs a save per field; most of them have nothing to write.
   if (changed.empty()) return;
-  CReadWriteReg& reg = RegAccess();
-  if (!reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath)) return;
-  for (const auto& [i, text] : changed) {
-    if (reg.CreateValue(table[i].value_name, Variant(text), static_cast<std::int32_t>(REG_SZ))) {
-      stored_[i] = text;
-    }
+  if (!RegAccess().OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath)) return;
+  for (const auto& [i, text] : changed) WriteValue(i, text);
+}
+
+bool Settings::WriteValue(std::size_t index, const std::string& text) {
+  const SettingInfo& s = SettingsTable()[index];
+  if (!RegAccess().CreateValue(s.value_name, Variant(text), static_cast<std::int32_t>(REG_SZ))) {
+    return false;
   }
+  stored_[index] = text;
+  return true;
+}
+
+bool Settings::IsStored(const SettingInfo& setting) const {
+  return stored_[&setting - SettingsTable().data()].has_value();
+}
+
+bool Settings::StoreValue(const SettingInfo& setting, const std::string& text) {
+  Assign(setting.field(record_), Variant(text));
+  return !load_failed_ && RegAccess().OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath) &&
+         WriteValue(&setting - SettingsTable().data(), text);
 }
 
 }  // namespace pellvane

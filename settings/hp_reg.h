@@ -15,9 +15,13 @@
 namespace pellvane {
 
 class CReadWriteReg;
+struct SettingInfo;
 
 // Every setting at its default: what an empty store loads as.
 SettingsRecord DefaultRecord();
+
+// The text a save writes for a setting's value in `record`.
+std::string StoredText(const SettingInfo& setting, const SettingsRecord& record);
 
 class Settings {
  public:
@@ -46,10 +50,17 @@ class Settings {
   void SaveSettings();
   // False when the last LoadSettings could not open the settings key.
   bool loaded() const { return !load_failed_; }
+  // True when the store held the setting at the last load or write by this object.
+  bool IsStored(const SettingInfo& setting) const;
+  // Sets one setting from the text a save writes for it and writes that value alone, now;
+  // false when it could not be written.
+  bool StoreValue(const SettingInfo& setting, const std::string& text);
 
  private:
   CReadWriteReg& RegAccess();
   bool OpenOrCreateKey();  // created on first use, open on the settings key between calls
+  // Writes the text of the setting at `index` in the table; false when the store refused it.
+  bool WriteValue(std::size_t index, const std::string& text);
 
   Dialogs& dialogs_;
   Registry registry_;

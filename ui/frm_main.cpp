@@ -201,6 +201,21 @@ std::optional<RunOutcome> frmMain::Form_Load() {
     }
     return std::nullopt;
   }
+  if (mode == "--restore") {
+    // The same restore without a window, ended like -backup; settings that could not be loaded
+    // cannot be saved over either.
+    bool ok = false;
+    if (!settings_.loaded()) {
+      const std::string why = "Einstellungen nicht lesbar: " + settings_.registry().store_path();
+      log_.WriteLog(why);
+      dialogs_.MsgBox(why, MsgKind::kError);
+    } else if ((ok =
+                    RestoreSettings(settings_.record(), program_folder_, log_, dialogs_, files_))) {
+      dialogs_.MsgBox("Wiederherstellung beendet...");
+    }
+    Form_Unload();
+    return ok ? RunOutcome::kDone : RunOutcome::kBackupFailed;
+  }
   log_.WriteLog("unbekannter Parameter '" + command_line_ + "'");
   return std::nullopt;
 }

@@ -27,12 +27,12 @@ inline const std::string kMakerUrl = std::string("http://") + PELLVANE_ECHO_HOST
 template <typename T>
 using Slots = std::array<std::unique_ptr<T>, kSlots>;
 
-// How a mode that ends the program by itself (-now, -backup) came out.
+// How a mode that ends the program by itself (-now, -backup, --restore) came out.
 enum class RunOutcome {
   kDone,       // published, nothing to publish, or backed up
   kNoAddress,  // no valid address, no settings, or another check still running
   kPublishFailed,
-  kBackupFailed,
+  kBackupFailed,  // a backup, or a restore without a window, that did not happen
 };
 
 // How long a check waits for another instance's check and publish before it gives up.

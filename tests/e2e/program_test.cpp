@@ -2,10 +2,12 @@
 // FTP servers that fail the ways real ones do: judged by exit status, log, uploaded page, store,
 // time and memory, and by what never shows up (passwords).
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <sstream>
@@ -13,6 +15,7 @@
 #include <tuple>
 
 #include "platform/run_lock.h"
+#include "settings/settings_table.h"
 #include "support/harness.h"
 #include "support/servers.h"
 
@@ -287,6 +290,14 @@ TEST_F(ProgramTest, SettingsCommandsSetGetAndShowTheWindowsValues) {
     WriteFile(box_.File("input"), input);
     return box_.Run(PELLVANE_BIN, args, {}, box_.File("input"));
   };
+  // A fresh install lists all 41 in load order, at the values a run would use, none stored.
+  const Texts fresh = Lines(run("--show").out);
+  ASSERT_EQ(fresh.size(), SettingsTable().size());
+  for (std::size_t i = 0; i < fresh.size(); ++i) {
+    const SettingInfo& s = SettingsTable()[i];
+    EXPECT_EQ(fresh[i],
+              s.value_name + "=" + (i == 0 ? kEchoUrl : s.default_text) + "  (nicht gespeichert)");
+  }
   for (const char* arg : {"WDEFSERVER=3", "useftp=true", "proxyport=8080", "wserver2=http://a/ip"})
     EXPECT_EQ(run(std::string("--set ") + arg).status, 0) << arg;
   EXPECT_EQ(run("--set ftppass0", "geheim\n").status, 0);
@@ -294,7 +305,7 @@ TEST_F(ProgramTest, SettingsCommandsSetGetAndShowTheWindowsValues) {
   for (const char* arg :
        {"--set nosuch=1", "--set wdefserver=5", "--set proxycon=3", "--set useftp=ja",
         "--set inettimeout=4e4", "--set inettimeout=40000", "--set ftpdefserver=", "--get nosuch",
-        "--get lastip", "--get", "--show x"}) {
+        "--get lastip", "--get", "--show x", "--set wserver0=http://a/ip", "--set WSERVER0"}) {
     const ProgramResult refused = run(arg);
     EXPECT_EQ(std::tuple(refused.status, refused.out), std::tuple(1, std::string())) << arg;
     EXPECT_TRUE(refused.err.starts_with("pellvane: ") && Lines(refused.err).size() == 1)
@@ -339,7 +350,102 @@ TEST_F(ProgramTest, BackupAndRestoreRoundTripBeforeTheWindowOpens) {
       {{"QT_QPA_PLATFORM", "offscreen"}, {"PELLVANE_SCREENSHOT", box_.File("window.png")}});
   EXPECT_EQ(std::pair(restore.status, box_.Stored().wserver[1]), std::pair(0, std::string("kept")));
   EXPECT_EQ(ReadFile(box_.File("window.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
+  // --restore without a window: the same checks; a file cut short or missing changes nothing.
+  const std::string saved = ReadFile(box_.File("pellvane.sav"));
+  for (const auto& [file, status, out, err] :
+       {std::tuple(saved, 0, "Wiederherstellung beendet...\n", ""),
+        std::tuple(saved.substr(0, 81), 1, "", "Wiederherstellung fehlgeschlagen: "),
+        std::tuple(std::string("missing"), 1, "", "Wiederherstellung fehlgeschlagen: ")}) {
+    box_.Seed([](SettingsRecord& r) { r.wserver[1] = "changed", r.writelog = true; });
+    file == "missing" ? (void)std::remove(box_.File("pellvane.sav").c_str())
+                      : WriteFile(box_.File("pellvane.sav"), file);
+    const ProgramResult r = Run("--RESTORE");
+    EXPECT_EQ(std::tuple(r.status, r.out, r.err.substr(0, std::string(err).size())),
+              std::tuple(status, out, std::string(err)));
+    EXPECT_EQ(box_.Stored().wserver[1], status == 0 ? "kept" : "changed");
+    EXPECT_EQ(Count(log_, "Starte Wiederherstellung..."), 1);
+  }
   EXPECT_EQ(RunProgram({"/usr/bin/ldd", PELLVANE_BIN}).out.find("libQt"), std::string::npos);
+}
+
+// Without a display a word that is no mode is refused by name; a window mode says what to do;
+// a program without its window says which package to install.
+TEST_F(ProgramTest, WrongWordsWithoutADisplaySayWhatIsWrong) {
+  const EnvVars headless{{"DISPLAY", std::nullopt},
+                         {"WAYLAND_DISPLAY", std::nullopt},
+                         {"QT_QPA_PLATFORM", std::nullopt}};
+  for (const auto& [args, err] : std::initializer_list<std::pair<Texts, std::string>>{
+           {{"--now"}, "unbekannte Option \"--now\", siehe pellvane --help"},
+           {{"-now", "-v"}, "unbekannte Option \"-v\", siehe pellvane --help"},
+           {{"-h"}, "unbekannte Option \"-h\", siehe pellvane --help"},
+           {{"now"}, "unbekannte Option \"now\", siehe pellvane --help"},
+           {{"-now "}, "unbekannte Option \"-now \", siehe pellvane --help"},
+           {{"-backup", "--verbose"},
+            "unbekannte Option \"-backup --verbose\", siehe pellvane --help"},
+           {{},
+            "keine grafische Anzeige (DISPLAY/WAYLAND_DISPLAY) für das Einstellungsfenster; "
+            "ohne Fenster siehe pellvane --help"}}) {
+    const ProgramResult r = box_.Run(PELLVANE_BIN, args, headless);
+    EXPECT_EQ(std::tuple(r.status, r.out, r.err), std::tuple(1, "", "pellvane: " + err + "\n"));
+  }
+  EXPECT_FALSE(FileExists(box_.StoreFile())) << "nothing ran";
+  const std::string alone = box_.File("pellvane");
+  ASSERT_EQ(RunProgram({"/bin/cp", PELLVANE_BIN, alone}).status, 0);
+  const ProgramResult r = box_.Run(alone, {}, {{"DISPLAY", ":99"}});
+  EXPECT_EQ(std::pair(r.status, r.err),
+            std::pair(1, "pellvane: das Einstellungsfenster ist nicht installiert (" +
+                             box_.File("pellvane-window") +
+                             " fehlt); bitte das Paket pellvane-window installieren\n"));
+}
+
+// --verbose shows every log line on standard error as it happens, with logging off.
+TEST_F(ProgramTest, VerboseNowShowsEveryLogLineWithLoggingOff) {
+  Seed(ftp_.Url());
+  box_.Seed([](SettingsRecord& r) { r.writelog = false; });
+  for (const Texts& args : {Texts{"-now", "--verbose"}, Texts{"--VERBOSE", "-NOW"}}) {
+    const ProgramResult r = box_.Run(PELLVANE_BIN, args);
+    Texts shown;
+    for (const std::string& line : Lines(r.err))
+      shown.push_back(line.empty() ? "" : LogTexts(line)[0]);
+    Texts want = Expected(ftp_.Url(), {}, "FTP Fertig", args[0] == "-now" ? kOld : kNew);
+    want.front() = "Starte Programm mit Parameter \"-now\"";
+    if (args[0] != "-now")
+      want = {want[0],           want[1], want[2],
+              want[3],           want[4], "......keine Änderung der IP-Adresse",
+              "Beende Programm", ""};
+    EXPECT_EQ(std::pair(r.status, shown), std::pair(0, want));
+    EXPECT_FALSE(FileExists(box_.File("pellvane.log")));
+  }
+}
+
+// A password typed at a terminal is asked for and not echoed; the echo comes back afterwards.
+TEST_F(ProgramTest, SetAPasswordAtATerminalWithoutEcho) {
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    execl(PELLVANE_BIN, PELLVANE_BIN, "--set", "ftppass0", nullptr);
+    _exit(127);
+  }
+  ASSERT_GT(child, 0);
+  std::string seen;
+  const auto read_until = [&](const std::string& end) {
+    char buf[256];
+    for (ssize_t n;
+         seen.find(end) == std::string::npos && (n = read(terminal, buf, sizeof buf)) > 0;)
+      seen.append(buf, std::size_t(n));
+  };
+  read_until("Passwort für ftppass0: ");
+  termios during{};
+  tcgetattr(terminal, &during);
+  ASSERT_EQ(write(terminal, "ge heim\n", 8), 8);
+  read_until("\n");
+  EXPECT_EQ(Waited(child), 0);
+  termios after{};
+  tcgetattr(terminal, &after);
+  close(terminal);
+  EXPECT_EQ(seen, "Passwort für ftppass0: \r\n");
+  EXPECT_EQ(std::pair(during.c_lflag & ECHO, after.c_lflag & ECHO), std::pair(0u, tcflag_t{ECHO}));
+  EXPECT_EQ(box_.Stored().ftppass[0], "ge heim");
 }
 
 }  // namespace
