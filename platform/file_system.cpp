@@ -40,6 +40,12 @@ class RealFiles final : public FileSystem {
     if (!file->is_open()) return nullptr;
     return file;
   }
+  std::optional<std::uint64_t> SizeOf(const std::string& path) override {
+    return RegularFileSize(path);
+  }
+  bool Rename(const std::string& from, const std::string& to) override {
+    return RenameFile(from, to);
+  }
   bool Exists(const std::string& path) override { return PathExists(path); }
   bool Remove(const std::string& path) override { return RemoveFile(path); }
 };

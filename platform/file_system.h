@@ -1,11 +1,13 @@
 // The files a run reads and writes beside the store: the template and the page filled from it,
-// the backup, the run log and the publish-due mark, behind one small interface so that a full
+// the backup, the run log (and its predecessor) and the publish-due mark, behind one small interface so that a full
 // disk, a refused open or a failed rename can be put in their way. The real one works over
 // platform/safe_file and may be used from several threads; the files it hands out may not.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +41,10 @@ class FileSystem {
   virtual bool Append(const std::string& path, std::string_view bytes, int mode) = 0;
   // Nothing when the new file cannot be made (a folder, FIFO or device at the path).
   virtual std::unique_ptr<ReplacementFile> Replace(const std::string& path, int mode) = 0;
+  // The size of the regular file at the path; nothing for a link or anything else.
+  virtual std::optional<std::uint64_t> SizeOf(const std::string& path) = 0;
+  // Renames a file over another, durably, never following a link; false when it did not happen.
+  virtual bool Rename(const std::string& from, const std::string& to) = 0;
   // Whether anything is at the path, a link or a folder too.
   virtual bool Exists(const std::string& path) = 0;
   // Takes away what is at the path, durably, unless it is a folder; false when nothing went.

@@ -15,10 +15,15 @@ std::string RunLog::Line(std::string_view text) const {
 void RunLog::WriteLog(std::string_view text) const {
   if (line_hook_) line_hook_(text);
   if (!writelog_) return;
-  const std::string line = Line(text) + "\r\n";
+  const std::string line = ToAnsiLossy(Line(text) + "\r\n");
+  // The line that would take the log past its bound begins a new one; the old one is kept as
+  // the only predecessor. A failed rename just goes on appending.
+  if (const auto size = files_.SizeOf(path_); size && *size + line.size() > kMaxLogSize) {
+    files_.Rename(path_, path_ + kOldLogSuffix);
+  }
   // One write() per line, so that two instances appending at once never interleave a line.
   // A short or failed write loses the line, as any other failure does.
-  files_.Append(path_, ToAnsiLossy(line), 0644);
+  files_.Append(path_, line, 0644);
   Yield();
 }
 

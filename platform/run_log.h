@@ -1,8 +1,10 @@
 // The run log: WriteLog appends one timestamped line to pellvane.log while logging is on.
-// Every line is opened, written and closed on its own; failures lose the line silently.
+// Every line is opened, written and closed on its own; failures lose the line silently. The
+// log is kept under 1 MiB: a full one becomes pellvane.log.1 and a new one begins.
 // Not safe from two threads.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -11,6 +13,11 @@
 #include "platform/file_system.h"
 
 namespace pellvane {
+
+// The log's bound: a line that would take it past this begins a new log, and the old one
+// becomes the log's path with kOldLogSuffix, replacing an older one.
+inline constexpr std::uint64_t kMaxLogSize = 1 << 20;
+inline constexpr const char* kOldLogSuffix = ".1";
 
 class RunLog {
  public:

@@ -4,6 +4,8 @@
 // threads; distinct objects may be used from different threads.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -65,6 +67,12 @@ class NewFile {
   SafeFile file_;
   bool failed_ = false;
 };
+
+// The size of the regular file at `path`; nothing for a link (not followed) or anything else.
+std::optional<std::uint64_t> RegularFileSize(const std::string& path);
+// Renames what is at `from` (a link itself, never its target) over a file or link at `to`,
+// durably; false when it did not happen.
+bool RenameFile(const std::string& from, const std::string& to);
 
 // True when anything (a link included, not followed) stands at `path`.
 bool PathExists(const std::string& path);

@@ -93,6 +93,18 @@ bool NewFile::Commit() {
   return SyncFolderOf(path_);
 }
 
+std::optional<std::uint64_t> RegularFileSize(const std::string& path) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  if (rename(from.c_str(), to.c_str()) != 0) return false;
+  SyncFolderOf(to);
+  return true;
+}
+
 bool PathExists(const std::string& path) {
   struct stat st {};
   return lstat(path.c_str(), &st) == 0;

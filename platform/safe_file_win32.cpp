@@ -100,6 +100,21 @@ bool NewFile::Commit() {
   return true;
 }
 
+std::optional<std::uint64_t> RegularFileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
+                                FILE_ATTRIBUTE_DEVICE)) != 0) {
+    return std::nullopt;
+  }
+  return std::uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  return Replaceable(to) && MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
+                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool PathExists(const std::string& path) {
   return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

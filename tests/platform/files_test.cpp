@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/program_folder.h"
+#include "platform/run_log.h"
 #include "publish/template_fill.h"
 #include "support/harness.h"
 
@@ -51,6 +52,45 @@ TEST(RunLogTest, AppendsTimestampedCrLfLines) {
             "12/06/26 14:05:09 - Checke IP\r\n\r\n"
             "12/06/26 - Backup beendet...\rEinstellungen\r\n");
   EXPECT_EQ(yields, 4) << "every line lets the window repaint";
+}
+
+// The log stays under 1 MiB: the line that would pass it moves the log to pellvane.log.1 over
+// an older one (a link there is replaced, not followed) and begins a new one. A log that is a
+// link is neither moved nor written through.
+TEST(RunLogTest, AFullLogBecomesTheOldOneAndANewOneBegins) {
+  Sandbox box;
+  FixedClock clock(0);
+  bool on = true;
+  RunLog log(box.File("pellvane.log"), clock, on, RealFileSystem());
+  const std::string line = log.Line("x") + "\r\n";
+  const std::string victim = box.File("victim");
+  struct Case {
+    std::size_t size;  // of the log before the line
+    bool log_is_link, old_is_link;
+    bool moved;
+  };
+  for (const Case& c : {Case{kMaxLogSize - line.size(), false, false, false},
+                        Case{kMaxLogSize - line.size() + 1, false, false, true},
+                        Case{kMaxLogSize, false, true, true}, Case{kMaxLogSize, true, false, false}}) {
+    SCOPED_TRACE(c.size);
+    WriteFile(victim, "keep");
+    std::remove(log.path().c_str());
+    std::remove((log.path() + ".1").c_str());
+    WriteFile(box.File(c.log_is_link ? "big" : "pellvane.log"), std::string(c.size, 'o'));
+    WriteFile(log.path() + ".1", "older");
+    if (c.log_is_link) {
+      ASSERT_EQ(symlink(box.File("big").c_str(), log.path().c_str()), 0);
+    }
+    if (c.old_is_link) {
+      std::remove((log.path() + ".1").c_str());
+      ASSERT_EQ(symlink(victim.c_str(), (log.path() + ".1").c_str()), 0);
+    }
+    log.WriteLog("x");
+    const std::string old(c.size, 'o');
+    EXPECT_EQ(ReadFile(log.path()), c.log_is_link ? old : c.moved ? line : old + line);
+    EXPECT_EQ(ReadFile(log.path() + ".1"), c.moved ? old : c.old_is_link ? "keep" : "older");
+    EXPECT_EQ(ReadFile(victim), "keep");
+  }
 }
 
 TEST(FillTemplateTest, ReplacesEveryMarkerEndsEachLineCrCrLfAndFailsLeavingTheOldPage) {

@@ -149,6 +149,12 @@ class FaultyFiles final : public FileSystem {
   std::unique_ptr<InputFile> OpenForReading(const std::string& path) override;
   bool Append(const std::string& path, std::string_view bytes, int mode) override;
   std::unique_ptr<ReplacementFile> Replace(const std::string& path, int mode) override;
+  std::optional<std::uint64_t> SizeOf(const std::string& path) override {
+    return RealFileSystem().SizeOf(path);
+  }
+  bool Rename(const std::string& from, const std::string& to) override {
+    return RealFileSystem().Rename(from, to);
+  }
   bool Exists(const std::string& path) override { return RealFileSystem().Exists(path); }
   bool Remove(const std::string& path) override { return RealFileSystem().Remove(path); }
   // What of `bytes` still fits; takes it from the room left.

@@ -89,6 +89,12 @@ TEST(WindowsTextTest, LogAndBackupHoldTheAnsiCodePageAndRefuseWhatItCannotHold) 
   record.ppass = "日本";
   EXPECT_FALSE(BackupSettings(record, box.path(), log, dialogs, RealFileSystem()));
   EXPECT_EQ(dialogs.Shown().back(), "Backup fehlgeschlagen: " + box.path() + "\\pellvane.sav");
+  // A full log goes over the older one and a new one begins.
+  WriteFile(log.path(), std::string(kMaxLogSize, 'o'));
+  WriteFile(log.path() + ".1", "older");
+  log.WriteLog("x");
+  EXPECT_EQ(ReadFile(log.path() + ".1"), std::string(kMaxLogSize, 'o'));
+  EXPECT_EQ(LogTexts(ReadFile(log.path())), Texts{"x"});
 }
 
 // The GUI program from a scheduler: -now with its log and exit status, the line on the console
