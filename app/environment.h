@@ -20,6 +20,9 @@ std::string StorePathFromEnvironment();
 // folder) and the executable's folder; see ResolveProgramFolder. Windows: the executable's.
 std::string ProgramFolderFromEnvironment();
 
+// The variables the program reads, for --help.
+extern const char* const kEnvironmentHelp;
+
 // The time-outs from PELLVANE_CONNECT_TIMEOUT and PELLVANE_REQUEST_TIMEOUT (seconds; the
 // built-in ones when unset or not a positive number), CURL_CA_BUNDLE, and $HOME/.ssh/known_hosts.
 TransferSettings TransferFromEnvironment();

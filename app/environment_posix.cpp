@@ -14,6 +14,12 @@ bool IsSet(const char* value) { return value != nullptr && *value != '\0'; }
 
 }  // namespace
 
+const char* const kEnvironmentHelp =
+    "PELLVANE_HOME (Ordner für Einstellungen, Log, Backup),\n"
+    "  XDG_CONFIG_HOME, XDG_DATA_HOME, HOME, PELLVANE_CONNECT_TIMEOUT und\n"
+    "  PELLVANE_REQUEST_TIMEOUT (Sekunden), CURL_CA_BUNDLE, http_proxy, https_proxy, all_proxy,\n"
+    "  no_proxy; DISPLAY oder WAYLAND_DISPLAY für das Fenster";
+
 std::string StorePathFromEnvironment() {
   const char* home = std::getenv("PELLVANE_HOME");
   if (IsSet(home)) return std::string(home) + "/registry.sqlite3";

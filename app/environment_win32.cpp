@@ -6,6 +6,9 @@
 
 namespace pellvane {
 
+const char* const kEnvironmentHelp =
+    "PELLVANE_CONNECT_TIMEOUT und PELLVANE_REQUEST_TIMEOUT (Sekunden)";
+
 std::string StorePathFromEnvironment() {
   return Registry(std::string("HKEY_LOCAL_MACHINE\\") + kSettingsKeyPath).store_path();
 }

@@ -16,19 +16,28 @@ namespace {
 
 void PrintHelp() {
   std::printf(
-      "Aufruf: pellvane [-now | -backup | -restore]\n"
+      "Aufruf: pellvane [-now [--verbose] | -backup | --restore | --status | -restore]\n"
       "  -now              IP-Adresse prüfen und bei Änderung per FTP veröffentlichen\n"
+      "  -now --verbose    dasselbe, dazu jede Log-Zeile auf der Standardfehlerausgabe\n"
       "  -backup           Einstellungen in pellvane.sav sichern\n"
-      "  -restore          Einstellungen aus pellvane.sav wiederherstellen, dann das Fenster\n"
-      "  (ohne)            das Einstellungsfenster\n"
-      "  --show            alle gespeicherten Einstellungen als NAME=WERT (Passwörter als ***)\n"
-      "  --get NAME        eine Einstellung, wie gespeichert\n"
+      "  --restore         Einstellungen aus pellvane.sav wiederherstellen, ohne Fenster\n"
+      "  --status          letzte Adresse, letzte Prüfung und Veröffentlichung, Ordner\n"
+      "  -restore          Einstellungen wiederherstellen, dann das Fenster\n"
+      "  (ohne)            das Einstellungsfenster (Paket pellvane-window)\n"
+      "  --show            alle 41 Einstellungen als NAME=WERT (Passwörter als ***)\n"
+      "  --get NAME        eine Einstellung\n"
       "  --set NAME=WERT   eine Einstellung speichern\n"
-      "  --set NAME        dasselbe, den Wert von der Standardeingabe (für Passwörter)\n"
+      "  --set NAME        dasselbe, den Wert am Terminal ohne Echo erfragt oder von der\n"
+      "                    Standardeingabe gelesen (für Passwörter)\n"
       "  --help            diese Hilfe\n"
       "  --version         Version\n"
+      "Exit-Status: 0 gültige Adresse (veröffentlicht, unverändert oder ohne FTP), Backup,\n"
+      "  Wiederherstellung oder Befehl erledigt; 1 keine gültige Adresse, Backup oder\n"
+      "  Wiederherstellung fehlgeschlagen, Befehl abgelehnt; 2 Veröffentlichung fehlgeschlagen\n"
+      "Umgebung: %s\n"
       "Programmordner: %s\n"
       "Einstellungen:  %s\n",
+      pellvane::kEnvironmentHelp,
       pellvane::ProgramFolderFromEnvironment().c_str(),
       pellvane::StorePathFromEnvironment().c_str());
 }
