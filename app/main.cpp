@@ -37,8 +37,7 @@ void PrintHelp() {
       "Umgebung: %s\n"
       "Programmordner: %s\n"
       "Einstellungen:  %s\n",
-      pellvane::kEnvironmentHelp,
-      pellvane::ProgramFolderFromEnvironment().c_str(),
+      pellvane::kEnvironmentHelp, pellvane::ProgramFolderFromEnvironment().c_str(),
       pellvane::StorePathFromEnvironment().c_str());
 }
 

@@ -43,7 +43,11 @@ bool CheckIP(const CheckContext& ctx) {
 
   if (!IsIPValid(ctx.cur_ip)) {
     ctx.log.WriteLog("Keine gültige IP erhalten");
-    if (!ctx.unattended) ctx.dialogs.MsgBox("Keine gültige IP erhalten");
+    if (!ctx.unattended) {
+      ctx.dialogs.MsgBox(ctx.inet.URL() == kEchoUrl
+                             ? std::string("Keine gültige IP erhalten\n\n") + kOwnEchoPageHint
+                             : "Keine gültige IP erhalten");
+    }
     return false;
   }
   ctx.log.WriteLog("...neue IP-Adresse: " + ctx.cur_ip);

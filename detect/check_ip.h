@@ -13,6 +13,14 @@
 
 namespace pellvane {
 
+// The built-in echo page of web slot 1.
+inline const std::string kEchoUrl = std::string("http://") + PELLVANE_ECHO_HOST + "/ip.shtml";
+// Added where a check of the built-in page got no address: on a fresh install its host may
+// well not answer, and the way out is an echo page of one's own.
+inline constexpr const char* kOwnEchoPageHint =
+    "Tipp: eine eigene Echo-Seite in Webserver 2 eintragen und als Standart wählen, ohne "
+    "Fenster: pellvane --set wserver1=https://api.ipify.org und pellvane --set wdefserver=1";
+
 // What a check reads and writes besides the settings.
 struct CheckContext {
   Inet& inet;

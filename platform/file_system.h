@@ -1,7 +1,8 @@
 // The files a run reads and writes beside the store: the template and the page filled from it,
-// the backup, the run log (and its predecessor) and the publish-due mark, behind one small interface so that a full
-// disk, a refused open or a failed rename can be put in their way. The real one works over
-// platform/safe_file and may be used from several threads; the files it hands out may not.
+// the backup, the run log (and its predecessor) and the publish-due mark, behind one small
+// interface so that a full disk, a refused open or a failed rename can be put in their way. The
+// real one works over platform/safe_file and may be used from several threads; the files it hands
+// out may not.
 #pragma once
 
 #include <cstddef>

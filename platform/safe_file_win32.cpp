@@ -103,8 +103,8 @@ bool NewFile::Commit() {
 std::optional<std::uint64_t> RegularFileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data) ||
-      (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
-                                FILE_ATTRIBUTE_DEVICE)) != 0) {
+      (data.dwFileAttributes &
+       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
     return std::nullopt;
   }
   return std::uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;

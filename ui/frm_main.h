@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "detect/check_ip.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/program_folder.h"
@@ -20,8 +21,7 @@
 
 namespace pellvane {
 
-// The built-in echo page of web slot 1 and the maker's home page.
-inline const std::string kEchoUrl = std::string("http://") + PELLVANE_ECHO_HOST + "/ip.shtml";
+// The maker's home page; the built-in echo page of web slot 1 is kEchoUrl.
 inline const std::string kMakerUrl = std::string("http://") + PELLVANE_ECHO_HOST + "/";
 
 template <typename T>

@@ -324,15 +324,21 @@ TEST_F(ProgramTest, SettingsCommandsSetGetAndShowTheWindowsValues) {
   EXPECT_EQ(shown.find("geheim"), std::string::npos);
 }
 
-// With logging off, a failed -now still says why in one line on standard error.
+// With logging off, a failed -now still says why in one line on standard error; when only the
+// built-in page was asked (here through a dead proxy), with a hint to an own echo page.
 TEST_F(ProgramTest, AFailedNowRunSaysWhyOnStandardError) {
-  for (const auto& [path, err] : {std::pair{"/missing", "Keine gültige IP erhalten (404 : "},
-                                  std::pair{"/ip", "FTP fehlgeschlagen (530 : "}}) {
+  for (const auto& [path, slot, err] :
+       {std::tuple{"/missing", 1, "Keine gültige IP erhalten (404 : "},
+        std::tuple{"/ip", 1, "FTP fehlgeschlagen (530 : "},
+        std::tuple{"/ip", 0, "Keine gültige IP erhalten (7 : "}}) {
     Seed(ftp_.Url(), "falsch");
-    box_.Seed([&](SettingsRecord& r) { r.wserver[1] = echo_.Url(path), r.writelog = false; });
-    const std::string why = Run("-now").err;
+    box_.Seed([&](SettingsRecord& r) {
+      r.wserver[1] = echo_.Url(path), r.writelog = false, r.wdefserver = r.proxycon = slot;
+    });
+    const std::string why = box_.Run(PELLVANE_BIN, {"-now"}, {{"http_proxy", "127.0.0.1:1"}}).err;
     EXPECT_TRUE(why.starts_with(std::string("pellvane -now: ") + err) && Lines(why).size() == 1)
         << why;
+    EXPECT_EQ(why.ends_with(std::string(". ") + kOwnEchoPageHint + "\n"), slot == 0) << why;
   }
 }
 

@@ -69,9 +69,10 @@ TEST(RunLogTest, AFullLogBecomesTheOldOneAndANewOneBegins) {
     bool log_is_link, old_is_link;
     bool moved;
   };
-  for (const Case& c : {Case{kMaxLogSize - line.size(), false, false, false},
-                        Case{kMaxLogSize - line.size() + 1, false, false, true},
-                        Case{kMaxLogSize, false, true, true}, Case{kMaxLogSize, true, false, false}}) {
+  for (const Case& c :
+       {Case{kMaxLogSize - line.size(), false, false, false},
+        Case{kMaxLogSize - line.size() + 1, false, false, true},
+        Case{kMaxLogSize, false, true, true}, Case{kMaxLogSize, true, false, false}}) {
     SCOPED_TRACE(c.size);
     WriteFile(victim, "keep");
     std::remove(log.path().c_str());

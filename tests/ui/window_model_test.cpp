@@ -121,6 +121,12 @@ TEST_F(WindowModelTest, CheckPublishesAChangedAddressOnceFromTheVisibleSlots) {
   EXPECT_EQ(std::tuple(w.txtWserver[3]->text(), box_.Stored().ftpserver[2]),
             std::tuple("http://" + bare, ftp_.Url()));
   EXPECT_EQ(box_.Stored().wdefserver, 1) << "checking moves no default";
+  // The built-in page without an answer (behind a dead proxy): the box adds a way out.
+  w.optUseDefProxy[2]->Select();
+  w.txtProxySrv.SetText("127.0.0.1");
+  w.txtProxyPort.SetText("1");
+  w.vscrWserver.SetValue(0);
+  EXPECT_EQ(Check(w).back(), std::string("Keine gültige IP erhalten\n\n") + kOwnEchoPageHint);
 }
 
 // A full disk, a refused template, a failed rename in the program folder: nothing is
