@@ -19,7 +19,8 @@ void FailureReason::Observe(std::string_view line) {
   // The first failure of a step says why; what fails after it ("dir", "close") follows from it.
   if (cause_.empty() && (IsResponseLine(line) || line.starts_with("Template nicht lesbar: ") ||
                          line.starts_with("Seite nicht schreibbar: ") ||
-                         line.starts_with("Einstellungen nicht lesbar: "))) {
+                         line.starts_with("Einstellungen nicht lesbar: ") ||
+                         line.starts_with("Sperrdatei nicht nutzbar: "))) {
     cause_ = line;
   }
 }

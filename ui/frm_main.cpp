@@ -222,8 +222,13 @@ void frmMain::cmdNow_Click() {
 
 RunOutcome frmMain::CheckAndPublish() {
   // Checks of all instances take turns: an older upload must never land after a newer one.
-  const RunLock lock(program_folder_ + kRunLockFileName, kRunLockWait);
-  if (lock.busy()) {
+  const std::string lock_path = program_folder_ + kRunLockFileName;
+  const RunLock lock(lock_path, run_lock_wait);
+  if (!lock.taken()) {
+    // A lock that cannot be taken is no reason to go ahead: the run would overlap another.
+    if (!lock.fault().empty()) {
+      log_.WriteLog("Sperrdatei nicht nutzbar: " + lock_path + " (" + lock.fault() + ")");
+    }
     log_.WriteLog(kCheckBusy);
     if (!Unattended()) dialogs_.MsgBox(kCheckBusy);
     return RunOutcome::kNoAddress;

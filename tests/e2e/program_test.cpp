@@ -209,11 +209,11 @@ TEST_F(ProgramTest, KilledDuringTheUploadTheNextRunPublishes) {
   }
 }
 
-// Links planted in the program folder are replaced, not followed; a template of 64 MiB in one
-// line is filled in bounded memory.
+// Links planted in the program folder, the lock's too, are replaced, not followed; a template
+// of 64 MiB in one line is filled in bounded memory.
 TEST_F(ProgramTest, PlantedLinksAndAHugeTemplate) {
   Seed(ftp_.Url());
-  for (const std::string name : {"tmp.htm", "pellvane.log", "pellvane.due"}) {
+  for (const std::string name : {"tmp.htm", "pellvane.log", "pellvane.due", "pellvane.lock"}) {
     WriteFile(box_.File("victim-" + name), "keep");
     ASSERT_EQ(symlink(box_.File("victim-" + name).c_str(), box_.File(name).c_str()), 0);
   }
@@ -224,7 +224,7 @@ TEST_F(ProgramTest, PlantedLinksAndAHugeTemplate) {
   EXPECT_EQ(r.status, 0);
   EXPECT_LT(r.max_rss_kb, kSmallRunKb);
   EXPECT_EQ(Uploaded().size(), kSize + 3);
-  for (const std::string name : {"tmp.htm", "pellvane.log", "pellvane.due"}) {
+  for (const std::string name : {"tmp.htm", "pellvane.log", "pellvane.due", "pellvane.lock"}) {
     EXPECT_EQ(ReadFile(box_.File("victim-" + name)), "keep") << name;
   }
 }
@@ -234,7 +234,7 @@ TEST_F(ProgramTest, PlantedLinksAndAHugeTemplate) {
 TEST_F(ProgramTest, SecondRunWaitsForTheFirstAndKeepsAnEditMadeMeanwhile) {
   Seed(ftp_.Url());
   auto first = std::make_unique<RunLock>(box_.File("pellvane.lock"), std::chrono::milliseconds(0));
-  ASSERT_FALSE(first->busy());
+  ASSERT_TRUE(first->taken());
   std::thread second([this] { EXPECT_EQ(box_.Run(PELLVANE_BIN, {"-now"}).status, 0); });
   std::this_thread::sleep_for(std::chrono::seconds(1));
   EXPECT_FALSE(FileExists(ftp_.root() + "/slot0.html")) << "ran beside the first";
