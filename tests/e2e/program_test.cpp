@@ -247,35 +247,48 @@ TEST_F(ProgramTest, SecondRunWaitsForTheFirstAndKeepsAnEditMadeMeanwhile) {
             std::pair(std::string("203.0.113.8"), std::string("edited meanwhile")));
 }
 
-// Another process holds the store locked while this one starts: nothing is saved over the
-// values it could not read, and -backup writes no backup of defaults.
-TEST_F(ProgramTest, StoreLockedAtStartKeepsEverySettingAndTheBackup) {
+// Another process holds the store locked while this one starts, or the values' pages are
+// overwritten: nothing is checked, nothing is saved over the values it could not read, and
+// -backup writes no backup of defaults.
+TEST_F(ProgramTest, StoreLockedOrDamagedAtStartKeepsEverySettingAndTheBackup) {
   const auto seed = [](SettingsRecord& r) { r.ftpuser[1] = r.lastip = r.proxysrv = "kept"; };
   ASSERT_EQ(InChild([&] { return box_.Seed(seed), 0; }), 0);  // no store open in this process
   WriteFile(box_.File("pellvane.sav"), "a good backup");
-  sqlite3* locker = nullptr;
-  sqlite3_open(box_.StoreFile().c_str(), &locker);
-  ASSERT_EQ(
-      sqlite3_exec(locker,
-                   "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; UPDATE vals SET data = data;",
-                   nullptr, nullptr, nullptr),
-      SQLITE_OK);
-  RecordingDialogs dialogs;
-  Settings locked_out(dialogs, StorePath());
-  locked_out.InitSettingsKey();
-  locked_out.LoadSettings();
-  EXPECT_EQ(box_.Run(PELLVANE_BIN, {"-backup"}).status, 1);
-  // Were it to check anyway, the built-in page would only be asked through a dead local proxy.
-  const ProgramResult now = box_.Run(PELLVANE_BIN, {"-now"}, {{"http_proxy", "127.0.0.1:1"}});
-  EXPECT_EQ(now.status, 1);
-  EXPECT_NE(now.err.find("Einstellungen nicht lesbar: " + box_.StoreFile()), std::string::npos)
-      << now.err;
-  sqlite3_close(locker);
-  locked_out.SaveSettings();  // the lock is gone now
-  EXPECT_EQ(ReadFile(box_.File("pellvane.sav")), "a good backup");
-  SettingsRecord seeded = DefaultRecord();
-  seed(seeded);
-  EXPECT_EQ(box_.Stored(), seeded);
+  const std::string good = ReadFile(box_.StoreFile());
+  for (const bool damaged : {false, true}) {
+    SCOPED_TRACE(damaged ? "damaged" : "locked");
+    sqlite3* locker = nullptr;
+    if (damaged) {
+      WriteFile(box_.StoreFile(), DamagedStore(good));
+    } else {
+      sqlite3_open(box_.StoreFile().c_str(), &locker);
+      ASSERT_EQ(sqlite3_exec(locker,
+                             "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; "
+                             "UPDATE vals SET data = data;",
+                             nullptr, nullptr, nullptr),
+                SQLITE_OK);
+    }
+    RecordingDialogs dialogs;
+    Settings locked_out(dialogs, StorePath());
+    locked_out.InitSettingsKey();
+    locked_out.LoadSettings();
+    EXPECT_EQ(box_.Run(PELLVANE_BIN, {"-backup"}).status, 1);
+    // Were it to check anyway, the built-in page would only be asked through a dead local proxy.
+    const ProgramResult now = box_.Run(PELLVANE_BIN, {"-now"}, {{"http_proxy", "127.0.0.1:1"}});
+    EXPECT_EQ(now.status, 1);
+    EXPECT_NE(now.err.find("Einstellungen nicht lesbar: " + box_.StoreFile()), std::string::npos)
+        << now.err;
+    sqlite3_close(locker);
+    if (damaged) {
+      EXPECT_TRUE(ReadFile(box_.StoreFile()) == DamagedStore(good));
+    }
+    WriteFile(box_.StoreFile(), good);
+    locked_out.SaveSettings();  // the store can be read now
+    EXPECT_EQ(ReadFile(box_.File("pellvane.sav")), "a good backup");
+    SettingsRecord seeded = DefaultRecord();
+    seed(seeded);
+    EXPECT_EQ(box_.Stored(), seeded);
+  }
 }
 
 // Names in any case; a refusal says why in one line and changes nothing; --show hides passwords.

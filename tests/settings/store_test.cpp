@@ -1,7 +1,12 @@
 // The settings in the store: the 41 values saved and loaded, grouped reads, and files that are
-// no store.
+// no store or were planted in its place.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
 
 #include "platform/registry.h"
 #include "settings/hp_reg.h"
@@ -78,16 +83,99 @@ TEST_F(StoreTest, GroupedReadsSeeWritesMadeAmongThemAndAfter) {
   EXPECT_EQ(reg.GetValue("lastip"), Variant(std::string("198.51.100.2")));
 }
 
+// The bytes of a store the program wrote, holding a password.
+std::string RealStore() {
+  const Sandbox box;
+  EXPECT_EQ(box.Run(PELLVANE_BIN, {"--set", "ftppass0=geheim"}).status, 0);
+  return ReadFile(box.StoreFile());
+}
+
+// Every entry of the folder: a link as its target, a file as its bytes.
+std::map<std::string, std::string> Entries(const std::string& folder) {
+  std::map<std::string, std::string> entries;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    entries[e.path().filename()] = e.is_symlink()
+                                       ? "-> " + std::filesystem::read_symlink(e.path()).string()
+                                       : ReadFile(e.path());
+  }
+  return entries;
+}
+
+// Whatever stands at the store and is no store of this account (damaged, a link to any file, a
+// link at its -wal or -shm, another account's file) is never opened for writing: the settings
+// read as empty, saving them writes nothing anywhere.
 TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
   const std::string keys = "CREATE TABLE keys(id INTEGER PRIMARY KEY, parent INTEGER, name TEXT);";
-  for (const auto& [what, bytes] : std::initializer_list<std::pair<std::string, std::string>>{
-           {"an SQLite header alone", "SQLite format 3"},
-           {"other tables", Database("CREATE TABLE t(x); INSERT INTO t VALUES(1);")},
-           {"a column missing",
-            Database(keys + "CREATE TABLE vals(key INTEGER, name TEXT, data BLOB);")}}) {
+  const std::string store = RealStore();
+  ASSERT_NE(store.find("geheim"), std::string::npos);
+  for (const auto& [what, plant] : std::initializer_list<
+           std::pair<std::string,
+                     std::function<void(const Sandbox&)>>>{{"an SQLite header alone",
+                                                            [](const Sandbox& b) {
+                                                              WriteFile(b.StoreFile(),
+                                                                        "SQLite format 3");
+                                                            }},
+                                                           {"other tables",
+                                                            [](const Sandbox& b) {
+                                                              WriteFile(
+                                                                  b.StoreFile(),
+                                                                  Database(
+                                                                      "CREATE TABLE t(x); INSERT "
+                                                                      "INTO t VALUES(1);"));
+                                                            }},
+                                                           {"a column missing",
+                                                            [&](const Sandbox& b) {
+                                                              WriteFile(
+                                                                  b.StoreFile(),
+                                                                  Database(keys +
+                                                                           "CREATE TABLE vals(key "
+                                                                           "INTEGER, name TEXT, "
+                                                                           "data BLOB);"));
+                                                            }},
+                                                           {"the values' pages overwritten",
+                                                            [&](const Sandbox& b) {
+                                                              WriteFile(b.StoreFile(),
+                                                                        DamagedStore(store));
+                                                            }},
+                                                           {"a link to another store",
+                                                            [&](const Sandbox& b) {
+                                                              WriteFile(b.File("victim"), store);
+                                                              symlink(b.File("victim").c_str(),
+                                                                      b.StoreFile().c_str());
+                                                            }},
+                                                           {"a link to an empty file",
+                                                            [](const Sandbox& b) {
+                                                              WriteFile(b.File("victim"), "");
+                                                              symlink(b.File("victim").c_str(),
+                                                                      b.StoreFile().c_str());
+                                                            }},
+                                                           {"a link at -wal",
+                                                            [&](const Sandbox& b) {
+                                                              WriteFile(b.StoreFile(), store);
+                                                              WriteFile(b.File("victim"), "");
+                                                              symlink(
+                                                                  b.File("victim").c_str(),
+                                                                  (b.StoreFile() + "-wal").c_str());
+                                                            }},
+                                                           {"a link at -shm",
+                                                            [&](const Sandbox& b) {
+                                                              WriteFile(b.StoreFile(), store);
+                                                              WriteFile(b.File("victim"), "");
+                                                              symlink(
+                                                                  b.File("victim").c_str(),
+                                                                  (b.StoreFile() + "-shm").c_str());
+                                                            }},
+                                                           {"another account's store",
+                                                            [&](const Sandbox& b) {
+                                                              WriteFile(b.StoreFile(), store);
+                                                              ASSERT_EQ(chown(b.StoreFile().c_str(),
+                                                                              65534, 65534),
+                                                                        0);
+                                                            }}}) {
     SCOPED_TRACE(what);
     Sandbox box;
-    WriteFile(box.StoreFile(), bytes);
+    plant(box);
+    const auto before = Entries(box.path());
     Settings settings(dialogs_, StorePath());
     EXPECT_FALSE(settings.InitSettingsKey());
     settings.record() = SampleRecord("1");
@@ -95,8 +183,7 @@ TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
     EXPECT_EQ(settings.record(), DefaultRecord());
     settings.record() = SampleRecord("2");
     settings.SaveSettings();
-    EXPECT_TRUE(ReadFile(box.StoreFile()) == bytes) << "the file changed";
-    EXPECT_FALSE(FileExists(box.StoreFile() + "-wal"));
+    EXPECT_TRUE(Entries(box.path()) == before) << "a file changed";
   }
   EXPECT_TRUE(dialogs_.boxes.empty());
 }
