@@ -31,6 +31,10 @@ TransferSettings TransferFromEnvironment() {
   if (const char* home = std::getenv("HOME"); home != nullptr) {
     t.known_hosts_file = std::string(home) + "/.ssh/known_hosts";
   }
+  for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "ftp_proxy",
+                           "FTP_PROXY", "all_proxy", "ALL_PROXY"}) {
+    if (const char* proxy = std::getenv(name); IsSet(proxy)) t.proxy_logins.emplace_back(proxy);
+  }
   return t;
 }
 

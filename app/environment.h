@@ -21,7 +21,8 @@ std::string StorePathFromEnvironment();
 std::string ProgramFolderFromEnvironment();
 
 // The time-outs from PELLVANE_CONNECT_TIMEOUT and PELLVANE_REQUEST_TIMEOUT (seconds; the
-// built-in ones when unset or not a positive number), CURL_CA_BUNDLE, and $HOME/.ssh/known_hosts.
+// built-in ones when unset or not a positive number), CURL_CA_BUNDLE, $HOME/.ssh/known_hosts,
+// and the proxy variables.
 TransferSettings TransferFromEnvironment();
 
 // All of the above, with the command line as one text.

@@ -27,7 +27,14 @@ bool InetState::Fail(std::int32_t fail_code, std::string text) {
 std::string InetState::Scrub(std::string text) const {
   SecretMask mask;
   mask.Add(password);
-  mask.Add(ServerUrl(url).Password());
+  // Logins in a URL go out in the Basic spelling too, the proxy's as well: a server or a proxy
+  // may repeat either in its reply.
+  std::vector<std::string> logins = settings.proxy_logins;
+  logins.insert(logins.end(), {url, proxy});
+  for (const std::string& login : logins) {
+    const ServerUrl typed(login);
+    if (typed.Valid()) mask.AddLogin(typed.User(), typed.Password());
+  }
   return mask.Apply(std::move(text));
 }
 

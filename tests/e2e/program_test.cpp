@@ -304,11 +304,22 @@ TEST_F(ProgramTest, SettingsCommandsSetGetAndShowTheWindowsValues) {
     EXPECT_EQ(run(std::string("--set ") + arg).status, 0) << arg;
   EXPECT_EQ(run("--set ftppass0", "geheim\n").status, 0);
   const std::string before = run("--show").out;
-  for (const char* arg :
-       {"--set nosuch=1", "--set wdefserver=5", "--set proxycon=3", "--set useftp=ja",
-        "--set inettimeout=4e4", "--set inettimeout=40000", "--set ftpdefserver=", "--get nosuch",
-        "--get lastip", "--get", "--show x"}) {
-    const ProgramResult refused = run(arg);
+  for (const auto& [arg, input] : std::initializer_list<std::pair<std::string, std::string>>{
+           {"--set nosuch=1", ""},
+           {"--set wdefserver=5", ""},
+           {"--set proxycon=3", ""},
+           {"--set useftp=ja", ""},
+           {"--set inettimeout=4e4", ""},
+           {"--set inettimeout=40000", ""},
+           {"--set ftpdefserver=", ""},
+           {"--get nosuch", ""},
+           {"--get lastip", ""},
+           {"--get", ""},
+           {"--show x", ""},
+           {"--set ftppass0", "geh\neim\n"},
+           {"--set ppass", std::string("geh\0eim", 7)},
+           {"--set ftppass4", "geh\reim"}}) {
+    const ProgramResult refused = run(arg, input);
     EXPECT_EQ(std::tuple(refused.status, refused.out), std::tuple(1, std::string())) << arg;
     EXPECT_TRUE(refused.err.starts_with("pellvane: ") && Lines(refused.err).size() == 1)
         << arg << ": " << refused.err;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/environment.h"
 #include "support/harness.h"
 #include "support/servers.h"
 #include "transfer/inet.h"
@@ -58,7 +59,7 @@ TEST_F(FetchTest, FetchesWholeBodiesAndFailsWithCodeAndTextButNoBody) {
   const std::string cap = std::to_string(kCap), over = std::to_string(kCap + 1);
   const std::string ip = "203.0.113.7", big = "Antwort größer als 64 KiB";
   echo_.Serve("/new", "198.51.100.2");
-  inet_.emplace(TransferSettings{1000, 500, "", ""});
+  inet_.emplace(TransferSettings{1000, 500, "", "", {}});
   Watch();
   for (const Case& c : std::initializer_list<Case>{
            {"/ip", 0, ip},
@@ -127,6 +128,35 @@ TEST_F(FetchTest, AccessTypesChooseTheProxy) {
     inet_->SetProxy(c.proxy_text);
     EXPECT_EQ(Fetch("/ip"), c.answered ? "203.0.113.7" : "") << inet_->ResponseInfo();
     EXPECT_EQ(handled("GET " + echo_.Url("/ip")) - seen, c.through_proxy);
+  }
+}
+
+// A login never shows in a reply in any spelling it was sent in: the echo URL's as typed and
+// in Basic spelling, the Proxy text's and the environment's proxy's, repeated by the proxy (the
+// echo page, asked as one).
+TEST_F(FetchTest, LoginsShowInNoSpellingTheyWereSentIn) {
+  struct Case {
+    int access;
+    std::string proxy, env_proxy, url, info;
+  };
+  const std::string via = "127.0.0.1:" + std::to_string(echo_.port());
+  const std::string echo = "http://pell:Echo%2Fpw7@" + via, away = "http://127.0.0.1:1";
+  const std::string repeat = "/ip?status=407&reason_header=Proxy-Authorization";
+  for (const Case& c : {
+           Case{1, "", "", echo + "/ip?status=401&reason_header=Authorization",
+                "HTTP/1.1 401 Basic ***"},
+           Case{1, "", "", echo + "/ip?status=401&reason=Echo/pw7%20Echo%252Fpw7",
+                "HTTP/1.1 401 *** ***"},
+           Case{2, "pell:Proxy-pw7@" + via, "", away + repeat, "HTTP/1.1 407 Basic ***"},
+           Case{0, "", "http://pell:Env-pw7@" + via, away + repeat, "HTTP/1.1 407 Basic ***"},
+       }) {
+    SCOPED_TRACE(c.url);
+    Env env({{"http_proxy", c.env_proxy.empty() ? std::nullopt : std::optional(c.env_proxy)}});
+    inet_.emplace(TransferFromEnvironment());
+    inet_->SetAccessType(c.access);
+    inet_->SetProxy(c.proxy);
+    EXPECT_EQ(Fetch(c.url), "");
+    EXPECT_EQ(inet_->ResponseInfo(), c.info);
   }
 }
 
