@@ -4,6 +4,9 @@
 // TLS trust; over SFTP, the home folder, the login and the host key check.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <optional>
 
@@ -161,6 +164,18 @@ TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
   }
 }
 
+// The session ends within the request time-out also when the server never answers its QUIT.
+TEST_P(RemoteTest, AServerSilentOnQuitKeepsTheCloseWithinTheTimeOut) {
+  const std::unique_ptr<ChildServer> silent = Start("QUIT 600000 221 Bye.");
+  env_.Set("PELLVANE_REQUEST_TIMEOUT", "1");
+  Connect(*silent);
+  EXPECT_TRUE(inet_->Execute("", "put " + Local("page") + " quit.htm")) << inet_->ResponseInfo();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(inet_->Execute("", "close"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(Count(silent->Commands(), "QUIT"), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Schemes, RemoteTest, ::testing::Values("ftp", "ftps"),
                          [](const auto& info) { return std::string(info.param); });
 
@@ -191,6 +206,12 @@ TEST_P(FtpTest, TlsTheServerCannotProveFailsBeforeThePassword) {
     inet_->SetURL(u);
     EXPECT_FALSE(inet_->Execute("", "put " + Local("clear") + " clear.htm")) << u;
   }
+  // Certificates named by a FIFO: read by nobody, trusted for nothing, waited on never.
+  ASSERT_EQ(mkfifo(box_.File("ca.pem").c_str(), 0600), 0);
+  env_.Set("CURL_CA_BUNDLE", box_.File("ca.pem"));
+  Connect(*server_);
+  EXPECT_FALSE(inet_->Execute("", "put " + Local("clear") + " clear.htm"));
+  EXPECT_EQ(inet_->ResponseInfo(), "Datei nicht lesbar: " + box_.File("ca.pem"));
   EXPECT_EQ(Count(plain.Commands(), "PASS "), 0);
   EXPECT_EQ(Count(server_->Commands(), "PASS "), 0);
 }
@@ -198,8 +219,9 @@ TEST_P(FtpTest, TlsTheServerCannotProveFailsBeforeThePassword) {
 INSTANTIATE_TEST_SUITE_P(Ftps, FtpTest, ::testing::Values("ftps"),
                          [](const auto& info) { return std::string(info.param); });
 
-// Relative names land in the login's home. The server's key is checked against known_hosts when
-// the file exists, before the password is sent; a refused login names neither password.
+// Relative names land in the login's home. The server's key is checked against known_hosts,
+// in the account's home also without HOME, before the password is sent; without a file to
+// check it against (missing, a FIFO) no login is tried. A refused login names no password.
 TEST(SftpTest, UploadsIntoHomeAfterTheKeyCheckAndTheLogin) {
   // libssh2 1.10 copies overlapping memory when it orders host key methods; ASan stops there.
   if (kSanitized) GTEST_SKIP() << "libssh2 host key ordering trips ASan";
@@ -209,17 +231,32 @@ TEST(SftpTest, UploadsIntoHomeAfterTheKeyCheckAndTheLogin) {
   SftpServer server("Kennwort-7q"), other("");
   fs::create_directories(box.File(".ssh"));
   WriteFile(box.File("page"), "page");
+  const std::string known = box.File(".ssh/known_hosts");
+  const std::string account_home = getpwuid(getuid())->pw_dir;
+  const std::string unknown = "Schlüssel des Servers nicht prüfbar, Datei nicht lesbar: ";
   struct Case {
-    const SftpServer& known;
+    const SftpServer* known;  // whose key the file holds; none: the file is `kind`
     std::string password;
     std::int32_t code;
     std::string info;
+    const char* kind = "file";
   };
-  for (const Case& c : {Case{server, "Kennwort-7q", 0, ""},
-                        Case{server, "geheim", CURLE_LOGIN_DENIED, "Authentication failure"},
-                        Case{other, "Kennwort-7q", CURLE_PEER_FAILED_VERIFICATION,
-                             "Schlüssel des Servers fehlt in " + box.File(".ssh/known_hosts")}}) {
-    WriteFile(box.File(".ssh/known_hosts"), ReadFile(c.known.KnownHosts()));
+  for (const Case& c : {
+           Case{&server, "Kennwort-7q", 0, ""},
+           Case{&server, "geheim", CURLE_LOGIN_DENIED, "Authentication failure"},
+           Case{&other, "Kennwort-7q", CURLE_PEER_FAILED_VERIFICATION,
+                "Schlüssel des Servers fehlt in " + known},
+           Case{nullptr, "Kennwort-7q", CURLE_PEER_FAILED_VERIFICATION, unknown + known, "missing"},
+           Case{nullptr, "Kennwort-7q", CURLE_PEER_FAILED_VERIFICATION, unknown + known, "fifo"},
+           Case{nullptr, "Kennwort-7q", CURLE_PEER_FAILED_VERIFICATION,
+                account_home + "/.ssh/known_hosts", "no HOME"},
+       }) {
+    SCOPED_TRACE(c.kind);
+    std::filesystem::remove(known);
+    if (c.known) WriteFile(known, ReadFile(c.known->KnownHosts()));
+    if (c.kind == std::string("fifo")) mkfifo(known.c_str(), 0600);
+    Env home;
+    if (c.kind == std::string("no HOME")) home.Set("HOME", std::nullopt);
     Inet inet(TransferFromEnvironment());
     Login(inet, server);
     inet.SetPassword(c.password);
