@@ -17,6 +17,7 @@
 #include "transfer/inet_state.h"
 #include "transfer/secret_text.h"
 #include "transfer/server_url.h"
+#include "transfer/url_escape.h"
 
 namespace pellvane {
 namespace {
@@ -193,6 +194,11 @@ bool Inet::Impl::Finish(CURLcode rc, bool http) {
 }
 
 bool Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
+  // Cut short at a NUL or split at a line end, the password would not be the one typed, and
+  // what follows a line end would reach the server as commands of its own.
+  if (!SendableAsTyped(password) || !SendableAsTyped(PercentDecode(server.Password()))) {
+    return Fail(CURLE_LOGIN_DENIED, "Kennwort nicht sendbar: Zeilenende oder NUL-Zeichen darin");
+  }
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp,ftps,sftp");
   // Through an HTTP proxy an FTP session needs a tunnel.
   curl_easy_setopt(h, CURLOPT_HTTPPROXYTUNNEL, 1L);

@@ -2,6 +2,7 @@
 // FTP servers that fail the ways real ones do: judged by exit status, log, uploaded page, store,
 // time and memory, and by what never shows up (passwords).
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <strings.h>
@@ -335,6 +336,17 @@ TEST_F(ProgramTest, SettingsCommandsSetGetAndShowTheWindowsValues) {
                            "ftppass0=***\n", "\nppass=***\n"})
     EXPECT_NE(shown.find(line), std::string::npos) << line << " in\n" << shown;
   EXPECT_EQ(shown.find("geheim"), std::string::npos);
+}
+
+// Without HOME (a system service) the account's home from the system names the store.
+TEST_F(ProgramTest, WithoutHomeTheAccountsHomeNamesTheStore) {
+  const ProgramResult help = RunProgram(
+      {PELLVANE_BIN, "--help"},
+      {{"HOME", std::nullopt}, {"PELLVANE_HOME", std::nullopt}, {"XDG_CONFIG_HOME", std::nullopt}});
+  EXPECT_NE(help.out.find("Einstellungen:  " + std::string(getpwuid(getuid())->pw_dir) +
+                          "/.config/pellvane/registry.sqlite3\n"),
+            std::string::npos)
+      << help.out;
 }
 
 // With logging off, a failed -now still says why in one line on standard error.

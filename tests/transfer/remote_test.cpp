@@ -123,7 +123,7 @@ TEST_P(RemoteTest, OneLoginUploadsEveryByteListsInChunksAndCloses) {
 }
 
 // A local file that cannot be read uploads nothing, not even an empty file over the page. A
-// password the server repeats in its reply is masked.
+// password the server repeats in its reply is masked; one with a line end or a NUL is not sent.
 TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
   struct Fault {
     std::string url, password, remote;
@@ -134,6 +134,7 @@ TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
   };
   const std::string host = server_->Url().substr(server_->Url().find("://") + 3);
   const std::string pw = "Kennwort-7q", url = server_->Url();
+  const std::string unsendable = "Kennwort nicht sendbar: Zeilenende oder NUL-Zeichen darin";
   EXPECT_TRUE(inet_->Execute("", "dir"));  // a listing no failure may hand out later
   for (const Fault& f :
        {Fault{url, "geheim-falsch", "denied.htm", 530, "530 "},
@@ -145,7 +146,11 @@ TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
         Fault{url, pw, "unread.htm", CURLE_READ_ERROR, "Datei nicht lesbar: " + box_.File("no"),
               nullptr, box_.File("no")},
         Fault{"", pw, "refused.htm", 550, "550 ", "STOR 0 550 No room."},
-        Fault{"", pw, "repeated.htm", 530, "530 ", "PASS 0 530 Kennwort-7q is wrong."}}) {
+        Fault{"", pw, "repeated.htm", 530, "530 ", "PASS 0 530 Kennwort-7q is wrong."},
+        Fault{url, "Kennwort-7q\r\nDELE x", "lf.htm", CURLE_LOGIN_DENIED, unsendable},
+        Fault{url, std::string("Kennwort-7q\0x", 13), "nul.htm", CURLE_LOGIN_DENIED, unsendable},
+        Fault{GetParam() + std::string("://pell:Kennwort%0A7q@") + host, "", "lf-url.htm",
+              CURLE_LOGIN_DENIED, unsendable}}) {
     SCOPED_TRACE(f.remote);
     std::unique_ptr<ChildServer> own = f.script ? Start(f.script) : nullptr;
     if (own) Connect(*own);
