@@ -5,19 +5,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <vector>
 
 #include "platform/safe_file.h"
-#include "transfer/ftp_command.h"
 #include "transfer/inet_state.h"
 #include "transfer/secret_text.h"
 #include "transfer/server_url.h"
-#include "transfer/url_escape.h"
 
 namespace pellvane {
 namespace {
@@ -27,11 +23,6 @@ constexpr std::size_t kMaxListingBytes = 1 << 20;
 // More than any certificate bundle holds (Debian's has some 200 KiB).
 constexpr std::size_t kMaxCaBytes = 16 << 20;
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 }  // namespace
 
 struct Inet::Impl : InetState {
@@ -39,7 +30,7 @@ struct Inet::Impl : InetState {
     static const CURLcode global = curl_global_init(CURL_GLOBAL_DEFAULT);
     (void)global;
   }
-  ~Impl() { EndConnections(); }
+  ~Impl() override { EndConnections(); }
 
   // The handle for the next request, options back to their defaults; its connections (and
   // an FTP login) are kept. Null when there is none: the request has failed then.
@@ -50,12 +41,12 @@ struct Inet::Impl : InetState {
   void EndConnections();
   // Sets ResponseCode and ResponseInfo from a finished request; true when it succeeded.
   bool Finish(CURLcode rc, bool http);
-  bool Put(const ServerUrl& server, const std::string& local, const std::string& remote);
-  bool Dir(const ServerUrl& server);
-  bool Close();
+  bool Login(const ServerUrl& server) override;
+  bool Put(const ServerUrl& server, const std::string& local, const std::string& remote) override;
+  bool Dir(const ServerUrl& server) override;
+  bool Close() override;
   // False when the login must not be tried: the request has failed then.
   bool ApplyLogin(CURL* h, const ServerUrl& server);
-  // The text without the password, nor one typed into the URL, in any spelling sent.
 
   static std::size_t OnBody(char* ptr, std::size_t size, std::size_t n, void* self);
   static std::size_t OnHeader(char* ptr, std::size_t size, std::size_t n, void* self);
@@ -100,10 +91,7 @@ std::size_t Inet::Impl::OnHeader(char* ptr, std::size_t size, std::size_t n, voi
   auto& d = *static_cast<Impl*>(self);
   std::string line(ptr, size * n);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-  const bool reply = line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
-                     std::isdigit(static_cast<unsigned char>(line[1])) &&
-                     std::isdigit(static_cast<unsigned char>(line[2]));
-  if (reply || line.rfind("HTTP/", 0) == 0) d.last_reply = line;
+  if (IsReplyLine(line) || line.rfind("HTTP/", 0) == 0) d.last_reply = line;
   return size * n;
 }
 
@@ -194,11 +182,6 @@ bool Inet::Impl::Finish(CURLcode rc, bool http) {
 }
 
 bool Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
-  // Cut short at a NUL or split at a line end, the password would not be the one typed, and
-  // what follows a line end would reach the server as commands of its own.
-  if (!SendableAsTyped(password) || !SendableAsTyped(PercentDecode(server.Password()))) {
-    return Fail(CURLE_LOGIN_DENIED, "Kennwort nicht sendbar: Zeilenende oder NUL-Zeichen darin");
-  }
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp,ftps,sftp");
   // Through an HTTP proxy an FTP session needs a tunnel.
   curl_easy_setopt(h, CURLOPT_HTTPPROXYTUNNEL, 1L);
@@ -226,6 +209,11 @@ bool Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
     curl_easy_setopt(h, CURLOPT_SSH_KEYDATA, this);
   }
   return true;
+}
+
+// libcurl logs in with each request; what can fail before it is the URL.
+bool Inet::Impl::Login(const ServerUrl& server) {
+  return server.Valid() || Fail(CURLE_URL_MALFORMAT, curl_easy_strerror(CURLE_URL_MALFORMAT));
 }
 
 bool Inet::Impl::Put(const ServerUrl& server, const std::string& local, const std::string& remote) {
@@ -299,13 +287,10 @@ bool Inet::Impl::Close() {
   return true;
 }
 
-Inet::Inet(TransferSettings settings) : impl_(std::make_unique<Impl>()) {
-  impl_->settings = std::move(settings);
-}
-Inet::~Inet() = default;
+std::unique_ptr<InetState> Inet::MakeImpl() { return std::make_unique<Impl>(); }
 
 std::string Inet::OpenURL() {
-  Impl& d = *impl_;
+  Impl& d = static_cast<Impl&>(*impl_);
   bool ok = false;
   if (CURL* h = d.Begin(kMaxBodyBytes, true); h != nullptr) {
     curl_easy_setopt(h, CURLOPT_URL, d.url.c_str());
@@ -321,29 +306,5 @@ std::string Inet::OpenURL() {
   d.Raise(ok);
   return body;
 }
-
-bool Inet::Execute(std::string_view url, std::string_view operation) {
-  Impl& d = *impl_;
-  const ServerUrl server(url.empty() ? d.url : std::string(url));
-  const std::optional<std::vector<std::string>> words = SplitCommand(operation);
-  const std::string verb = words && !words->empty() ? Lower((*words)[0]) : std::string();
-  bool ok = false;
-  if (!server.Valid() && (verb == "put" || verb == "dir")) {
-    ok = d.Fail(CURLE_URL_MALFORMAT, curl_easy_strerror(CURLE_URL_MALFORMAT));
-  } else if (verb == "put" && words->size() == 3) {
-    ok = d.Put(server, (*words)[1], (*words)[2]);
-  } else if (verb == "dir" && words->size() == 1) {
-    ok = d.Dir(server);
-  } else if (verb == "close" && words->size() == 1) {
-    ok = d.Close();
-  } else {
-    ok = d.Fail(500, "500 Befehl nicht ausführbar: " + std::string(operation));
-  }
-  d.Raise(ok);
-  return ok;
-}
-
-InetState& Inet::state() { return *impl_; }
-const InetState& Inet::state() const { return *impl_; }
 
 }  // namespace pellvane

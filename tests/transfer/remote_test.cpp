@@ -147,10 +147,10 @@ TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
               nullptr, box_.File("no")},
         Fault{"", pw, "refused.htm", 550, "550 ", "STOR 0 550 No room."},
         Fault{"", pw, "repeated.htm", 530, "530 ", "PASS 0 530 Kennwort-7q is wrong."},
-        Fault{url, "Kennwort-7q\r\nDELE x", "lf.htm", CURLE_LOGIN_DENIED, unsendable},
-        Fault{url, std::string("Kennwort-7q\0x", 13), "nul.htm", CURLE_LOGIN_DENIED, unsendable},
-        Fault{GetParam() + std::string("://pell:Kennwort%0A7q@") + host, "", "lf-url.htm",
-              CURLE_LOGIN_DENIED, unsendable}}) {
+        Fault{url, "Kennwort-7q\r\nDELE x", "lf.htm", 530, unsendable},
+        Fault{url, std::string("Kennwort-7q\0x", 13), "nul.htm", 530, unsendable},
+        Fault{GetParam() + std::string("://pell:Kennwort%0A7q@") + host, "", "lf-url.htm", 530,
+              unsendable}}) {
     SCOPED_TRACE(f.remote);
     std::unique_ptr<ChildServer> own = f.script ? Start(f.script) : nullptr;
     if (own) Connect(*own);
