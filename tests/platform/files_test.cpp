@@ -107,74 +107,48 @@ TEST(FillTemplateTest, ReplacesEveryMarkerEndsEachLineCrCrLfAndFailsLeavingTheOl
   }
 }
 
-// Whatever is planted at the lock, by anyone, no run goes ahead without the lock, and none is
-// shut out for ever by what it may replace: a link (its target kept), a FIFO, an empty folder,
-// a second name of a file, root's file that the user cannot open where the user may replace
-// it. A root run's lock is the user's too. Each case tries once, without waiting, in a child of
-// its own as root (0) or as nobody.
+// Whatever is planted at the lock ($L, in a folder of root's with mode $M), no run goes ahead
+// without the lock, and none is shut out for ever by what it may replace: a link (its target
+// kept), a FIFO, an empty folder, a second name of a file, root's file that the user cannot
+// open where the user may replace it. A root run's lock is the user's too. Each case tries
+// once, without waiting, in a child as root (0) or as nobody.
 TEST(RunLockTest, PlantedFilesAreReplacedOrRefusedNeverLockedAround) {
   Sandbox box;
   chmod(box.path().c_str(), 0711);
-  const std::string victim = box.File("victim");
-  const Texts faults = {"", "ein Ordner", "nicht ersetzbar", "nicht anlegbar"};
-  using State = RunLock::State;
-  struct Case {
-    const char* plant;
-    uid_t uid;
-    mode_t folder_mode;  // of the folder the lock is in, owned by root
-    State state;
-    const char* fault = "";
-  };
-  for (const Case& c :
-       std::initializer_list<Case>{{"nothing", 0, 0700, State::kTaken},
-                                   {"link", 0, 0700, State::kTaken},
-                                   {"dangling link", 0, 0700, State::kTaken},
-                                   {"fifo", 0, 0700, State::kTaken},
-                                   {"empty folder", 0, 0700, State::kTaken},
-                                   {"folder", 0, 0700, State::kUnusable, "ein Ordner"},
-                                   {"hard link", 0, 0700, State::kTaken},
-                                   {"held", 0, 0700, State::kBusy},
-                                   {"root 0600", 65534, 0777, State::kTaken},
-                                   {"root 0600", 65534, 01777, State::kUnusable, "nicht ersetzbar"},
-                                   {"held", 65534, 01777, State::kBusy},
-                                   {"other's", 65534, 01777, State::kUnusable, "nicht ersetzbar"},
-                                   {"fifo", 65534, 01777, State::kUnusable, "nicht ersetzbar"},
-                                   {"nothing", 65534, 0555, State::kUnusable, "nicht anlegbar"}}) {
-    const std::string plant = c.plant;
-    SCOPED_TRACE(plant + " as " + std::to_string(c.uid));
-    const std::string folder = box.File("run");
+  const std::string folder = box.File("run"), lock = folder + "/pellvane.lock";
+  const Texts outcomes = {"taken", "busy", "ein Ordner", "nicht ersetzbar", "nicht anlegbar"};
+  for (const auto& [plant, uid, outcome] :
+       std::initializer_list<std::tuple<std::string, uid_t, std::string>>{
+           {"ln -s ../victim $L", 0, "taken"},
+           {"mkfifo $L", 0, "taken"},
+           {"mkdir $L", 0, "taken"},
+           {"ln ../victim $L", 0, "taken"},
+           {"mkdir $L; touch $L/x", 0, "ein Ordner"},
+           {"chmod 1777 $D; : held", 65534, "busy"},
+           {"chmod 777 $D; touch $L; chmod 600 $L", 65534, "taken"},
+           {"chmod 1777 $D; touch $L; chmod 600 $L", 65534, "nicht ersetzbar"},
+           {"chmod 1777 $D; touch $L; chown 65533 $L", 65534, "nicht ersetzbar"},
+           {"chmod 555 $D", 65534, "nicht anlegbar"}}) {
+    SCOPED_TRACE(plant + " as " + std::to_string(uid));
     std::filesystem::remove_all(folder);
     mkdir(folder.c_str(), 0700);
-    const std::string lock = folder + "/pellvane.lock";
-    WriteFile(victim, "keep");
-    if (plant == "link") symlink(victim.c_str(), lock.c_str());
-    if (plant == "dangling link") symlink(box.File("nowhere").c_str(), lock.c_str());
-    if (plant == "fifo") mkfifo(lock.c_str(), 0666);
-    if (plant.ends_with("folder")) mkdir(lock.c_str(), 0777);
-    if (plant == "folder") WriteFile(lock + "/inside", "x");
-    if (plant == "hard link") link(victim.c_str(), lock.c_str());
-    if (plant == "root 0600" || plant == "other's") WriteFile(lock, "");
-    if (plant == "root 0600") chmod(lock.c_str(), 0600);
-    if (plant == "other's") chown(lock.c_str(), 65533, 65533);
-    chmod(folder.c_str(), c.folder_mode);
+    WriteFile(box.File("victim"), "keep");
+    ASSERT_EQ(RunProgram({"/bin/sh", "-c", "cd $D; " + plant}, {{"D", folder}, {"L", lock}}).status,
+              0);
     std::optional<RunLock> holder;
-    if (plant == "held") holder.emplace(lock, std::chrono::milliseconds(0));
-    ASSERT_TRUE(!holder || holder->taken());
-    const int got = InChild([&] {
-      if (c.uid != 0 && (setgid(c.uid) != 0 || setuid(c.uid) != 0)) return 99;
+    if (plant.ends_with("held")) holder.emplace(lock, std::chrono::seconds(0));
+    EXPECT_EQ(outcomes.at(InChild([&] {
+      if (uid != 0 && (setgid(uid) != 0 || setuid(uid) != 0)) return 9;
       const RunLock run(lock, std::chrono::milliseconds(0));
-      const auto fault = std::find(faults.begin(), faults.end(), run.fault());
-      return static_cast<int>(run.state()) * 8 + static_cast<int>(fault - faults.begin());
-    });
-    const auto want_fault = std::find(faults.begin(), faults.end(), std::string(c.fault));
-    EXPECT_EQ(got, static_cast<int>(c.state) * 8 + (want_fault - faults.begin()));
-    EXPECT_EQ(ReadFile(victim), "keep");
-    EXPECT_FALSE(FileExists(box.File("nowhere")));
+      const auto fault = std::find(outcomes.begin(), outcomes.end(), run.fault());
+      return static_cast<int>(run.fault().empty() ? static_cast<long>(run.state())
+                                                  : fault - outcomes.begin());
+    })),
+              outcome);
+    EXPECT_EQ(ReadFile(box.File("victim")), "keep");
     struct stat st {};
-    if (c.state == State::kTaken) {
-      EXPECT_TRUE(lstat(lock.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
-                  (st.st_mode & 0777) == 0644);
-    }
+    EXPECT_TRUE(outcome != "taken" || (lstat(lock.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                                       st.st_nlink == 1 && (st.st_mode & 0777) == 0644));
   }
 }
 

@@ -2,11 +2,6 @@
 // no store or were planted in its place.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <functional>
-#include <map>
 
 #include "platform/registry.h"
 #include "settings/hp_reg.h"
@@ -18,16 +13,6 @@ namespace pellvane {
 namespace {
 
 using namespace testing;
-
-// The bytes of a new database file after `sql` ran on it.
-std::string Database(const std::string& sql) {
-  const Sandbox box;
-  sqlite3* db = nullptr;
-  sqlite3_open(box.File("db").c_str(), &db);
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
-  sqlite3_close(db);
-  return ReadFile(box.File("db"));
-}
 
 // The stored values as name=text in the order they were made, as another program reads them.
 Texts StoredValues(const std::string& file) {
@@ -83,107 +68,46 @@ TEST_F(StoreTest, GroupedReadsSeeWritesMadeAmongThemAndAfter) {
   EXPECT_EQ(reg.GetValue("lastip"), Variant(std::string("198.51.100.2")));
 }
 
-// The bytes of a store the program wrote, holding a password.
-std::string RealStore() {
-  const Sandbox box;
-  EXPECT_EQ(box.Run(PELLVANE_BIN, {"--set", "ftppass0=geheim"}).status, 0);
-  return ReadFile(box.StoreFile());
-}
-
-// Every entry of the folder: a link as its target, a file as its bytes.
-std::map<std::string, std::string> Entries(const std::string& folder) {
-  std::map<std::string, std::string> entries;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) {
-    entries[e.path().filename()] = e.is_symlink()
-                                       ? "-> " + std::filesystem::read_symlink(e.path()).string()
-                                       : ReadFile(e.path());
-  }
-  return entries;
-}
-
-// Whatever stands at the store and is no store of this account (damaged, a link to any file, a
-// link at its -wal or -shm, another account's file) is never opened for writing: the settings
-// read as empty, saving them writes nothing anywhere.
+// Whatever stands at the store ($S) and is no store of this account is never opened for
+// writing: the settings read as empty, saving them writes nothing anywhere. $G is a good
+// store, $V another file.
 TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
-  const std::string keys = "CREATE TABLE keys(id INTEGER PRIMARY KEY, parent INTEGER, name TEXT);";
-  const std::string store = RealStore();
-  ASSERT_NE(store.find("geheim"), std::string::npos);
-  for (const auto& [what, plant] : std::initializer_list<
-           std::pair<std::string,
-                     std::function<void(const Sandbox&)>>>{{"an SQLite header alone",
-                                                            [](const Sandbox& b) {
-                                                              WriteFile(b.StoreFile(),
-                                                                        "SQLite format 3");
-                                                            }},
-                                                           {"other tables",
-                                                            [](const Sandbox& b) {
-                                                              WriteFile(
-                                                                  b.StoreFile(),
-                                                                  Database(
-                                                                      "CREATE TABLE t(x); INSERT "
-                                                                      "INTO t VALUES(1);"));
-                                                            }},
-                                                           {"a column missing",
-                                                            [&](const Sandbox& b) {
-                                                              WriteFile(
-                                                                  b.StoreFile(),
-                                                                  Database(keys +
-                                                                           "CREATE TABLE vals(key "
-                                                                           "INTEGER, name TEXT, "
-                                                                           "data BLOB);"));
-                                                            }},
-                                                           {"the values' pages overwritten",
-                                                            [&](const Sandbox& b) {
-                                                              WriteFile(b.StoreFile(),
-                                                                        DamagedStore(store));
-                                                            }},
-                                                           {"a link to another store",
-                                                            [&](const Sandbox& b) {
-                                                              WriteFile(b.File("victim"), store);
-                                                              symlink(b.File("victim").c_str(),
-                                                                      b.StoreFile().c_str());
-                                                            }},
-                                                           {"a link to an empty file",
-                                                            [](const Sandbox& b) {
-                                                              WriteFile(b.File("victim"), "");
-                                                              symlink(b.File("victim").c_str(),
-                                                                      b.StoreFile().c_str());
-                                                            }},
-                                                           {"a link at -wal",
-                                                            [&](const Sandbox& b) {
-                                                              WriteFile(b.StoreFile(), store);
-                                                              WriteFile(b.File("victim"), "");
-                                                              symlink(
-                                                                  b.File("victim").c_str(),
-                                                                  (b.StoreFile() + "-wal").c_str());
-                                                            }},
-                                                           {"a link at -shm",
-                                                            [&](const Sandbox& b) {
-                                                              WriteFile(b.StoreFile(), store);
-                                                              WriteFile(b.File("victim"), "");
-                                                              symlink(
-                                                                  b.File("victim").c_str(),
-                                                                  (b.StoreFile() + "-shm").c_str());
-                                                            }},
-                                                           {"another account's store",
-                                                            [&](const Sandbox& b) {
-                                                              WriteFile(b.StoreFile(), store);
-                                                              ASSERT_EQ(chown(b.StoreFile().c_str(),
-                                                                              65534, 65534),
-                                                                        0);
-                                                            }}}) {
-    SCOPED_TRACE(what);
+  const Sandbox good;
+  ASSERT_EQ(good.Run(PELLVANE_BIN, {"--set", "ftppass0=geheim"}).status, 0);
+  const std::string tables = "python3 -c \"import sqlite3; sqlite3.connect('$S').executescript('";
+  for (const char* plant : {
+           "printf 'SQLite format 3' > $S",
+           "CREATE TABLE t(x); INSERT INTO t VALUES(1);')\"",
+           "CREATE TABLE keys(id INTEGER PRIMARY KEY, parent INTEGER, name TEXT); "
+           "CREATE TABLE vals(key INTEGER, name TEXT, data BLOB);')\"",
+           // The pages of the values and their index.
+           "cp $G $S; dd if=/dev/zero of=$S bs=4096 seek=3 count=2 conv=notrunc 2>/dev/null",
+           "cp $G $V; ln -s $V $S",
+           ": > $V; ln -s $V $S",
+           "cp $G $S; : > $V; ln -s $V $S-wal",
+           "cp $G $S; : > $V; ln -s $V $S-shm",
+           "cp $G $S; chown 65534 $S",
+       }) {
+    SCOPED_TRACE(plant);
     Sandbox box;
-    plant(box);
-    const auto before = Entries(box.path());
+    const std::string shell = plant[0] == 'C' ? tables + plant : plant;
+    ASSERT_EQ(
+        RunProgram({"/bin/sh", "-c", shell},
+                   {{"S", box.StoreFile()}, {"G", good.StoreFile()}, {"V", box.File("victim")}})
+            .status,
+        0);
+    // Every entry: its kind, size, time of change and a link's target.
+    const Texts find = {"/usr/bin/find", box.path(),         "-mindepth", "1",
+                        "-printf",       "%y %s %C@ %l %p\n"};
+    const std::string before = RunProgram(find).out;
     Settings settings(dialogs_, StorePath());
     EXPECT_FALSE(settings.InitSettingsKey());
     settings.record() = SampleRecord("1");
     settings.LoadSettings();
-    EXPECT_EQ(settings.record(), DefaultRecord());
+    EXPECT_TRUE(!settings.loaded() && settings.record() == DefaultRecord());
     settings.record() = SampleRecord("2");
     settings.SaveSettings();
-    EXPECT_TRUE(Entries(box.path()) == before) << "a file changed";
+    EXPECT_EQ(RunProgram(find).out, before);
   }
   EXPECT_TRUE(dialogs_.boxes.empty());
 }

@@ -132,9 +132,6 @@ pid_t Spawn(const std::function<int()>& body);
 int Waited(pid_t child);
 inline int InChild(const std::function<int()>& body) { return Waited(Spawn(body)); }
 
-// Linux: the bytes of `store` with the pages of the values and their index overwritten.
-std::string DamagedStore(const std::string& store);
-
 // One text stored under `name` in the settings key through the registry calls, as another
 // program would change it.
 void StoreText(const std::string& name, const std::string& text);

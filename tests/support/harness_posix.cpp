@@ -1,7 +1,6 @@
 // The harness's parts that are Linux's own: processes, permissions, limits, the environment.
 #include <fcntl.h>
 #include <spawn.h>
-#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -105,25 +104,6 @@ int Waited(pid_t child) {
   int status = 0;
   if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
-}
-
-std::string DamagedStore(const std::string& store) {
-  const Sandbox box;
-  WriteFile(box.File("db"), store);
-  sqlite3* db = nullptr;
-  sqlite3_stmt* pages = nullptr;
-  sqlite3_open(box.File("db").c_str(), &db);
-  sqlite3_prepare_v2(db, "SELECT rootpage FROM sqlite_master WHERE tbl_name = 'vals'", -1, &pages,
-                     nullptr);
-  std::string bytes = store;
-  constexpr std::size_t kPage = 4096;
-  while (sqlite3_step(pages) == SQLITE_ROW) {
-    const auto page = static_cast<std::size_t>(sqlite3_column_int(pages, 0));
-    bytes.replace((page - 1) * kPage, kPage, std::string(kPage, '\0'));
-  }
-  sqlite3_finalize(pages);
-  sqlite3_close(db);
-  return bytes;
 }
 
 }  // namespace pellvane::testing
