@@ -79,12 +79,10 @@ class Inet {
   void SetYieldHook(std::function<void()> hook);
 
  private:
-  // The library-neutral part of the backend's Impl.
-  InetState& state();
-  const InetState& state() const;
-
+  // The library's own part, in the backend's file, over what all libraries share.
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  static std::unique_ptr<InetState> MakeImpl();
+  std::unique_ptr<InetState> impl_;
 };
 
 }  // namespace pellvane

@@ -4,13 +4,10 @@
 #include <sys/stat.h>
 
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
-#include "transfer/ftp_command.h"
 #include "transfer/inet_state.h"
 #include "transfer/secret_text.h"
 #include "transfer/server_url.h"
@@ -21,11 +18,6 @@ namespace {
 // A "dir" listing is read away and dropped; beyond this much it is cut short.
 constexpr std::size_t kMaxListingBytes = 1 << 20;
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 }  // namespace
 
 struct Inet::Impl : InetState {
@@ -33,7 +25,7 @@ struct Inet::Impl : InetState {
     static const CURLcode global = curl_global_init(CURL_GLOBAL_DEFAULT);
     (void)global;
   }
-  ~Impl() { EndConnections(); }
+  ~Impl() override { EndConnections(); }
 
   // The handle for the next request, options back to their defaults; its connections (and
   // an FTP login) are kept.
@@ -44,11 +36,11 @@ struct Inet::Impl : InetState {
   void EndConnections();
   // Sets ResponseCode and ResponseInfo from a finished request; true when it succeeded.
   bool Finish(CURLcode rc, bool http);
-  bool Put(const ServerUrl& server, const std::string& local, const std::string& remote);
-  bool Dir(const ServerUrl& server);
-  bool Close();
+  bool Login(const ServerUrl& server) override;
+  bool Put(const ServerUrl& server, const std::string& local, const std::string& remote) override;
+  bool Dir(const ServerUrl& server) override;
+  bool Close() override;
   void ApplyLogin(CURL* h, const ServerUrl& server);
-  // The text without the password, nor one typed into the URL, in any spelling sent.
 
   static std::size_t OnBody(char* ptr, std::size_t size, std::size_t n, void* self);
   static std::size_t OnHeader(char* ptr, std::size_t size, std::size_t n, void* self);
@@ -89,10 +81,7 @@ std::size_t Inet::Impl::OnHeader(char* ptr, std::size_t size, std::size_t n, voi
   auto& d = *static_cast<Impl*>(self);
   std::string line(ptr, size * n);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-  const bool reply = line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
-                     std::isdigit(static_cast<unsigned char>(line[1])) &&
-                     std::isdigit(static_cast<unsigned char>(line[2]));
-  if (reply || line.rfind("HTTP/", 0) == 0) d.last_reply = line;
+  if (IsReplyLine(line) || line.rfind("HTTP/", 0) == 0) d.last_reply = line;
   return size * n;
 }
 
@@ -193,6 +182,11 @@ void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
   }
 }
 
+// libcurl logs in with each request; what can fail before it is the URL.
+bool Inet::Impl::Login(const ServerUrl& server) {
+  return server.Valid() || Fail(CURLE_URL_MALFORMAT, curl_easy_strerror(CURLE_URL_MALFORMAT));
+}
+
 bool Inet::Impl::Put(const ServerUrl& server, const std::string& local, const std::string& remote) {
   std::FILE* file = std::fopen(local.c_str(), "rb");
   if (file == nullptr) {
@@ -266,13 +260,10 @@ bool Inet::Impl::Close() {
   return true;
 }
 
-Inet::Inet(TransferSettings settings) : impl_(std::make_unique<Impl>()) {
-  impl_->settings = std::move(settings);
-}
-Inet::~Inet() = default;
+std::unique_ptr<InetState> Inet::MakeImpl() { return std::make_unique<Impl>(); }
 
 std::string Inet::OpenURL() {
-  Impl& d = *impl_;
+  Impl& d = static_cast<Impl&>(*impl_);
   bool ok = false;
   if (CURL* h = d.Begin(kMaxBodyBytes, true); h == nullptr) {
     d.Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
@@ -290,29 +281,5 @@ std::string Inet::OpenURL() {
   d.Raise(ok);
   return body;
 }
-
-bool Inet::Execute(std::string_view url, std::string_view operation) {
-  Impl& d = *impl_;
-  const ServerUrl server(url.empty() ? d.url : std::string(url));
-  const std::optional<std::vector<std::string>> words = SplitCommand(operation);
-  const std::string verb = words && !words->empty() ? Lower((*words)[0]) : std::string();
-  bool ok = false;
-  if (!server.Valid() && (verb == "put" || verb == "dir")) {
-    ok = d.Fail(CURLE_URL_MALFORMAT, curl_easy_strerror(CURLE_URL_MALFORMAT));
-  } else if (verb == "put" && words->size() == 3) {
-    ok = d.Put(server, (*words)[1], (*words)[2]);
-  } else if (verb == "dir" && words->size() == 1) {
-    ok = d.Dir(server);
-  } else if (verb == "close" && words->size() == 1) {
-    ok = d.Close();
-  } else {
-    ok = d.Fail(500, "500 Befehl nicht ausführbar: " + std::string(operation));
-  }
-  d.Raise(ok);
-  return ok;
-}
-
-InetState& Inet::state() { return *impl_; }
-const InetState& Inet::state() const { return *impl_; }
 
 }  // namespace pellvane

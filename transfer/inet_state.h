@@ -1,6 +1,6 @@
-// What the transfer component holds whichever library does the work: its properties, the last
-// response, the caller's hooks. Each backend's Inet::Impl builds on it. Not safe from two
-// threads, except `cancel`.
+// What the transfer component holds whichever library does the work (its properties, the last
+// response, the caller's hooks) and the few FTP steps each library provides; each backend's
+// Inet::Impl builds on it. Not safe from two threads, except `cancel`.
 #pragma once
 
 #include <atomic>
@@ -8,12 +8,29 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "transfer/inet.h"
+#include "transfer/server_url.h"
 
 namespace pellvane {
 
+// True when the line begins with a three-digit code, as a server's reply does.
+bool IsReplyLine(std::string_view line);
+
 struct InetState {
+  virtual ~InetState() = default;
+
+  // The library's FTP steps; each ends failed through Fail. Login makes `server` ready for Put
+  // and Dir (or finds it ready), or says why it cannot be reached.
+  virtual bool Login(const ServerUrl& server) = 0;
+  virtual bool Put(const ServerUrl& server, const std::string& local,
+                   const std::string& remote) = 0;
+  // Leaves the listing of the folder relative names start in as the response data.
+  virtual bool Dir(const ServerUrl& server) = 0;
+  // Ends the login.
+  virtual bool Close() = 0;
+
   // Ends a request as failed: no data, `fail_code`, and `text` with the passwords masked and
   // control characters escaped (it may carry a server's reply). Returns false.
   bool Fail(std::int32_t fail_code, std::string text);
