@@ -17,6 +17,9 @@ std::string Quoted(const std::string& path) {
   return out + "\"";
 }
 
+// Logged when the server could not tell the size of the file it kept.
+constexpr const char* kUnverified = "...Server nennt die Dateigröße nicht: Upload ungeprüft";
+
 // The server text as the upload uses it: "ftp://" put in front of a text without a scheme.
 std::string ServerText(const std::string& text) {
   return HasScheme(text, {"ftp://", "ftps://", "sftp://"}) ? text : "ftp://" + text;
@@ -75,6 +78,7 @@ PublishResult PublishIP(const PublishContext& ctx, const std::string& lastip_bef
   const std::string local = ctx.program_folder + kPageFileName;
   const std::string template_path = ctx.slot.template_file.text();
   std::string page;
+  PageDigest digest;
   std::string cause;  // the first step that failed
   bool ok = false;
   switch (const FillResult filled =
@@ -96,16 +100,18 @@ PublishResult PublishIP(const PublishContext& ctx, const std::string& lastip_bef
       ctx.inet.SetURL(ctx.slot.server.text());
       ctx.inet.SetUserName(ctx.slot.user.text());
       ctx.inet.SetPassword(ctx.slot.password.text());
+      // The bytes written go up, whatever may stand at the path by now.
+      digest.Add(page);
+      ctx.inet.HoldFile(local, std::move(page));
       ok = ctx.inet.Execute("", command);
       if (!ok) cause = ctx.reported;
+      if (ok && !ctx.inet.PutVerified()) ctx.log.WriteLog(kUnverified);
       ctx.inet.Execute("", "dir");
       ctx.inet.Execute("", "close");
       break;
     }
   }
   if (ok) {
-    PageDigest digest;
-    digest.Add(page);
     ctx.state.SetPublished(Facts(ctx, ctx.cur_ip, digest.Text()));
     ctx.log.WriteLog("FTP Fertig");
     return {};

@@ -144,5 +144,19 @@ TEST_F(WindowModelTest, AFailingDiskKeepsTheChangeDueUntilItIsWell) {
   EXPECT_EQ(ReadFile(ftp_.root() + "/slot0.html"), "<p>203.0.113.7</p>\r\r\n");
 }
 
+// tmp.htm replaced by another file once it is written (the log's first yield after it): the
+// upload still sends the page the run wrote.
+TEST_F(WindowModelTest, TheUploadSendsThePageTheRunWrote) {
+  SeedServers();
+  auto m = Open();
+  const std::string page = box_.File("tmp.htm");
+  m->log.SetYieldHook([&] {
+    if (ReadFile(page).starts_with("<p>")) WriteFile(page, "forged");
+  });
+  Check(m->window);
+  EXPECT_EQ(ReadFile(ftp_.root() + "/slot0.html"), "<p>203.0.113.7</p>\r\r\n");
+  EXPECT_EQ(ReadFile(page), "forged");
+}
+
 }  // namespace
 }  // namespace pellvane
