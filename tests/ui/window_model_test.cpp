@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "platform/program_folder.h"
 #include "support/harness.h"
 #include "support/servers.h"
 
@@ -150,7 +151,7 @@ TEST_F(WindowModelTest, AFailingDiskKeepsTheChangeDueUntilItIsWell) {
 // does and says why.
 TEST_F(WindowModelTest, ALockThatCannotBeTakenSkipsTheCheckAndSaysWhy) {
   SeedServers();
-  const std::string lock = box_.File("pellvane.lock");
+  const std::string lock = box_.path() + kRunLockFileName;
   std::filesystem::create_directories(lock + "/inside");
   auto m = Open();
   m->window.run_lock_wait = std::chrono::milliseconds(0);
