@@ -1,7 +1,6 @@
 #include "transfer/inet.h"
 
 #include <curl/curl.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
