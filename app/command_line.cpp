@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/text.h"
+#include "ui/frm_main.h"
 
 namespace pellvane {
 namespace {
@@ -14,8 +15,8 @@ bool IsSettingsCommand(const std::string& first_argument) {
 
 // Every word the program knows somewhere on its command line.
 bool IsKnownWord(const std::string& word) {
-  for (const char* known : {"-now", "-backup", "-restore", "--restore", "--status", "--verbose",
-                            "--help", "--version"}) {
+  for (const char* known : {"-now", kForceOption, "-backup", "-restore", "--restore", "--status",
+                            "--verbose", "--help", "--version"}) {
     if (Lowered(word) == known) return true;
   }
   return false;
@@ -45,12 +46,14 @@ Command ParseCommandLine(const std::vector<std::string>& args) {
     return c;
   }
   std::string line = Lowered(c.command_line);
-  // --verbose goes with -now, before or after it.
-  if (line == "-now --verbose" || line == "--verbose -now") {
-    c.verbose = true;
-    line = c.command_line = "-now";
+  // --verbose goes with -now and --force, before or after them.
+  for (const std::string run : {"-now", kForceOption}) {
+    if (line == run + " --verbose" || line == "--verbose " + run) {
+      c.verbose = true;
+      line = c.command_line = run;
+    }
   }
-  if (line == "-now" || line == "-backup" || line == "--restore") {
+  if (line == "-now" || line == kForceOption || line == "-backup" || line == "--restore") {
     c.mode = Command::kHeadless;
   } else if (line == "-restore") {
     c.mode = Command::kWindow;

@@ -21,18 +21,17 @@ struct Command {
     kHelp,      // --help
     kVersion,   // --version
     kSettings,  // --show, --get, --set
-    kHeadless,  // -now, -backup, --restore: a run without a window
+    kHeadless,  // -now, --force, -backup, --restore: a run without a window
     kStatus,    // --status
   };
   Mode mode = kWindow;
-  // The run's command line: for -now and -backup as given, for the window modes the whole
-  // text; what Form_Load decides on.
+  // The run's command line, without --verbose; what Form_Load decides on.
   std::string command_line;
   bool verbose = false;  // --verbose: every log line on standard error too
   std::string unknown;   // kUnknown: the first word not understood, or the whole text
 };
 
-// Modes in any letter case; -now takes --verbose before or after it.
+// Modes in any letter case; -now and --force take --verbose before or after them.
 Command ParseCommandLine(const std::vector<std::string>& args);
 
 // True when a window can be shown: a display is named, or Qt's platform is chosen.

@@ -1,5 +1,7 @@
 #include "app/environment.h"
 
+#include <cstdlib>
+
 #include "platform/program_folder.h"
 #include "platform/registry.h"
 #include "settings/settings_table.h"
@@ -8,6 +10,11 @@ namespace pellvane {
 
 const char* const kEnvironmentHelp =
     "PELLVANE_CONNECT_TIMEOUT und PELLVANE_REQUEST_TIMEOUT (Sekunden)";
+
+std::string HomeFolder() {
+  const char* profile = std::getenv("USERPROFILE");
+  return profile != nullptr ? profile : "";
+}
 
 std::string StorePathFromEnvironment() {
   return Registry(std::string("HKEY_LOCAL_MACHINE\\") + kSettingsKeyPath).store_path();

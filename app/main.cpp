@@ -16,9 +16,12 @@ namespace {
 
 void PrintHelp() {
   std::printf(
-      "Aufruf: pellvane [-now [--verbose] | -backup | --restore | --status | -restore]\n"
-      "  -now              IP-Adresse prüfen und bei Änderung per FTP veröffentlichen\n"
-      "  -now --verbose    dasselbe, dazu jede Log-Zeile auf der Standardfehlerausgabe\n"
+      "Aufruf: pellvane [-now | --force] [--verbose] | -backup | --restore | --status | -restore\n"
+      "  -now              IP-Adresse prüfen; die Seite per FTP veröffentlichen, wenn sie\n"
+      "                    nicht mehr zeigt, was sie soll (Adresse, Template, Ziel)\n"
+      "  --force           wie -now, veröffentlicht die Seite aber in jedem Fall\n"
+      "  --verbose         mit -now oder --force: jede Log-Zeile auch auf der\n"
+      "                    Standardfehlerausgabe, ob das Log an ist oder nicht\n"
       "  -backup           Einstellungen in pellvane.sav sichern\n"
       "  --restore         Einstellungen aus pellvane.sav wiederherstellen, ohne Fenster\n"
       "  --status          letzte Adresse, letzte Prüfung und Veröffentlichung, Ordner\n"

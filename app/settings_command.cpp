@@ -8,6 +8,7 @@
 #include "settings/hp_reg.h"
 #include "settings/settings_table.h"
 #include "ui/frm_main.h"
+#include "transfer/secret_text.h"
 
 namespace pellvane {
 namespace {
@@ -98,6 +99,12 @@ int Set(const std::string& argument, Settings& settings, std::FILE* in, std::FIL
   if (!value) {
     return Refuse(err, s->value_name + " nimmt nur " + Expected(s->kind) + ", nicht \"" + *given +
                            "\"; nichts geändert");
+  }
+  // A server would get such a password cut short or split into commands.
+  if (s->secret && !SendableAsTyped(*value)) {
+    return Refuse(err, s->value_name +
+                           " kann so nicht gesendet werden: ein Kennwort ohne "
+                           "Zeilenende und NUL-Zeichen angeben; nichts geändert");
   }
   // An existing value keeps its name's spelling; a new one gets the name a save writes.
   if (!settings.StoreValue(*s, *value)) {

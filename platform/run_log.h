@@ -27,7 +27,7 @@ class RunLog {
 
   // Runs after every line written while logging is on: lets the window handle its events.
   void SetYieldHook(std::function<void()> hook) { yield_ = std::move(hook); }
-  // Sees every line's text, whether or not logging is on: lets a -now run tell why it failed.
+  // Sees every line's text as it comes, whether or not logging is on (-now --verbose).
   void SetLineHook(std::function<void(std::string_view)> hook) { line_hook_ = std::move(hook); }
   // Runs the hook on its own, for other code that lets the window handle its events.
   void Yield() const {

@@ -26,6 +26,8 @@ class SafeFile {
   int fd() const { return fd_; }
   // Reads up to `size` bytes; 0 at the end, -1 on an error.
   long Read(char* buffer, std::size_t size);
+  // The file's size in bytes; -1 when the system cannot tell it.
+  long long Size() const;
   bool WriteAll(std::string_view bytes);
   // Closes now; false when the close reported a late write error.
   bool Close();
@@ -41,6 +43,10 @@ class SafeFile {
 
 // A regular file opened for reading; closed (not open) for anything else or on failure.
 SafeFile OpenForReading(const std::string& path);
+
+// The whole of a regular file, read without waiting (see OpenForReading); false for anything
+// else, on a read error, or when it holds more than `limit` bytes.
+bool ReadRegularFile(const std::string& path, std::string* bytes, std::size_t limit);
 
 // A regular file opened for appending, created with `mode` when missing; refused when the path
 // is a symbolic link or not a regular file.

@@ -1,16 +1,13 @@
 #include "transfer/inet.h"
 
 #include <curl/curl.h>
-#include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <vector>
+#include <optional>
 
-#include "transfer/ftp_command.h"
+#include "platform/safe_file.h"
 #include "transfer/inet_state.h"
 #include "transfer/secret_text.h"
 #include "transfer/server_url.h"
@@ -20,11 +17,8 @@ namespace {
 
 // A "dir" listing is read away and dropped; beyond this much it is cut short.
 constexpr std::size_t kMaxListingBytes = 1 << 20;
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
+// More than any certificate bundle holds (Debian's has some 200 KiB).
+constexpr std::size_t kMaxCaBytes = 16 << 20;
 
 }  // namespace
 
@@ -33,10 +27,10 @@ struct Inet::Impl : InetState {
     static const CURLcode global = curl_global_init(CURL_GLOBAL_DEFAULT);
     (void)global;
   }
-  ~Impl() { EndConnections(); }
+  ~Impl() override { EndConnections(); }
 
   // The handle for the next request, options back to their defaults; its connections (and
-  // an FTP login) are kept.
+  // an FTP login) are kept. Null when there is none: the request has failed then.
   CURL* Begin(std::size_t limit, bool limit_fails);
   // Runs the request on the handle, letting the yield hook run every few milliseconds.
   CURLcode Perform(CURL* h);
@@ -44,13 +38,16 @@ struct Inet::Impl : InetState {
   void EndConnections();
   // Sets ResponseCode and ResponseInfo from a finished request; true when it succeeded.
   bool Finish(CURLcode rc, bool http);
-  bool Put(const ServerUrl& server, const std::string& local, const std::string& remote);
-  bool Dir(const ServerUrl& server);
-  bool Close();
-  void ApplyLogin(CURL* h, const ServerUrl& server);
-  // The text without the password, nor one typed into the URL, in any spelling sent.
+  bool Login(const ServerUrl& server) override;
+  bool Put(const ServerUrl& server, std::string bytes, const std::string& remote) override;
+  long long RemoteSize(const ServerUrl& server, const std::string& remote) override;
+  bool Dir(const ServerUrl& server) override;
+  bool Close() override;
+  // False when the login must not be tried: the request has failed then.
+  bool ApplyLogin(CURL* h, const ServerUrl& server);
 
   static std::size_t OnBody(char* ptr, std::size_t size, std::size_t n, void* self);
+  static std::size_t OnUpload(char* buffer, std::size_t size, std::size_t n, void* self);
   static std::size_t OnHeader(char* ptr, std::size_t size, std::size_t n, void* self);
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
   static int OnHostKey(CURL*, const curl_khkey*, const curl_khkey*, curl_khmatch match, void* self);
@@ -60,12 +57,17 @@ struct Inet::Impl : InetState {
 
   // Of the request under way.
   std::string body;
+  std::string_view upload;  // what a put has still to send
   std::size_t body_limit = 0;
   bool limit_fails = false;
   bool over_limit = false;
   std::string last_reply;      // the server's last reply line (FTP) or status line (HTTP)
   std::string known_hosts;     // the file an SFTP server's key is checked against
   std::string host_key_fault;  // why that check refused the key
+  // The certificates to trust, read once by the program itself: a FIFO or a device named there
+  // would block libcurl's own open. `ca_fault` says why they could not be read.
+  std::optional<std::string> ca_bytes;
+  std::string ca_fault;
   char error[CURL_ERROR_SIZE] = {};
 };
 
@@ -85,14 +87,19 @@ std::size_t Inet::Impl::OnBody(char* ptr, std::size_t size, std::size_t n, void*
   return len;
 }
 
+std::size_t Inet::Impl::OnUpload(char* buffer, std::size_t size, std::size_t n, void* self) {
+  auto& d = *static_cast<Impl*>(self);
+  const std::size_t len = std::min(size * n, d.upload.size());
+  std::memcpy(buffer, d.upload.data(), len);
+  d.upload.remove_prefix(len);
+  return len;
+}
+
 std::size_t Inet::Impl::OnHeader(char* ptr, std::size_t size, std::size_t n, void* self) {
   auto& d = *static_cast<Impl*>(self);
   std::string line(ptr, size * n);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-  const bool reply = line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
-                     std::isdigit(static_cast<unsigned char>(line[1])) &&
-                     std::isdigit(static_cast<unsigned char>(line[2]));
-  if (reply || line.rfind("HTTP/", 0) == 0) d.last_reply = line;
+  if (IsReplyLine(line) || line.rfind("HTTP/", 0) == 0) d.last_reply = line;
   return size * n;
 }
 
@@ -128,11 +135,17 @@ CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
   error[0] = '\0';
   data.clear();
   data_pos = 0;
-  if (easy == nullptr) return nullptr;
+  if (easy == nullptr) {
+    Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
+    return nullptr;
+  }
 
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, settings.connect_timeout_ms);
   curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, settings.request_timeout_ms);
+  // Also for the reply to the QUIT that ends an FTP session, which no request time-out bounds.
+  curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                   std::max(1L, (settings.request_timeout_ms + 999) / 1000));
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
@@ -144,8 +157,16 @@ CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
   // Mode 0 leaves libcurl to the environment's proxy variables; an empty text goes direct.
   if (access_type == 1) curl_easy_setopt(easy, CURLOPT_PROXY, "");
   if (access_type == 2) curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
-  // Trust for a server with a certificate of its own, as the curl tool takes it.
-  if (!settings.ca_file.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, settings.ca_file.c_str());
+  // Trust for a server with a certificate of its own, as the curl tool takes it. Unreadable,
+  // it trusts nothing: a TLS connection fails, a plain one goes ahead.
+  if (!settings.ca_file.empty()) {
+    if (!ca_bytes && !ReadRegularFile(settings.ca_file, &ca_bytes.emplace(), kMaxCaBytes)) {
+      ca_bytes->clear();
+      ca_fault = "Datei nicht lesbar: " + settings.ca_file;
+    }
+    curl_blob blob{ca_bytes->data(), ca_bytes->size(), CURL_BLOB_NOCOPY};
+    curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
+  }
   return easy;
 }
 
@@ -162,12 +183,13 @@ bool Inet::Impl::Finish(CURLcode rc, bool http) {
   }
   if (rc == CURLE_ABORTED_BY_CALLBACK) return Fail(rc, "Abgebrochen");
   if (!host_key_fault.empty()) return Fail(rc, host_key_fault);
+  if (rc == CURLE_SSL_CACERT_BADFILE && !ca_fault.empty()) return Fail(rc, ca_fault);
   if (status >= 400 && !last_reply.empty())
     return Fail(static_cast<std::int32_t>(status), last_reply);
   return Fail(rc, error[0] != '\0' ? error : curl_easy_strerror(rc));
 }
 
-void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
+bool Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp,ftps,sftp");
   // Through an HTTP proxy an FTP session needs a tunnel.
   curl_easy_setopt(h, CURLOPT_HTTPPROXYTUNNEL, 1L);
@@ -181,50 +203,60 @@ void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
     // would show the server who this is and can use up its tries before the password.
     curl_easy_setopt(h, CURLOPT_SSH_AUTH_TYPES,
                      static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
-    // With a known_hosts file the server's key must be in it; without one any key is taken.
-    const std::string& known = settings.known_hosts_file;
-    struct stat st {};
-    if (!known.empty() && stat(known.c_str(), &st) == 0) {
-      known_hosts = known;
-      curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS, known_hosts.c_str());
-      curl_easy_setopt(h, CURLOPT_SSH_KEYFUNCTION, &Impl::OnHostKey);
-      curl_easy_setopt(h, CURLOPT_SSH_KEYDATA, this);
+    // The server's key must be in known_hosts. Without a file to check it against the password
+    // is not sent: any server could be asking. Looked at first, without waiting: libssh2's own
+    // open would block on a FIFO.
+    known_hosts = settings.known_hosts_file;
+    if (known_hosts.empty() || !OpenForReading(known_hosts).is_open()) {
+      return Fail(CURLE_PEER_FAILED_VERIFICATION,
+                  "Schlüssel des Servers nicht prüfbar, Datei nicht lesbar: " +
+                      (known_hosts.empty() ? std::string("~/.ssh/known_hosts") : known_hosts));
     }
+    curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS, known_hosts.c_str());
+    curl_easy_setopt(h, CURLOPT_SSH_KEYFUNCTION, &Impl::OnHostKey);
+    curl_easy_setopt(h, CURLOPT_SSH_KEYDATA, this);
   }
+  return true;
 }
 
-bool Inet::Impl::Put(const ServerUrl& server, const std::string& local, const std::string& remote) {
-  std::FILE* file = std::fopen(local.c_str(), "rb");
-  if (file == nullptr) {
-    return Fail(CURLE_READ_ERROR,
-                "Datei nicht lesbar: " + local + " (" + std::strerror(errno) + ")");
-  }
-  // A folder opens as well but reads as nothing, which would empty the remote file.
-  struct stat st {};
-  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fclose(file);
-    return Fail(CURLE_READ_ERROR, "Datei nicht lesbar: " + local + " (keine Datei)");
-  }
+// libcurl logs in with each request; what can fail before it is the URL.
+bool Inet::Impl::Login(const ServerUrl& server) {
+  return server.Valid() || Fail(CURLE_URL_MALFORMAT, curl_easy_strerror(CURLE_URL_MALFORMAT));
+}
+
+bool Inet::Impl::Put(const ServerUrl& server, std::string bytes, const std::string& remote) {
   CURL* h = Begin(0, false);
-  if (h == nullptr) {
-    std::fclose(file);
-    return Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
-  }
-  ApplyLogin(h, server);
+  if (h == nullptr || !ApplyLogin(h, server)) return false;
   const std::string target = server.FileUrl(remote);
+  upload = bytes;
   curl_easy_setopt(h, CURLOPT_URL, target.c_str());
   curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(h, CURLOPT_READDATA, file);
-  curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
-  const CURLcode rc = Perform(h);
-  std::fclose(file);
-  return Finish(rc, false);
+  curl_easy_setopt(h, CURLOPT_READFUNCTION, &Impl::OnUpload);
+  curl_easy_setopt(h, CURLOPT_READDATA, this);
+  curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(bytes.size()));
+  const bool ok = Finish(Perform(h), false);
+  upload = {};
+  return ok;
+}
+
+long long Inet::Impl::RemoteSize(const ServerUrl& server, const std::string& remote) {
+  CURL* h = Begin(0, false);
+  if (h == nullptr || !ApplyLogin(h, server)) return -1;
+  const std::string target = server.FileUrl(remote);
+  curl_easy_setopt(h, CURLOPT_URL, target.c_str());
+  // FTP asks SIZE, SFTP the file's attributes; nothing is transferred.
+  curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+  curl_off_t size = -1;
+  if (Perform(h) != CURLE_OK ||
+      curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK) {
+    size = -1;
+  }
+  return size;
 }
 
 bool Inet::Impl::Dir(const ServerUrl& server) {
   CURL* h = Begin(kMaxListingBytes, false);
-  if (h == nullptr) return Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
-  ApplyLogin(h, server);
+  if (h == nullptr || !ApplyLogin(h, server)) return false;
   const std::string target = server.FolderUrl();
   curl_easy_setopt(h, CURLOPT_URL, target.c_str());
   const bool ok = Finish(Perform(h), false);
@@ -266,17 +298,12 @@ bool Inet::Impl::Close() {
   return true;
 }
 
-Inet::Inet(TransferSettings settings) : impl_(std::make_unique<Impl>()) {
-  impl_->settings = std::move(settings);
-}
-Inet::~Inet() = default;
+std::unique_ptr<InetState> Inet::MakeImpl() { return std::make_unique<Impl>(); }
 
 std::string Inet::OpenURL() {
-  Impl& d = *impl_;
+  Impl& d = static_cast<Impl&>(*impl_);
   bool ok = false;
-  if (CURL* h = d.Begin(kMaxBodyBytes, true); h == nullptr) {
-    d.Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
-  } else {
+  if (CURL* h = d.Begin(kMaxBodyBytes, true); h != nullptr) {
     curl_easy_setopt(h, CURLOPT_URL, d.url.c_str());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -290,29 +317,5 @@ std::string Inet::OpenURL() {
   d.Raise(ok);
   return body;
 }
-
-bool Inet::Execute(std::string_view url, std::string_view operation) {
-  Impl& d = *impl_;
-  const ServerUrl server(url.empty() ? d.url : std::string(url));
-  const std::optional<std::vector<std::string>> words = SplitCommand(operation);
-  const std::string verb = words && !words->empty() ? Lower((*words)[0]) : std::string();
-  bool ok = false;
-  if (!server.Valid() && (verb == "put" || verb == "dir")) {
-    ok = d.Fail(CURLE_URL_MALFORMAT, curl_easy_strerror(CURLE_URL_MALFORMAT));
-  } else if (verb == "put" && words->size() == 3) {
-    ok = d.Put(server, (*words)[1], (*words)[2]);
-  } else if (verb == "dir" && words->size() == 1) {
-    ok = d.Dir(server);
-  } else if (verb == "close" && words->size() == 1) {
-    ok = d.Close();
-  } else {
-    ok = d.Fail(500, "500 Befehl nicht ausführbar: " + std::string(operation));
-  }
-  d.Raise(ok);
-  return ok;
-}
-
-InetState& Inet::state() { return *impl_; }
-const InetState& Inet::state() const { return *impl_; }
 
 }  // namespace pellvane

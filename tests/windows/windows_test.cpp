@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <filesystem>
 
 #include "platform/ansi.h"
 #include "platform/clock.h"
+#include "platform/run_lock.h"
+#include "platform/wide_text.h"
 #include "settings/backup.h"
 #include "settings/hp_reg.h"
 #include "support/harness.h"
@@ -122,12 +125,12 @@ TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
   };
   for (const Case& c : cases) {
     box.SeedPublishing(echo.Url(c.echo_path), c.ftp_url, box.File("t.htm"));
-    box.Seed([&](SettingsRecord& r) { r.ftppass[0] = c.password; });
+    // The last slot asked gives the reason.
+    box.Seed([&](SettingsRecord& r) { r.ftppass[0] = c.password, r.wserver[4] = r.wserver[1]; });
     std::remove(box.File("pellvane.log").c_str());
-    std::remove(box.File("pellvane.due").c_str());
-    const ProgramResult r = box.Run(PELLVANE_BIN, {"-now"}, {{"PELLVANE_REQUEST_TIMEOUT", "5"}});
+    const ProgramResult r = box.Run(PELLVANE_BIN, {"-now"}, {{"PELLVANE_REQUEST_TIMEOUT", "3"}});
     EXPECT_EQ(r.status, c.status) << c.last_log;
-    EXPECT_LT(r.seconds, 15) << "a silent echo page ends at the 5 s time-out";
+    EXPECT_LT(r.seconds, 15) << "a silent echo page ends at the 3 s time-out, twice";
     EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << r.err;
     const Texts log = LogTexts(FromAnsi(box.Log()));
     ASSERT_GE(log.size(), 3u);
@@ -140,6 +143,23 @@ TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
   EXPECT_NE(backup.out.find("Einstellungen in " + box.path() + "\\pellvane.sav gesichert."),
             std::string::npos)
       << backup.out;
+}
+
+// Whatever is planted at the lock, no run goes ahead without it: a link (its target kept) is
+// replaced, a folder with files in it is refused.
+TEST(WindowsRunLockTest, PlantedFilesAreReplacedOrRefusedNeverLockedAround) {
+  Sandbox box;
+  const std::string lock = box.path() + "\\pellvane.lock", victim = box.path() + "\\v";
+  WriteFile(victim, "keep");
+  ASSERT_TRUE(CreateSymbolicLinkW(Widen(lock).c_str(), Widen(victim).c_str(),
+                                  SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE));
+  EXPECT_TRUE(RunLock(lock, std::chrono::milliseconds(0)).taken());
+  EXPECT_EQ(ReadFile(victim), "keep");
+  std::filesystem::remove(Widen(lock));
+  std::filesystem::create_directories(Widen(lock + "\\inside"));
+  const RunLock refused(lock, std::chrono::milliseconds(0));
+  EXPECT_EQ(std::pair(refused.state(), refused.fault()),
+            std::pair(RunLock::State::kUnusable, std::string("ein Ordner")));
 }
 
 }  // namespace
