@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/environment.h"
 #include "app/headless_run.h"
+#include "app/run_status.h"
 #include "app/settings_command.h"
 #include "app/window_start.h"
 #include "platform/console.h"
@@ -61,6 +62,9 @@ int main(int argc, char** argv) {
     case pellvane::Command::kSettings:
       return pellvane::RunSettingsCommand(args, pellvane::StorePathFromEnvironment(), stdin, stdout,
                                           stderr);
+    case pellvane::Command::kStatus:
+      return pellvane::PrintStatus(pellvane::ProgramFolderFromEnvironment(),
+                                   pellvane::StorePathFromEnvironment(), stdout);
     case pellvane::Command::kHeadless:
       // The run has written and closed everything: the libraries' own clean-up at exit
       // (OpenSSL freeing its tables one by one) would only cost time.

@@ -7,8 +7,8 @@
 #include "platform/dialogs.h"
 #include "settings/hp_reg.h"
 #include "settings/settings_table.h"
-#include "ui/frm_main.h"
 #include "transfer/secret_text.h"
+#include "ui/frm_main.h"
 
 namespace pellvane {
 namespace {

@@ -124,6 +124,8 @@ purge:
   Delete "$INSTDIR\pellvane.sav"
   Delete "$INSTDIR\pellvane.lock"
   Delete "$INSTDIR\pellvane.due"
+  Delete "$INSTDIR\pellvane.status"
+  Delete "$INSTDIR\pellvane.log.1"
   Delete "$INSTDIR\tmp.htm"
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKCU "SOFTWARE\Brackfell"

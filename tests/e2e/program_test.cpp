@@ -12,13 +12,15 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <thread>
 #include <tuple>
 
+#include "platform/clock.h"
 #include "platform/run_lock.h"
-#include "settings/settings_table.h"
 #include "publish/template_fill.h"
+#include "settings/settings_table.h"
 #include "support/harness.h"
 #include "support/servers.h"
 
@@ -587,6 +589,48 @@ TEST_F(ProgramTest, SetAPasswordAtATerminalWithoutEcho) {
   EXPECT_EQ(seen, "Passwort für ftppass0: \r\n");
   EXPECT_EQ(std::pair(during.c_lflag & ECHO, after.c_lflag & ECHO), std::pair(0u, tcflag_t{ECHO}));
   EXPECT_EQ(box_.Stored().ftppass[0], "ge heim");
+}
+
+// --status: the last address, check and publish with their times and results, whether a
+// publish is due and why; its file is replaced whole, never written through a link.
+TEST_F(ProgramTest, StatusShowsTheLastCheckAndPublish) {
+  Seed(ftp_.Url());
+  WriteFile(box_.File("victim"), "keep");
+  ASSERT_EQ(symlink(box_.File("victim").c_str(), box_.File("pellvane.status").c_str()), 0);
+  const auto status = [this] {
+    std::map<std::string, std::string> shown;
+    for (const std::string& line : Lines(box_.Run(PELLVANE_BIN, {"--status"}).out)) {
+      const std::size_t colon = line.find(':');
+      shown[line.substr(0, colon)] = line.substr(line.find_first_not_of(' ', colon + 1));
+    }
+    return shown;
+  };
+  EXPECT_EQ(status()["Letzte Prüfung"], "noch nie");
+  for (const auto& [password, address, check, publish, due] :
+       {std::tuple{"vane", kNew, "gültige Adresse ", "FTP Fertig", "nein, sofern"},
+        std::tuple{"falsch", "203.0.113.8", "gültige Adresse ", "FTP fehlgeschlagen (530 : ",
+                   "ja, eine begonnene Veröffentlichung ist nicht beendet"},
+        std::tuple{"falsch", "", "Keine gültige IP erhalten (", "FTP fehlgeschlagen (530 : ",
+                   "ja, eine begonnene Veröffentlichung ist nicht beendet"}}) {
+    SCOPED_TRACE(check);
+    box_.Seed([&](SettingsRecord& r) { r.ftppass[0] = password; });
+    echo_.Serve("/ip", address, *address ? 200 : 404);
+    const std::time_t before = std::time(nullptr);
+    Run("-now");
+    std::map<std::string, std::string> shown = status();
+    const std::string checked = shown["Letzte Prüfung"],
+                      published = shown["Letzte Veröffentlichung"];
+    EXPECT_NE(checked.find(", " + std::string(check) + address), std::string::npos) << checked;
+    EXPECT_TRUE(checked.starts_with(FormatTimestamp(before).substr(0, 8))) << checked;
+    EXPECT_NE(published.find(", " + std::string(publish)), std::string::npos) << published;
+    EXPECT_TRUE(shown["Veröffentlichung fällig"].starts_with(due))
+        << shown["Veröffentlichung fällig"];
+    EXPECT_EQ(std::pair(shown["Programmordner"], shown["Einstellungen"]),
+              std::pair(box_.path(), box_.StoreFile()));
+  }
+  EXPECT_EQ(status()["Veröffentlicht"],
+            std::string(kNew) + " auf " + ftp_.Url() + " als slot0.html (FTP-Platz 1)");
+  EXPECT_EQ(ReadFile(box_.File("victim")), "keep");
 }
 
 }  // namespace

@@ -1,0 +1,48 @@
+// When the last check and the last publish of a run without a window happened and how they
+// ended, kept in pellvane.status in the program folder (written whole, the safe way), and
+// --status, which shows it with the stored address and the published page's state.
+// Not safe from two threads.
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+
+namespace pellvane {
+
+inline constexpr const char* kStatusFileName = PELLVANE_SEPARATOR "pellvane.status";
+
+struct RunStatus {
+  std::time_t checked = 0;  // 0: never
+  std::string check_result;
+  std::time_t published = 0;  // the last publish begun; 0: never
+  std::string publish_result;
+  bool operator==(const RunStatus&) const = default;
+};
+
+// Follows a check run's log lines and records how its check and publish ended.
+class RunRecorder {
+ public:
+  void Observe(std::string_view line);
+  // Replaces the check's entry, and the publish's when one was begun, in pellvane.status;
+  // `failure` is the run's reason when it did not end with 0.
+  void Finish(bool ok, const std::string& failure, std::time_t now, FileSystem& files,
+              const std::string& folder) const;
+
+ private:
+  std::string address_;  // the valid address the check got
+  bool publish_begun_ = false;
+};
+
+// What pellvane.status in `folder` holds; a missing or unreadable file reads as never.
+RunStatus ReadRunStatus(FileSystem& files, const std::string& folder);
+// Replaces pellvane.status whole; false when it could not be written.
+bool WriteRunStatus(FileSystem& files, const std::string& folder, const RunStatus& status);
+
+// --status: name: value lines on `out`; always 0.
+int PrintStatus(const std::string& program_folder, const std::string& store_path, std::FILE* out);
+
+}  // namespace pellvane
