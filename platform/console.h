@@ -21,6 +21,10 @@ void UseUserLocale();
 // libraries' own clean-up at exit; the console is left as it was found.
 [[noreturn]] void ExitNow(int status);
 
+// False when standard output reaches nobody: on Windows a program started neither from a
+// console (Explorer, a shortcut) nor with its output redirected. Always true on Linux.
+bool OutputReachesSomeone();
+
 // True when standard input is a terminal (or, on Windows, not redirected at all).
 bool InputIsTerminal();
 

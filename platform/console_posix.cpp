@@ -33,6 +33,8 @@ void ExitNow(int status) {
   std::_Exit(status);
 }
 
+bool OutputReachesSomeone() { return true; }
+
 bool InputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
 std::optional<std::string> AskTerminal(const std::string& prompt, bool echo) {

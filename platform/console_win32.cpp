@@ -14,6 +14,7 @@ namespace pellvane {
 namespace {
 
 UINT g_saved_output_cp = 0;
+bool g_output_seen = true;
 
 bool Redirected(DWORD which) {
   const HANDLE h = GetStdHandle(which);
@@ -28,7 +29,11 @@ void RestoreCodePage() { SetConsoleOutputCP(g_saved_output_cp); }
 void ConnectConsole() {
   const bool out = Redirected(STD_OUTPUT_HANDLE);
   const bool err = Redirected(STD_ERROR_HANDLE);
-  if ((out && err) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (out && err) return;
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) {
+    g_output_seen = out;
+    return;
+  }
   if (!out) std::freopen("CONOUT$", "w", stdout);
   if (!err) std::freopen("CONOUT$", "w", stderr);
   g_saved_output_cp = GetConsoleOutputCP();
@@ -43,6 +48,8 @@ void ExitNow(int status) {
   if (g_saved_output_cp != 0) RestoreCodePage();
   std::_Exit(status);
 }
+
+bool OutputReachesSomeone() { return g_output_seen; }
 
 bool InputIsTerminal() { return !Redirected(STD_INPUT_HANDLE); }
 

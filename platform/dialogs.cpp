@@ -5,6 +5,7 @@
 namespace pellvane {
 
 void HeadlessDialogs::MsgBox(const std::string& text, MsgKind kind) {
+  if (ShowInSystemBox(text)) return;
   std::FILE* out = kind == MsgKind::kError ? stderr : stdout;
   std::fprintf(out, "%s\n", text.c_str());
   std::fflush(out);

@@ -34,7 +34,8 @@ class Dialogs {
   virtual void OpenInEditor(const std::string& path) = 0;
 };
 
-// For runs without a window: messages go to standard output or standard error, the file
+// For runs without a window: messages go to standard output or standard error (on Windows,
+// started without a console, to a message box instead), the file
 // chooser answers "cancelled", and opening hands the target to the desktop (OpenDetached).
 class HeadlessDialogs final : public Dialogs {
  public:
@@ -43,6 +44,10 @@ class HeadlessDialogs final : public Dialogs {
   void OpenUrl(const std::string& url) override;
   void OpenInEditor(const std::string& path) override;
 };
+
+// Shows `text` in the system's own message box when standard output reaches nobody and the
+// platform has such a box without a window library (Windows); false when it did not.
+bool ShowInSystemBox(const std::string& text);
 
 // Opens `target` with the desktop's handler (xdg-open started detached; ShellExecute on
 // Windows), so the caller never waits; failures are silent.

@@ -8,6 +8,8 @@ extern char** environ;
 
 namespace pellvane {
 
+bool ShowInSystemBox(const std::string&) { return false; }
+
 void OpenDetached(const std::string& target) {
   // Double fork: the grandchild runs xdg-open and is reparented, the child is reaped at once.
   const pid_t child = fork();

@@ -162,5 +162,34 @@ TEST(WindowsRunLockTest, PlantedFilesAreReplacedOrRefusedNeverLockedAround) {
             std::pair(RunLock::State::kUnusable, std::string("ein Ordner")));
 }
 
+// Started with no console to write to and no output handles (from Explorer or a shortcut),
+// -backup shows its message in a box, and ends when it is closed.
+TEST(WindowsProgramTest, BackupWithoutAConsoleShowsItsMessageInABox) {
+  Sandbox box;
+  const std::string program = box.path() + "\\pellvane.exe";
+  ASSERT_TRUE(CopyFileW(Widen(PELLVANE_BIN).c_str(), Widen(program).c_str(), FALSE));
+  std::wstring command = L"\"" + Widen(program) + L"\" -backup";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
+                             nullptr, nullptr, &startup, &process));
+  HWND shown = nullptr;
+  for (int i = 0; i < 300 && shown == nullptr; ++i, Sleep(100)) {
+    shown = FindWindowW(L"#32770", L"Pellvane");
+  }
+  wchar_t text[1024] = {};
+  if (shown != nullptr) {
+    GetDlgItemTextW(shown, 0xFFFF, text, 1024);
+    PostMessageW(shown, WM_COMMAND, IDOK, 0);
+  }
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(Narrow(text),
+            "Backup beendet...\rEinstellungen in " + box.path() + "\\pellvane.sav gesichert.");
+}
+
 }  // namespace
 }  // namespace pellvane
