@@ -17,6 +17,7 @@
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
 #include "ui/controls.h"
+#include "ui/layout.h"
 
 namespace pellvane {
 
@@ -76,6 +77,9 @@ class frmMain {
 
   // The body the latest check fetched.
   std::string CurIP;
+
+  // Every control as laid out, for the views.
+  const std::vector<Placement>& layout() const { return layout_; }
 
   // The text box that has the keyboard focus after a focus hand-over; for the view.
   const TextBox* focused() const { return focused_; }
@@ -146,6 +150,7 @@ class frmMain {
   std::string program_folder_;
   std::string command_line_;
   FileSystem& files_;
+  std::vector<Placement> layout_;
   const TextBox* focused_ = nullptr;
   bool unloaded_ = false;
   bool filling_ = false;

@@ -17,7 +17,6 @@ namespace pellvane {
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
-constexpr Twips kClientArea{0, 0, 4950, 6915};
 // The window's font: 8.25 point at 96 dots per inch, narrow enough for the laid-out captions.
 constexpr int kFontPixels = 11;
 
@@ -61,10 +60,7 @@ MainView::MainView(frmMain& window, QtDialogs& dialogs, RunLog& log)
   font.setStretch(QFont::SemiCondensed);
   setFont(font);
 
-  BuildWebPager();
-  BuildFtpPart();
-  BuildProxyPart();
-  BuildCommandPart();
+  Build();
   ChainTabOrder();
 
   dialogs.SetOwner(this);
@@ -82,102 +78,69 @@ QWidget* MainView::WidgetOf(const Control& control) const {
 }
 
 template <typename W, typename C>
-W* MainView::Add(C& control, QWidget* parent, Twips at, int tab) {
+W* MainView::Add(const Placement& p, QWidget* parent) {
   auto* widget = new W(parent);
-  std::string name = control.name();
-  if constexpr (std::is_same_v<C, OptionButton>) name += std::to_string(control.index());
-  widget->setObjectName(QString::fromStdString(name));
-  widget->setGeometry(Pixels(at));
+  widget->setObjectName(QString::fromStdString(p.name));
+  widget->setGeometry(Pixels(p.at));
+  auto& control = static_cast<C&>(*p.control);
   Mirror(control, widget);
   mirrored_.push_back(&control);
   widgets_[&control] = widget;
-  if (tab >= 0) tab_order_.emplace_back(tab, widget);
+  if (p.tab >= 0) tab_order_.emplace_back(p.tab, widget);
   return widget;
 }
 
-QFrame* MainView::AddFrame(const char* name, QWidget* parent, Twips at) {
-  auto* frame = new QFrame(parent);
-  frame->setObjectName(name);
-  frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-  frame->setGeometry(Pixels(at));
-  return frame;
-}
-
-QWidget* MainView::AddContainer(const char* name, QWidget* parent, Twips at) {
-  auto* container = new QWidget(parent);
-  container->setObjectName(name);
-  container->setGeometry(Pixels(at));
-  return container;
-}
-
-void MainView::BuildWebPager() {
-  frmMain& w = window_;
-  QFrame* frame = AddFrame("fraWserver", this, {0, 0, 4935, 975});
-  Add<QLabel>(w.lblCurWebsrv, frame, {120, 240, 1935, 255});
-  Add<QLabel>(w.lblDefWSrv, frame, {3600, 240, 1215, 255});
-  for (int i = 0; i < kSlots; ++i) {
-    Add<QLineEdit>(*w.txtWserver[i], frame, {120, 480, 3495, 375}, i == 0 ? 7 : 8 + i);
+void MainView::Build() {
+  std::unordered_map<std::string, QWidget*> containers;
+  for (const Placement& p : window_.layout()) {
+    QWidget* parent = p.container.empty() ? this : containers.at(p.container);
+    switch (p.kind) {
+      case Kind::kFrame: {
+        auto* frame = new QFrame(parent);
+        frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+        containers[p.name] = frame;
+        break;
+      }
+      case Kind::kGroup:
+        containers[p.name] = new QWidget(parent);
+        break;
+      case Kind::kLabel:
+        Add<QLabel, Label>(p, parent);
+        break;
+      case Kind::kLink:
+        MakeLink(Add<QLabel, Label>(p, parent));
+        break;
+      case Kind::kText: {
+        auto* box = Add<QLineEdit, TextBox>(p, parent);
+        if (p.masked) Mask(box, asterisks_);
+        break;
+      }
+      case Kind::kCheck:
+        // One standing on its frame's top edge in place of a caption hides the line behind it.
+        Add<QCheckBox, CheckBox>(p, parent)->setAutoFillBackground(true);
+        break;
+      case Kind::kOption:
+        Add<QRadioButton, OptionButton>(p, parent);
+        break;
+      case Kind::kScroll:
+        HandFocusOn(static_cast<ScrollBar&>(*p.control), Add<QScrollBar, ScrollBar>(p, parent));
+        break;
+      case Kind::kButton:
+        Add<QPushButton, CommandButton>(p, parent);
+        break;
+    }
+    if (p.control == nullptr) {
+      containers[p.name]->setObjectName(QString::fromStdString(p.name));
+      containers[p.name]->setGeometry(Pixels(p.at));
+    }
   }
-  HandFocusOn(w.vscrWserver, Add<QScrollBar>(w.vscrWserver, frame, {3600, 480, 255, 375}, 8));
-  QWidget* markers = AddContainer("Frame1", frame, {4200, 480, 255, 255});
-  for (int i = 0; i < kSlots; ++i) {
-    Add<QRadioButton>(*w.optDefWserver[i], markers, {0, 0, 255, 255}, 6 - i);
-  }
-}
-
-void MainView::BuildFtpPart() {
-  frmMain& w = window_;
-  QFrame* frame = AddFrame("Frame2", this, {0, 1080, 4935, 2535});
-  // Stands on the frame's top edge in place of a caption, hiding the line behind it.
-  Add<QCheckBox>(w.chkUseFTP, frame, {120, 0, 1455, 255}, 37)->setAutoFillBackground(true);
-  Add<QLabel>(w.lblCurFTPSrv, frame, {120, 240, 1935, 255});
-  Add<QLabel>(w.Label1, frame, {3600, 240, 1215, 255});
-  HandFocusOn(w.vscrFtpserver, Add<QScrollBar>(w.vscrFtpserver, frame, {3600, 480, 255, 375}, 16));
-  QWidget* markers = AddContainer("Frame3", frame, {4200, 480, 255, 255});
-  Add<QLabel>(w.Label2, frame, {120, 1080, 855, 255});
-  Add<QLabel>(w.Label3, frame, {120, 1320, 735, 255});
-  Add<QLabel>(w.Label4, frame, {2400, 1320, 735, 255});
-  Add<QLabel>(w.Label5, frame, {120, 2160, 1455, 255});
-  for (int i = 0; i < kSlots; ++i) {
-    Add<QLineEdit>(*w.txtFTPserver[i], frame, {120, 480, 3495, 375}, 20 + i);
-    Add<QRadioButton>(*w.optDefFTPserver[i], markers, {0, 0, 255, 255}, 25 + i);
-    Add<QLineEdit>(*w.txtRemoteFile[i], frame, {960, 960, i == 0 ? 3615 : 2655, 375}, 39 + i);
-    Add<QLineEdit>(*w.txtFTPUser[i], frame, {120, 1560, 2175, 375}, 44 + i);
-    Mask(Add<QLineEdit>(*w.txtFTPPass[i], frame, {2400, 1560, 2175, 375}, 49 + i), asterisks_);
-    Add<QLineEdit>(*w.txtHTMLTemplate[i], frame, {1680, 2040, 2535, 375}, i == 0 ? 65 : 67 + i);
-  }
-  Add<QPushButton>(w.cmdSelectFile, frame, {4200, 2040, 375, 375}, 67);
-}
-
-void MainView::BuildProxyPart() {
-  frmMain& w = window_;
-  QFrame* frame = AddFrame("fraProxy", this, {0, 3720, 4935, 2175});
-  Add<QRadioButton>(*w.optUseDefProxy[1], frame, {240, 240, 2295, 255}, 38);
-  Add<QRadioButton>(*w.optUseDefProxy[0], frame, {240, 480, 2295, 255}, 35);
-  Add<QRadioButton>(*w.optUseDefProxy[2], frame, {240, 720, 1455, 255}, 36);
-  QFrame* fields = AddFrame("fraDefProxy", frame, {360, 960, 3855, 975});
-  Add<QLabel>(w.lblProxy, fields, {120, 240, 1575, 255});
-  Add<QLineEdit>(w.txtProxySrv, fields, {120, 480, 3015, 375}, 32);
-  Add<QLabel>(w.lblProxyPort, fields, {3240, 240, 495, 255});
-  Add<QLineEdit>(w.txtProxyPort, fields, {3240, 480, 495, 375}, 56);
-  // Below the frame's visible height and hidden by the model: they only carry the values.
-  Add<QLineEdit>(w.txtProxyUser, fields, {120, 960, 3615, 375}, 33);
-  Mask(Add<QLineEdit>(w.txtProxyPass, fields, {120, 1440, 3615, 375}, 34), asterisks_);
-}
-
-void MainView::BuildCommandPart() {
-  frmMain& w = window_;
-  QFrame* frame = AddFrame("fraCMD", this, {0, 6000, 4935, 855});
-  Add<QPushButton>(w.cmdNow, frame, {120, 240, 1095, 375}, 58);
-  Add<QCheckBox>(w.chkLOG, frame, {1320, 240, 1095, 375}, 63);
-  Add<QPushButton>(w.cmdLOG, frame, {2520, 240, 1095, 375}, 64);
-  auto* end = Add<QPushButton>(w.cmdEnd, frame, {3720, 240, 1095, 375}, 59);
   // Runs after the model's handler has unloaded the window.
-  connect(end, &QPushButton::clicked, this, [this] {
+  connect(static_cast<QPushButton*>(WidgetOf(window_.cmdEnd)), &QPushButton::clicked, this, [this] {
     if (window_.unloaded()) close();
   });
+}
 
-  auto* link = Add<QLabel>(w.lblHREF, frame, {3360, 600, 1455, 255});
+void MainView::MakeLink(QLabel* link) {
   QFont font = link->font();
   font.setUnderline(true);
   link->setFont(font);

@@ -98,10 +98,7 @@ MainWindow::MainWindow(frmMain& window, Win32Dialogs& dialogs, RunLog& log)
   // Until now the messages went to DefWindowProcW; from here on to Handle.
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
-  BuildWebPager();
-  BuildFtpPart();
-  BuildProxyPart();
-  BuildCommandPart();
+  Build();
   ChainTabOrder();
 
   dialogs_.SetOwner(hwnd_);
@@ -134,112 +131,71 @@ HWND MainWindow::Create(const wchar_t* cls, DWORD style, Twips at, POINT origin)
   return control;
 }
 
-HWND MainWindow::Frame(Twips at, POINT origin) {
-  HWND frame = Create(L"BUTTON", BS_GROUPBOX, at, origin);
-  frames_.push_back(frame);
-  return frame;
+void MainWindow::Build() {
+  // Every control is a child of the window itself, placed at its containers' offsets.
+  std::unordered_map<std::string, POINT> origins;
+  for (const Placement& p : window_.layout()) {
+    const POINT origin = p.container.empty() ? POINT{0, 0} : origins.at(p.container);
+    if (p.control == nullptr) {
+      origins[p.name] = {origin.x + p.at.left, origin.y + p.at.top};
+      if (p.kind == Kind::kFrame) frames_.push_back(Create(L"BUTTON", BS_GROUPBOX, p.at, origin));
+    } else {
+      Add(p, origin);
+    }
+  }
 }
 
-HWND MainWindow::Add(Control& model, Kind kind, const wchar_t* cls, DWORD style, Twips at,
-                     POINT origin, int tab) {
-  HWND control = Create(cls, style, at, origin);
-  if (kind == Kind::kText && (style & ES_PASSWORD) != 0) {
-    SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
+HWND MainWindow::Add(const Placement& p, POINT origin) {
+  const wchar_t* cls = L"BUTTON";
+  DWORD style = 0;
+  switch (p.kind) {
+    case Kind::kLabel:
+      cls = L"STATIC";
+      style = kLabel;
+      break;
+    case Kind::kLink:
+      cls = L"STATIC";
+      style = SS_NOTIFY;
+      break;
+    case Kind::kText:
+      cls = L"EDIT";
+      style = (p.masked ? kMasked : kEdit) | WS_BORDER;
+      break;
+    case Kind::kCheck:
+      style = BS_CHECKBOX | BS_MULTILINE | WS_TABSTOP;
+      break;
+    case Kind::kOption:
+      style = BS_RADIOBUTTON | WS_TABSTOP;
+      break;
+    case Kind::kScroll:
+      cls = L"SCROLLBAR";
+      style = SBS_VERT | WS_TABSTOP;
+      break;
+    case Kind::kButton:
+      style = BS_PUSHBUTTON | WS_TABSTOP;
+      break;
+    case Kind::kFrame:
+    case Kind::kGroup:
+      break;
   }
-  const Bound bound{&model, kind};
+  HWND control = Create(cls, style, p.at, origin);
+  if (p.masked) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
+  const Bound bound{p.control, p.kind};
   bound_[control] = bound;
-  handles_[&model] = control;
-  if (tab >= 0) tab_order_.emplace_back(tab, control);
-  model.SetObserver([this, control, bound] { Sync(control, bound); });
+  handles_[p.control] = control;
+  if (p.tab >= 0) tab_order_.emplace_back(p.tab, control);
+  p.control->SetObserver([this, control, bound] { Sync(control, bound); });
   Sync(control, bound);
+  if (p.kind == Kind::kScroll) {
+    scroll_bar_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::ScrollProc)));
+  }
+  if (p.kind == Kind::kLink) MakeLink(control, p.at, origin);
   return control;
 }
 
-void MainWindow::BuildWebPager() {
-  frmMain& w = window_;
-  const POINT at{0, 0};
-  Frame({0, 0, 4935, 975}, at);
-  Add(w.lblCurWebsrv, Kind::kLabel, L"STATIC", kLabel, {120, 240, 1935, 255}, at, -1);
-  Add(w.lblDefWSrv, Kind::kLabel, L"STATIC", kLabel, {3600, 240, 1215, 255}, at, -1);
-  for (int i = 0; i < kSlots; ++i) {
-    Add(*w.txtWserver[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 480, 3495, 375}, at,
-        i == 0 ? 7 : 8 + i);
-  }
-  HWND bar = Add(w.vscrWserver, Kind::kScroll, L"SCROLLBAR", SBS_VERT | WS_TABSTOP,
-                 {3600, 480, 255, 375}, at, 8);
-  scroll_bar_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::ScrollProc)));
-  for (int i = 0; i < kSlots; ++i) {
-    Add(*w.optDefWserver[i], Kind::kOption, L"BUTTON", BS_RADIOBUTTON | WS_TABSTOP,
-        {0, 0, 255, 255}, {4200, 480}, 6 - i);
-  }
-}
-
-void MainWindow::BuildFtpPart() {
-  frmMain& w = window_;
-  const POINT at{0, 1080};
-  Frame({0, 0, 4935, 2535}, at);
-  // Stands on the frame's top edge in place of a caption, hiding the line behind it.
-  Add(w.chkUseFTP, Kind::kCheck, L"BUTTON", BS_CHECKBOX | WS_TABSTOP, {120, 0, 1455, 255}, at, 37);
-  Add(w.lblCurFTPSrv, Kind::kLabel, L"STATIC", kLabel, {120, 240, 1935, 255}, at, -1);
-  Add(w.Label1, Kind::kLabel, L"STATIC", kLabel, {3600, 240, 1215, 255}, at, -1);
-  HWND bar = Add(w.vscrFtpserver, Kind::kScroll, L"SCROLLBAR", SBS_VERT | WS_TABSTOP,
-                 {3600, 480, 255, 375}, at, 16);
-  SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::ScrollProc));
-  Add(w.Label2, Kind::kLabel, L"STATIC", kLabel, {120, 1080, 855, 255}, at, -1);
-  Add(w.Label3, Kind::kLabel, L"STATIC", kLabel, {120, 1320, 735, 255}, at, -1);
-  Add(w.Label4, Kind::kLabel, L"STATIC", kLabel, {2400, 1320, 735, 255}, at, -1);
-  Add(w.Label5, Kind::kLabel, L"STATIC", kLabel, {120, 2160, 1455, 255}, at, -1);
-  for (int i = 0; i < kSlots; ++i) {
-    Add(*w.txtFTPserver[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 480, 3495, 375}, at,
-        20 + i);
-    Add(*w.optDefFTPserver[i], Kind::kOption, L"BUTTON", BS_RADIOBUTTON | WS_TABSTOP,
-        {0, 0, 255, 255}, {4200, 1560}, 25 + i);
-    Add(*w.txtRemoteFile[i], Kind::kText, L"EDIT", kEdit | WS_BORDER,
-        {960, 960, i == 0 ? 3615 : 2655, 375}, at, 39 + i);
-    Add(*w.txtFTPUser[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 1560, 2175, 375}, at,
-        44 + i);
-    Add(*w.txtFTPPass[i], Kind::kText, L"EDIT", kMasked | WS_BORDER, {2400, 1560, 2175, 375}, at,
-        49 + i);
-    Add(*w.txtHTMLTemplate[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {1680, 2040, 2535, 375}, at,
-        i == 0 ? 65 : 67 + i);
-  }
-  Add(w.cmdSelectFile, Kind::kButton, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, {4200, 2040, 375, 375},
-      at, 67);
-}
-
-void MainWindow::BuildProxyPart() {
-  frmMain& w = window_;
-  const POINT at{0, 3720};
-  Frame({0, 0, 4935, 2175}, at);
-  const DWORD option = BS_RADIOBUTTON | WS_TABSTOP;
-  Add(*w.optUseDefProxy[1], Kind::kOption, L"BUTTON", option, {240, 240, 2295, 255}, at, 38);
-  Add(*w.optUseDefProxy[0], Kind::kOption, L"BUTTON", option, {240, 480, 2295, 255}, at, 35);
-  Add(*w.optUseDefProxy[2], Kind::kOption, L"BUTTON", option, {240, 720, 1455, 255}, at, 36);
-  const POINT fields{360, 3720 + 960};
-  Frame({0, 0, 3855, 975}, fields);
-  Add(w.lblProxy, Kind::kLabel, L"STATIC", kLabel, {120, 240, 1575, 255}, fields, -1);
-  Add(w.txtProxySrv, Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 480, 3015, 375}, fields, 32);
-  Add(w.lblProxyPort, Kind::kLabel, L"STATIC", kLabel, {3240, 240, 495, 255}, fields, -1);
-  Add(w.txtProxyPort, Kind::kText, L"EDIT", kEdit | WS_BORDER, {3240, 480, 495, 375}, fields, 56);
-  // Below the frame's visible height and hidden by the model: they only carry the values.
-  Add(w.txtProxyUser, Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 960, 3615, 375}, fields, 33);
-  Add(w.txtProxyPass, Kind::kText, L"EDIT", kMasked | WS_BORDER, {120, 1440, 3615, 375}, fields,
-      34);
-}
-
-void MainWindow::BuildCommandPart() {
-  frmMain& w = window_;
-  const POINT at{0, 6000};
-  Frame({0, 0, 4935, 855}, at);
-  const DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
-  Add(w.cmdNow, Kind::kButton, L"BUTTON", button, {120, 240, 1095, 375}, at, 58);
-  Add(w.chkLOG, Kind::kCheck, L"BUTTON", BS_CHECKBOX | BS_MULTILINE | WS_TABSTOP,
-      {1320, 240, 1095, 375}, at, 63);
-  Add(w.cmdLOG, Kind::kButton, L"BUTTON", button, {2520, 240, 1095, 375}, at, 64);
-  Add(w.cmdEnd, Kind::kButton, L"BUTTON", button, {3720, 240, 1095, 375}, at, 59);
-
-  link_ = Add(w.lblHREF, Kind::kLabel, L"STATIC", SS_NOTIFY, {3360, 600, 1455, 255}, at, -1);
+void MainWindow::MakeLink(HWND link, Twips at, POINT origin) {
+  link_ = link;
   SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(link_font_), FALSE);
   // The host name is wider than the laid-out label: it grows to the left and shows whole.
   HDC dc = GetDC(link_);
@@ -249,9 +205,9 @@ void MainWindow::BuildCommandPart() {
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &needed);
   SelectObject(dc, old);
   ReleaseDC(link_, dc);
-  const int right = Px(3360 + 1455);
-  const int width = std::max<int>(Px(1455), needed.cx);
-  SetWindowPos(link_, nullptr, right - width, Px(6000 + 600), width, Px(255),
+  const int right = Px(origin.x + at.left + at.width);
+  const int width = std::max<int>(Px(at.width), needed.cx);
+  SetWindowPos(link_, nullptr, right - width, Px(origin.y + at.top), width, Px(at.height),
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -318,7 +274,10 @@ void MainWindow::Sync(HWND control, const Bound& bound) {
       break;
     }
     case Kind::kLabel:
+    case Kind::kLink:
     case Kind::kButton:
+    case Kind::kFrame:
+    case Kind::kGroup:
       SetTextOf(control, model.caption());
       break;
   }
@@ -355,10 +314,13 @@ void MainWindow::Command(HWND control, int code) {
         if (window_.unloaded() && hwnd_ != nullptr) DestroyWindow(hwnd_);
       }
       break;
-    case Kind::kLabel:
-      if (code == STN_CLICKED && control == link_) window_.lblHREF_Click();
+    case Kind::kLink:
+      if (code == STN_CLICKED) window_.lblHREF_Click();
       break;
+    case Kind::kLabel:
     case Kind::kScroll:
+    case Kind::kFrame:
+    case Kind::kGroup:
       break;
   }
 }

@@ -15,14 +15,6 @@
 
 namespace pellvane {
 
-// A place in twips, relative to the containing frame.
-struct Twips {
-  int left, top, width, height;
-};
-
-// The window's client area in twips.
-inline constexpr Twips kClientArea{0, 0, 4950, 6915};
-
 class MainWindow {
  public:
   // Message boxes and the file chooser open over this window; while the log writes during a
@@ -41,7 +33,6 @@ class MainWindow {
   void Run();
 
  private:
-  enum class Kind { kLabel, kText, kCheck, kOption, kScroll, kButton };
   struct Bound {
     Control* model;
     Kind kind;
@@ -53,13 +44,9 @@ class MainWindow {
 
   int Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
   HWND Create(const wchar_t* cls, DWORD style, Twips at, POINT origin);
-  HWND Frame(Twips at, POINT origin);
-  HWND Add(Control& model, Kind kind, const wchar_t* cls, DWORD style, Twips at, POINT origin,
-           int tab);
-  void BuildWebPager();
-  void BuildFtpPart();
-  void BuildProxyPart();
-  void BuildCommandPart();
+  void Build();
+  HWND Add(const Placement& p, POINT origin);
+  void MakeLink(HWND link, Twips at, POINT origin);
   void ChainTabOrder();
 
   void Sync(HWND control, const Bound& bound);
