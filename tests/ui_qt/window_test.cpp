@@ -15,8 +15,8 @@
 
 #include "support/harness.h"
 #include "support/servers.h"
-#include "ui/qt/main_view.h"
-#include "ui/qt/qt_dialogs.h"
+#include "views/qt/main_view.h"
+#include "views/qt/qt_dialogs.h"
 
 namespace pellvane::testing {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "platform/wide_text.h"
 #include "support/harness.h"
-#include "ui/win32/main_window.h"
+#include "views/win32/main_window.h"
 
 namespace pellvane::testing {
 namespace {

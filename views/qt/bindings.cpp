@@ -1,4 +1,4 @@
-#include "ui/qt/bindings.h"
+#include "views/qt/bindings.h"
 
 #include <QFontMetrics>
 #include <QSignalBlocker>

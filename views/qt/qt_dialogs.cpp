@@ -1,4 +1,4 @@
-#include "ui/qt/qt_dialogs.h"
+#include "views/qt/qt_dialogs.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>

@@ -7,8 +7,8 @@
 #include "app/session.h"
 #include "platform/clock.h"
 #include "platform/console.h"
-#include "ui/win32/main_window.h"
-#include "ui/win32/win32_dialogs.h"
+#include "views/win32/main_window.h"
+#include "views/win32/win32_dialogs.h"
 
 namespace pellvane {
 

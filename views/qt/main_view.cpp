@@ -1,4 +1,4 @@
-#include "ui/qt/main_view.h"
+#include "views/qt/main_view.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <type_traits>
 
-#include "ui/qt/bindings.h"
-#include "ui/qt/hand_cursor.h"
+#include "views/qt/bindings.h"
+#include "views/qt/hand_cursor.h"
 
 namespace pellvane {
 namespace {

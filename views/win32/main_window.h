@@ -8,7 +8,7 @@
 
 #include "platform/run_log.h"
 #include "ui/frm_main.h"
-#include "ui/win32/win32_dialogs.h"
+#include "views/win32/win32_dialogs.h"
 
 // After the program's own headers, whose names (Yield, the registry's) its macros would replace.
 #include <windows.h>

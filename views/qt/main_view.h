@@ -9,7 +9,7 @@
 
 #include "platform/run_log.h"
 #include "ui/frm_main.h"
-#include "ui/qt/qt_dialogs.h"
+#include "views/qt/qt_dialogs.h"
 
 class QLabel;
 class QStyle;

@@ -1,4 +1,4 @@
-#include "ui/win32/main_window.h"
+#include "views/win32/main_window.h"
 
 #include <algorithm>
 
