@@ -7,7 +7,8 @@
 
 namespace pellvane {
 
-RunLock::RunLock(const std::string& path, std::chrono::milliseconds wait)
+RunLock::RunLock(const std::string& path, std::chrono::milliseconds wait,
+                 const std::function<void()>& waiting)
     : file_(OpenForAppend(path, 0600)) {
   // LockFileEx needs read or write rights, which an append-only handle lacks.
   if (file_.is_open()) file_ = OpenForReading(path);
@@ -23,6 +24,7 @@ RunLock::RunLock(const std::string& path, std::chrono::milliseconds wait)
   };
   while (!(held_ = try_lock()) && std::chrono::steady_clock::now() < until) {
     std::this_thread::sleep_for(kPoll);
+    if (waiting) waiting();
   }
 }
 

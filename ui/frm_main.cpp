@@ -133,7 +133,7 @@ void frmMain::WireHandlers() {
   cmdSelectFile.OnClick([this] { cmdSelectFile_Click(); });
   cmdLOG.OnClick([this] { cmdLOG_Click(); });
   cmdNow.OnClick([this] { cmdNow_Click(); });
-  cmdEnd.OnClick([this] { Form_Unload(); });
+  cmdEnd.OnClick([this] { Close(); });
 }
 
 bool frmMain::Unattended() const { return Lowered(command_line_) == "-now"; }
@@ -175,23 +175,35 @@ std::optional<RunOutcome> frmMain::Form_Load() {
 }
 
 void frmMain::Form_Unload() {
+  // Marked first: a close that the log's yield lets through meanwhile finds it unloading.
   if (unloaded_) return;
+  unloaded_ = true;
   log_.WriteLog("Beende Programm");
   log_.WriteLog("");
   settings_.SaveSettings();
   cmdEnd.SetEnabled(false);
-  unloaded_ = true;
+  if (observer_) observer_();
+}
+
+void frmMain::Close() {
+  close_asked_ = true;
+  if (!busy_) Form_Unload();
 }
 
 void frmMain::cmdNow_Click() {
   cmdNow.SetEnabled(false);
+  busy_ = true;
+  if (observer_) observer_();
   CheckAndPublish();
+  busy_ = false;
   cmdNow.SetEnabled(true);
+  if (observer_) observer_();
+  if (close_asked_) Form_Unload();
 }
 
 RunOutcome frmMain::CheckAndPublish() {
   // Checks of all instances take turns: an older upload must never land after a newer one.
-  const RunLock lock(program_folder_ + kRunLockFileName, kRunLockWait);
+  const RunLock lock(program_folder_ + kRunLockFileName, kRunLockWait, [this] { log_.Yield(); });
   if (lock.busy()) {
     log_.WriteLog(kCheckBusy);
     if (!Unattended()) dialogs_.MsgBox(kCheckBusy);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +55,13 @@ class frmMain {
   // Logs the end, saves, and marks the window unloaded; the caller then ends the process.
   void Form_Unload();
   bool unloaded() const { return unloaded_; }
+  // The end button and the close box: the window unloads at once, or, in the middle of a
+  // check, as soon as the check has ended; a check is never cut off half way.
+  void Close();
+  // A check and its publish run: the views show the busy cursor and take no input meanwhile.
+  bool busy() const { return busy_; }
+  // Runs when busy() or unloaded() changes; the views follow with the cursor and by closing.
+  void SetObserver(std::function<void()> observer) { observer_ = std::move(observer); }
 
   void cmdNow_Click();
 
@@ -153,6 +161,9 @@ class frmMain {
   std::vector<Placement> layout_;
   const TextBox* focused_ = nullptr;
   bool unloaded_ = false;
+  bool busy_ = false;
+  bool close_asked_ = false;
+  std::function<void()> observer_;
   bool filling_ = false;
 };
 

@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "platform/program_folder.h"
+#include "platform/run_lock.h"
 #include "support/harness.h"
 #include "support/servers.h"
 #include "views/qt/main_view.h"
@@ -171,6 +173,64 @@ TEST_F(WindowTest, CheckShowsPlainOkBoxesAndRepaintsWhileItWaits) {
   Widget<QScrollBar>(model_->window.vscrWserver)->setValue(3);
   QTest::mouseClick(Widget(model_->window.cmdNow), Qt::LeftButton);
   EXPECT_GE(ticks, 5);
+}
+
+// Another instance's check holds the run lock: the window keeps handling its events under the
+// busy cursor meanwhile, and a close asked for then waits for the end of the check.
+TEST_F(WindowTest, WaitingForAnotherCheckTheWindowStaysAliveBusyAndClosesAfterIt) {
+  EchoServer echo;
+  echo.Serve("/ip", "203.0.113.7");
+  Open([&](SettingsRecord& r) {
+    r.wserver[2] = echo.Url("/ip");
+    r.wdefserver = 2;
+    r.proxycon = 1;
+  });
+  auto other = std::make_unique<RunLock>(box_.path() + kRunLockFileName, std::chrono::seconds(0));
+  ASSERT_FALSE(other->busy());
+  Texts seen;
+  const auto cursor = [] {
+    const QCursor* c = QApplication::overrideCursor();
+    return c == nullptr ? "usual" : c->shape() == Qt::WaitCursor ? "busy" : "arrow";
+  };
+  AnswerModals([&](QWidget* modal) {
+    seen.push_back(std::string(cursor()) + " " +
+                   qobject_cast<QMessageBox*>(modal)->text().toStdString());
+    qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+  });
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (!other) return;
+    seen.push_back(cursor());
+    if (seen.size() < 3) return;
+    EXPECT_FALSE(view_->close());
+    other.reset();
+  });
+  timer.start(20);
+  QTest::mouseClick(Widget(model_->window.cmdNow), Qt::LeftButton);
+  EXPECT_EQ(seen, (Texts{"busy", "busy", "busy", "arrow Ihrer aktuelle IP-Adresse: 203.0.113.7"}));
+  EXPECT_EQ(std::string(cursor()), "usual");
+  EXPECT_TRUE(model_->window.unloaded());
+  EXPECT_FALSE(view_->isVisible());
+}
+
+// A text longer than Qt's usual limit shows whole and its first edit stores it whole; the end
+// of the desktop session unloads the window.
+TEST_F(WindowTest, LongTextsStayWholeAndTheSessionsEndUnloads) {
+  const std::string long_text(40000, 'a');
+  Open([&](SettingsRecord& r) {
+    r.wserver[2] = long_text;
+    r.wdefserver = 2;
+    r.writelog = true;
+  });
+  auto* edit = Widget<QLineEdit>(*model_->window.txtWserver[2]);
+  edit->end(false);
+  QTest::keyClicks(edit, "b");
+  EXPECT_TRUE(box_.Stored().wserver[2] == long_text + "b") << box_.Stored().wserver[2].size();
+  // The event loop ends without closing the window first.
+  QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+  QApplication::exec();
+  EXPECT_TRUE(model_->window.unloaded());
+  EXPECT_EQ(Count(LogTexts(box_.Log()), "Beende Programm"), 1);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "views/qt/main_view.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -65,10 +66,15 @@ MainView::MainView(frmMain& window, QtDialogs& dialogs, RunLog& log)
 
   dialogs.SetOwner(this);
   log_.SetYieldHook(YieldToPaint);
+  window_.SetObserver([this] { ShowState(); });
+  // The end of the desktop session ends the program as the close box does, check or not.
+  connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { window_.Form_Unload(); });
 }
 
 MainView::~MainView() {
   log_.SetYieldHook(nullptr);
+  window_.SetObserver(nullptr);
+  if (busy_) QApplication::restoreOverrideCursor();
   for (Control* c : mirrored_) c->SetObserver(nullptr);
 }
 
@@ -134,10 +140,6 @@ void MainView::Build() {
       containers[p.name]->setGeometry(Pixels(p.at));
     }
   }
-  // Runs after the model's handler has unloaded the window.
-  connect(static_cast<QPushButton*>(WidgetOf(window_.cmdEnd)), &QPushButton::clicked, this, [this] {
-    if (window_.unloaded()) close();
-  });
 }
 
 void MainView::MakeLink(QLabel* link) {
@@ -186,13 +188,20 @@ void MainView::ChainTabOrder() {
 }
 
 void MainView::closeEvent(QCloseEvent* event) {
-  // While a check or an upload runs the window takes no input, its close box included.
-  if (!window_.cmdNow.enabled()) {
-    event->ignore();
-    return;
+  window_.Close();
+  event->setAccepted(window_.unloaded());
+}
+
+void MainView::ShowState() {
+  if (window_.busy() != busy_) {
+    busy_ = window_.busy();
+    if (busy_) {
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+      QApplication::restoreOverrideCursor();
+    }
   }
-  window_.Form_Unload();
-  event->accept();
+  if (window_.unloaded()) close();
 }
 
 }  // namespace pellvane

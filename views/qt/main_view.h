@@ -40,10 +40,13 @@ class MainView final : public QWidget {
   void MakeLink(QLabel* link);
   void HandFocusOn(ScrollBar& control, QScrollBar* bar);
   void ChainTabOrder();
+  // The busy cursor during a check; closing once the model is unloaded.
+  void ShowState();
 
   frmMain& window_;
   RunLog& log_;
   QStyle* asterisks_;  // the password boxes' style
+  bool busy_ = false;  // the busy cursor is shown
   std::vector<Control*> mirrored_;
   std::unordered_map<const Control*, QWidget*> widgets_;
   std::vector<std::pair<int, QWidget*>> tab_order_;
