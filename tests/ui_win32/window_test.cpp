@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <future>
 #include <mutex>
 #include <thread>
 #include <tuple>
 
+#include "platform/program_folder.h"
+#include "platform/run_lock.h"
 #include "platform/wide_text.h"
 #include "support/harness.h"
+#include "support/servers.h"
 #include "views/win32/main_window.h"
 
 namespace pellvane::testing {
@@ -170,6 +174,149 @@ TEST_F(Win32WindowTest, TheProgramShowsItsWindowUntilItsCloseBox) {
     EXPECT_EQ(boxes.Seen(), shown);
   }
   EXPECT_EQ(Count(LogTexts(box_.Log()), "Beende Programm"), 3);
+}
+
+// Another instance's check holds the run lock: the window keeps handling its events under the
+// busy pointer, and a click on the close box meanwhile closes it once the check has ended.
+TEST_F(Win32WindowTest, WaitingForAnotherCheckTheWindowStaysAliveBusyAndClosesAfterIt) {
+  EchoServer echo;
+  echo.Serve("/ip", "203.0.113.7");
+  Open([&](SettingsRecord& r) {
+    r.wserver[2] = echo.Url("/ip");
+    r.wdefserver = 2;
+    r.proxycon = 1;
+  });
+  BoxAnswerer boxes;
+  HWND end = H(W().cmdEnd);
+  const auto cursor = [end] {
+    SendMessageW(end, WM_SETCURSOR, reinterpret_cast<WPARAM>(end),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    return std::string(GetCursor() == LoadCursorW(nullptr, IDC_WAIT) ? "busy" : "usual");
+  };
+  static std::function<void()> tick;
+  for (const bool close : {false, true}) {
+    auto other = std::make_unique<RunLock>(box_.path() + kRunLockFileName, std::chrono::seconds(0));
+    Texts seen;
+    tick = [&] {
+      if (!other) return;
+      seen.push_back(cursor());
+      if (seen.size() < 3) return;
+      if (close) PostMessageW(view_->hwnd(), WM_NCLBUTTONDOWN, HTCLOSE, 0);
+      other.reset();
+    };
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) { tick(); });
+    HWND window = view_->hwnd();
+    SendMessageW(H(W().cmdNow), BM_CLICK, 0, 0);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(seen, (Texts{"busy", "busy", "busy"}));
+    const Texts shown = boxes.Seen();
+    EXPECT_EQ(shown.empty() ? "" : shown.back(),
+              "Pellvane: Ihrer aktuelle IP-Adresse: 203.0.113.7");
+    EXPECT_EQ(std::pair(W().unloaded(), IsWindow(window) == FALSE), std::pair(close, close));
+    if (!close) {
+      EXPECT_EQ(cursor(), "usual");
+    }
+  }
+}
+
+// Windows' radio buttons click when they get the focus unselected, unless BM_SETDONTCLICK told
+// them not to; Wine's never do. This gives the buttons made while it lives Windows' way.
+class WindowsRadioButtons {
+ public:
+  WindowsRadioButtons() { original_ = Swap(&Proc); }
+  ~WindowsRadioButtons() { Swap(original_); }
+
+ private:
+  static WNDPROC Swap(WNDPROC proc) {
+    HWND probe = CreateWindowW(L"BUTTON", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    auto old = reinterpret_cast<WNDPROC>(
+        SetClassLongPtrW(probe, GCLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
+    DestroyWindow(probe);
+    return old;
+  }
+  static LRESULT CALLBACK Proc(HWND button, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == BM_SETDONTCLICK) SetPropW(button, L"dontclick", wparam ? button : nullptr);
+    const LRESULT result = CallWindowProcW(original_, button, message, wparam, lparam);
+    if (message == WM_SETFOCUS &&
+        (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_RADIOBUTTON &&
+        SendMessageW(button, BM_GETCHECK, 0, 0) == BST_UNCHECKED &&
+        !GetPropW(button, L"dontclick")) {
+      SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
+    }
+    return result;
+  }
+  static inline WNDPROC original_ = nullptr;
+};
+
+// The focus that lands on an unselected option, as Tab and Shift+Tab move it on Windows,
+// stores nothing; a click selects.
+TEST_F(Win32WindowTest, FocusAloneNeverSelectsAnOption) {
+  const WindowsRadioButtons windows_way;
+  Open([](SettingsRecord& r) { r.proxycon = 1; });
+  W().vscrWserver.SetValue(3);
+  const SettingsRecord stored = box_.Stored();
+  for (const OptionButton* option :
+       {W().optUseDefProxy[2].get(), W().optUseDefProxy[0].get(), W().optDefWserver[3].get()}) {
+    SetFocus(H(*option));
+    Pump();
+    EXPECT_EQ(std::pair(GetFocus(), option->value()), std::pair(H(*option), false));
+  }
+  EXPECT_TRUE(box_.Stored() == stored);
+  SendMessageW(H(*W().optUseDefProxy[2]), BM_CLICK, 0, 0);
+  EXPECT_EQ(box_.Stored().proxycon, 2);
+}
+
+// A text longer than an edit box's usual limit takes its first edit and is stored whole; the
+// end of the session unloads the window.
+TEST_F(Win32WindowTest, LongTextsStayWholeAndTheSessionsEndUnloads) {
+  const std::string long_text(40000, 'a');
+  Open([&](SettingsRecord& r) {
+    r.wserver[2] = long_text;
+    r.wdefserver = 2;
+    r.writelog = true;
+  });
+  HWND edit = H(*W().txtWserver[2]);
+  SendMessageW(edit, EM_SETSEL, 40000, 40000);
+  SendMessageW(edit, WM_CHAR, L'b', 0);
+  EXPECT_TRUE(box_.Stored().wserver[2] == long_text + "b") << box_.Stored().wserver[2].size();
+  HWND window = view_->hwnd();
+  EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(std::pair(W().unloaded(), IsWindow(window) == FALSE), std::pair(true, true));
+  EXPECT_EQ(Count(LogTexts(box_.Log()), "Beende Programm"), 1);
+}
+
+// No label is cut at the screen's dpi (PELLVANE_TEST_DPI, when set, names it) with the fonts
+// this Wine has: its text is no wider than the label.
+TEST_F(Win32WindowTest, EveryLabelShowsWholeAtTheScreensDpi) {
+  Open();
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  if (const char* want = std::getenv("PELLVANE_TEST_DPI")) {
+    EXPECT_EQ(dpi, std::atoi(want));
+  }
+  Texts cut;
+  for (const Placement& p : W().layout()) {
+    if (p.kind != Kind::kLabel && p.kind != Kind::kLink) continue;
+    HWND label = H(*p.control);
+    const std::wstring text = Widen(Text(label));
+    HDC dc = GetDC(label);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    RECT client{};
+    GetClientRect(label, &client);
+    if (size.cx > client.right) {
+      cut.push_back(Text(label) + ": " + std::to_string(size.cx) + " > " +
+                    std::to_string(client.right));
+    }
+  }
+  EXPECT_EQ(cut, Texts{}) << "at " << dpi << " dpi";
 }
 
 }  // namespace

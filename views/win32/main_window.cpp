@@ -1,6 +1,7 @@
 #include "views/win32/main_window.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/wide_text.h"
 
@@ -20,6 +21,8 @@ constexpr DWORD kMasked = kEdit | ES_PASSWORD;
 constexpr UINT kHandFocus = WM_APP + 1;
 // The size of the window's fonts, 8.25 points, in hundredths of a point.
 constexpr int kFontCentipoints = 825;
+// The system's dialog font: Microsoft Sans Serif on Windows, Tahoma under Wine.
+constexpr wchar_t kFace[] = L"MS Shell Dlg";
 
 WNDPROC scroll_bar_proc = nullptr;
 
@@ -41,7 +44,15 @@ bool IsUserInput(UINT message) {
          (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WM_INPUT;
 }
 
-// Lets pending paint, timer and posted window messages run, but drops mouse and keyboard input.
+// A click on the close box or Alt+F4: a request to close, which the model keeps for the end
+// of a check.
+bool AsksToClose(const MSG& msg) {
+  return (msg.message == WM_NCLBUTTONDOWN && msg.wParam == HTCLOSE) ||
+         (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4);
+}
+
+// Lets pending paint, timer and posted window messages run, but drops mouse and keyboard input
+// but for a request to close.
 void YieldToPaint() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -49,18 +60,60 @@ void YieldToPaint() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
-    if (!IsUserInput(msg.message)) DispatchMessageW(&msg);
+    if (AsksToClose(msg)) {
+      PostMessageW(GetAncestor(msg.hwnd, GA_ROOT), WM_CLOSE, 0, 0);
+    } else if (!IsUserInput(msg.message)) {
+      DispatchMessageW(&msg);
+    }
   }
 }
 
-HFONT WindowFont(int dpi, bool underline, const wchar_t* face) {
+// The font of `height` pixels (the character height, without the leading).
+HFONT WindowFont(int height, bool underline, const wchar_t* face) {
   LOGFONTW font{};
-  font.lfHeight = -MulDiv(kFontCentipoints, dpi, 7200);
+  font.lfHeight = -height;
   font.lfWeight = FW_NORMAL;
   font.lfUnderline = underline ? TRUE : FALSE;
   font.lfCharSet = DEFAULT_CHARSET;
   lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
   return CreateFontIndirectW(&font);
+}
+
+// The room a caption has on one line at `dpi`, or nothing for a control whose caption may
+// break into a second line or is cut by design (the default markers, as small as their box).
+std::optional<int> CaptionRoom(const Placement& p, int dpi) {
+  const bool one_line = p.at.height <= 255 && p.at.width > 255;
+  if (!one_line) return std::nullopt;
+  const int width = MulDiv(p.at.width, dpi, kTwipsPerInch);
+  if (p.kind == Kind::kLabel) return width;
+  // The box or the dot with the gap beside it.
+  if (p.kind == Kind::kCheck || p.kind == Kind::kOption) return width - MulDiv(18, dpi, 96);
+  return std::nullopt;
+}
+
+// The window's font size at `dpi`: 8.25 points, or, where the fonts at hand are wider than
+// the laid-out captions allow (Wine's own, for one), the largest that shows each one whole.
+int FittingFontHeight(const std::vector<Placement>& layout, int dpi) {
+  const int nominal = MulDiv(kFontCentipoints, dpi, 7200);
+  HDC dc = GetDC(nullptr);
+  int height = nominal;
+  for (bool fits = false; !fits && height > nominal * 2 / 3; height -= fits ? 0 : 1) {
+    HFONT font = WindowFont(height, false, kFace);
+    HGDIOBJ old = SelectObject(dc, font);
+    fits = true;
+    for (const Placement& p : layout) {
+      const std::optional<int> room = CaptionRoom(p, dpi);
+      if (!room) continue;
+      const std::wstring text = Widen(p.control->caption());
+      SIZE size{};
+      GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+      fits = fits && size.cx <= *room;
+    }
+    SelectObject(dc, old);
+    DeleteObject(font);
+  }
+  ReleaseDC(nullptr, dc);
+  return height;
 }
 
 void RegisterClassOnce(WNDPROC proc) {
@@ -85,9 +138,9 @@ MainWindow::MainWindow(frmMain& window, Win32Dialogs& dialogs, RunLog& log)
   HDC screen = GetDC(nullptr);
   dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
-  // The system's dialog font: Microsoft Sans Serif on Windows, Tahoma under Wine.
-  font_ = WindowFont(dpi_, false, L"MS Shell Dlg");
-  link_font_ = WindowFont(dpi_, true, L"MS Sans Serif");
+  const int height = FittingFontHeight(window_.layout(), dpi_);
+  font_ = WindowFont(height, false, kFace);
+  link_font_ = WindowFont(height, true, L"MS Sans Serif");
 
   RegisterClassOnce(&MainWindow::Proc);
   RECT frame{0, 0, Px(kClientArea.width), Px(kClientArea.height)};
@@ -103,10 +156,12 @@ MainWindow::MainWindow(frmMain& window, Win32Dialogs& dialogs, RunLog& log)
 
   dialogs_.SetOwner(hwnd_);
   log_.SetYieldHook(YieldToPaint);
+  window_.SetObserver([this] { ShowState(); });
 }
 
 MainWindow::~MainWindow() {
   log_.SetYieldHook(nullptr);
+  window_.SetObserver(nullptr);
   for (auto& [control, bound] : bound_) bound.model->SetObserver(nullptr);
   if (hwnd_ != nullptr) {
     // Gone without being closed: no handler runs and no quit message is left behind.
@@ -180,6 +235,10 @@ HWND MainWindow::Add(const Placement& p, POINT origin) {
   }
   HWND control = Create(cls, style, p.at, origin);
   if (p.masked) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
+  // A box takes as long a text as it may hold, not the 30,000 characters it starts with.
+  if (p.kind == Kind::kText) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
+  // The focus alone must never select an option: only a click or the space bar does.
+  if (p.kind == Kind::kOption) SendMessageW(control, BM_SETDONTCLICK, TRUE, 0);
   const Bound bound{p.control, p.kind};
   bound_[control] = bound;
   handles_[p.control] = control;
@@ -308,11 +367,7 @@ void MainWindow::Command(HWND control, int code) {
       if (code == BN_CLICKED) static_cast<OptionButton*>(bound.model)->Select();
       break;
     case Kind::kButton:
-      if (code == BN_CLICKED) {
-        static_cast<CommandButton*>(bound.model)->Click();
-        // The end button has unloaded the model; the window goes with it.
-        if (window_.unloaded() && hwnd_ != nullptr) DestroyWindow(hwnd_);
-      }
+      if (code == BN_CLICKED) static_cast<CommandButton*>(bound.model)->Click();
       break;
     case Kind::kLink:
       if (code == STN_CLICKED) window_.lblHREF_Click();
@@ -373,11 +428,19 @@ void MainWindow::HandFocusOn(HWND bar) {
   if (HWND box = HandleOf(*window_.focused())) SetFocus(box);
 }
 
-void MainWindow::Close() {
-  // While a check or an upload runs the window takes no input, its close box included.
-  if (!window_.cmdNow.enabled()) return;
-  window_.Form_Unload();
-  DestroyWindow(hwnd_);
+void MainWindow::ShowState() {
+  if (window_.unloaded()) {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    return;
+  }
+  // The pointer changes at once where it stands over the window, not only when it moves.
+  POINT at{};
+  GetCursorPos(&at);
+  HWND under = WindowFromPoint(at);
+  if (under == hwnd_ || IsChild(hwnd_, under)) {
+    SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  }
 }
 
 LRESULT CALLBACK MainWindow::ScrollProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -413,13 +476,24 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
     case WM_SETCURSOR:
+      // During a check the busy pointer over the whole window, its controls included.
+      if (window_.busy()) {
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+        return TRUE;
+      }
       if (reinterpret_cast<HWND>(wparam) == link_) {
         SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
         return TRUE;
       }
       break;
     case WM_CLOSE:
-      Close();
+      window_.Close();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      // The session ends: the process goes right after, so the window unloads now, check or not.
+      if (wparam != FALSE) window_.Form_Unload();
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);

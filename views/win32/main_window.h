@@ -53,7 +53,8 @@ class MainWindow {
   void Command(HWND control, int code);
   void Scrolled(HWND bar, int code);
   void HandFocusOn(HWND bar);
-  void Close();
+  // The busy cursor during a check; destroying the window once the model is unloaded.
+  void ShowState();
 
   frmMain& window_;
   Win32Dialogs& dialogs_;
