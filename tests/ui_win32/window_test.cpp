@@ -75,6 +75,7 @@ class BoxAnswerer {
 
 class Win32WindowTest : public ::testing::Test {
  protected:
+  Win32WindowTest() { UseMonitorDpi(); }
   void Open(const std::function<void(SettingsRecord&)>& edit = [](SettingsRecord&) {}) {
     box_.Seed(edit);
     model_ = std::make_unique<WindowModel>(dialogs_, box_);
@@ -287,36 +288,47 @@ TEST_F(Win32WindowTest, LongTextsStayWholeAndTheSessionsEndUnloads) {
   EXPECT_EQ(Count(LogTexts(box_.Log()), "Beende Programm"), 1);
 }
 
-// No label is cut at the screen's dpi (PELLVANE_TEST_DPI, when set, names it) with the fonts
-// this Wine has: its text is no wider than the label.
-TEST_F(Win32WindowTest, EveryLabelShowsWholeAtTheScreensDpi) {
+// No label is cut with the fonts this Wine has, at the screen's dpi (PELLVANE_TEST_DPI, when
+// set, names it) nor after a move to a monitor of 120 dpi: its text is no wider than the label,
+// and the client area keeps its proportions.
+TEST_F(Win32WindowTest, EveryLabelShowsWholeAtTheMonitorsDpi) {
   Open();
   HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  const int screen_dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
   if (const char* want = std::getenv("PELLVANE_TEST_DPI")) {
-    EXPECT_EQ(dpi, std::atoi(want));
+    EXPECT_EQ(screen_dpi, std::atoi(want));
   }
-  Texts cut;
-  for (const Placement& p : W().layout()) {
-    if (p.kind != Kind::kLabel && p.kind != Kind::kLink) continue;
-    HWND label = H(*p.control);
-    const std::wstring text = Widen(Text(label));
-    HDC dc = GetDC(label);
-    HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
-    RECT client{};
-    GetClientRect(label, &client);
-    if (size.cx > client.right) {
-      cut.push_back(Text(label) + ": " + std::to_string(size.cx) + " > " +
-                    std::to_string(client.right));
+  for (const int dpi : {screen_dpi, 120}) {
+    RECT at{20, 20, 40, 40};
+    if (dpi != screen_dpi) {
+      SendMessageW(view_->hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                   reinterpret_cast<LPARAM>(&at));
     }
+    RECT client{};
+    GetClientRect(view_->hwnd(), &client);
+    EXPECT_EQ(std::pair(client.right, client.bottom),
+              (std::pair<LONG, LONG>(MulDiv(4950, dpi, 1440), MulDiv(6915, dpi, 1440))));
+    Texts cut;
+    for (const Placement& p : W().layout()) {
+      if (p.kind != Kind::kLabel && p.kind != Kind::kLink) continue;
+      HWND label = H(*p.control);
+      const std::wstring text = Widen(Text(label));
+      HDC dc = GetDC(label);
+      HGDIOBJ old =
+          SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+      SIZE size{};
+      GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+      SelectObject(dc, old);
+      ReleaseDC(label, dc);
+      GetClientRect(label, &client);
+      if (size.cx > client.right) {
+        cut.push_back(Text(label) + ": " + std::to_string(size.cx) + " > " +
+                      std::to_string(client.right));
+      }
+    }
+    EXPECT_EQ(cut, Texts{}) << "at " << dpi << " dpi";
   }
-  EXPECT_EQ(cut, Texts{}) << "at " << dpi << " dpi";
 }
 
 }  // namespace

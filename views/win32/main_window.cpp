@@ -116,6 +116,13 @@ int FittingFontHeight(const std::vector<Placement>& layout, int dpi) {
   return height;
 }
 
+// A function of user32 that older Windows lack; null there.
+template <typename F>
+F User32(const char* name) {
+  return reinterpret_cast<F>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
 void RegisterClassOnce(WNDPROC proc) {
   static const bool registered = [proc] {
     WNDCLASSEXW cls{};
@@ -133,26 +140,33 @@ void RegisterClassOnce(WNDPROC proc) {
 
 }  // namespace
 
+void UseMonitorDpi() {
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2: also the frame, the message boxes and the chooser.
+  const auto per_monitor = User32<BOOL(WINAPI*)(HANDLE)>("SetProcessDpiAwarenessContext");
+  if (per_monitor == nullptr || !per_monitor(reinterpret_cast<HANDLE>(-4))) SetProcessDPIAware();
+}
+
 MainWindow::MainWindow(frmMain& window, Win32Dialogs& dialogs, RunLog& log)
     : window_(window), dialogs_(dialogs), log_(log) {
-  HDC screen = GetDC(nullptr);
-  dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  const int height = FittingFontHeight(window_.layout(), dpi_);
-  font_ = WindowFont(height, false, kFace);
-  link_font_ = WindowFont(height, true, L"MS Sans Serif");
-
   RegisterClassOnce(&MainWindow::Proc);
-  RECT frame{0, 0, Px(kClientArea.width), Px(kClientArea.height)};
-  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
-  hwnd_ = CreateWindowExW(0, kClassName, Widen(kProductName).c_str(), kWindowStyle, CW_USEDEFAULT,
-                          CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  // Placed and sized at its monitor's dpi once its controls are made.
+  hwnd_ =
+      CreateWindowExW(0, kClassName, Widen(kProductName).c_str(), kWindowStyle, CW_USEDEFAULT,
+                      CW_USEDEFAULT, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   // Until now the messages went to DefWindowProcW; from here on to Handle.
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
   Build();
   ChainTabOrder();
+  const auto dpi_of = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  if (dpi_of != nullptr) {
+    dpi_ = static_cast<int>(dpi_of(hwnd_));
+  } else {
+    HDC screen = GetDC(nullptr);
+    dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  Place(nullptr);
 
   dialogs_.SetOwner(hwnd_);
   log_.SetYieldHook(YieldToPaint);
@@ -179,11 +193,42 @@ HWND MainWindow::HandleOf(const Control& control) const {
 }
 
 HWND MainWindow::Create(const wchar_t* cls, DWORD style, Twips at, POINT origin) {
-  HWND control = CreateWindowExW(0, cls, L"", kChild | style, Px(origin.x + at.left),
-                                 Px(origin.y + at.top), Px(at.width), Px(at.height), hwnd_, nullptr,
+  HWND control = CreateWindowExW(0, cls, L"", kChild | style, 0, 0, 0, 0, hwnd_, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  placed_.emplace_back(control, Twips{origin.x + at.left, origin.y + at.top, at.width, at.height});
   return control;
+}
+
+void MainWindow::Place(const RECT* where) {
+  DeleteObject(font_);
+  DeleteObject(link_font_);
+  const int font_height = FittingFontHeight(window_.layout(), dpi_);
+  font_ = WindowFont(font_height, false, kFace);
+  link_font_ = WindowFont(font_height, true, L"MS Sans Serif");
+  for (const auto& [control, at] : placed_) {
+    SetWindowPos(control, nullptr, Px(at.left), Px(at.top), Px(at.width), Px(at.height),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(control, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(control == link_ ? link_font_ : font_), TRUE);
+  }
+  GrowLink();
+  const int width = Px(kClientArea.width);
+  const int height = Px(kClientArea.height);
+  RECT frame{0, 0, width, height};
+  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+  SetWindowPos(hwnd_, nullptr, where != nullptr ? where->left : 0,
+               where != nullptr ? where->top : 0, frame.right - frame.left,
+               frame.bottom - frame.top,
+               SWP_NOZORDER | SWP_NOACTIVATE | (where != nullptr ? 0 : SWP_NOMOVE));
+  // The frame as drawn may be another than the estimate (its title bar at another dpi): the
+  // client area decides.
+  RECT outer{};
+  RECT inner{};
+  GetWindowRect(hwnd_, &outer);
+  GetClientRect(hwnd_, &inner);
+  SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left + width - inner.right,
+               outer.bottom - outer.top + height - inner.bottom,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 }
 
 void MainWindow::Build() {
@@ -249,14 +294,16 @@ HWND MainWindow::Add(const Placement& p, POINT origin) {
     scroll_bar_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::ScrollProc)));
   }
-  if (p.kind == Kind::kLink) MakeLink(control, p.at, origin);
+  if (p.kind == Kind::kLink) link_ = control;
   return control;
 }
 
-void MainWindow::MakeLink(HWND link, Twips at, POINT origin) {
-  link_ = link;
-  SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(link_font_), FALSE);
-  // The host name is wider than the laid-out label: it grows to the left and shows whole.
+// The host name is wider than the laid-out label: it grows to the left and shows whole.
+void MainWindow::GrowLink() {
+  const auto it = std::find_if(placed_.begin(), placed_.end(),
+                               [this](const auto& placed) { return placed.first == link_; });
+  if (it == placed_.end()) return;
+  const Twips at = it->second;
   HDC dc = GetDC(link_);
   HGDIOBJ old = SelectObject(dc, link_font_);
   const std::wstring text = TextOf(link_);
@@ -264,9 +311,8 @@ void MainWindow::MakeLink(HWND link, Twips at, POINT origin) {
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &needed);
   SelectObject(dc, old);
   ReleaseDC(link_, dc);
-  const int right = Px(origin.x + at.left + at.width);
   const int width = std::max<int>(Px(at.width), needed.cx);
-  SetWindowPos(link_, nullptr, right - width, Px(origin.y + at.top), width, Px(at.height),
+  SetWindowPos(link_, nullptr, Px(at.left + at.width) - width, Px(at.top), width, Px(at.height),
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -486,6 +532,11 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         return TRUE;
       }
       break;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another dpi: laid out anew at it, where the system suggests.
+      dpi_ = HIWORD(wparam);
+      Place(reinterpret_cast<const RECT*>(lparam));
+      return 0;
     case WM_CLOSE:
       window_.Close();
       return 0;

@@ -1,5 +1,5 @@
 // The main window in plain Win32: one standard control per model control at its laid-out
-// place in twips, scaled by the screen's dpi, in tab-index order. It only mirrors the model
+// place in twips, scaled by its monitor's dpi, in tab-index order. It only mirrors the model
 // and feeds user input back to it. The window's thread only.
 #pragma once
 
@@ -14,6 +14,11 @@
 #include <windows.h>
 
 namespace pellvane {
+
+// Declares the process aware of each monitor's dpi (of the system's before Windows 10 1703), so
+// that twips become as many pixels as the monitor asks for, not a scaled-up blur. Call it
+// before the first window opens.
+void UseMonitorDpi();
 
 class MainWindow {
  public:
@@ -46,7 +51,9 @@ class MainWindow {
   HWND Create(const wchar_t* cls, DWORD style, Twips at, POINT origin);
   void Build();
   HWND Add(const Placement& p, POINT origin);
-  void MakeLink(HWND link, Twips at, POINT origin);
+  // Positions, sizes and fonts at dpi_; the window at `where`'s top-left corner, or where it is.
+  void Place(const RECT* where);
+  void GrowLink();
   void ChainTabOrder();
 
   void Sync(HWND control, const Bound& bound);
@@ -66,6 +73,7 @@ class MainWindow {
   HWND link_ = nullptr;
   bool muted_ = false;  // set while the model's state is copied into a control
   std::vector<HWND> frames_;
+  std::vector<std::pair<HWND, Twips>> placed_;  // every control at its place in the window
   std::unordered_map<HWND, Bound> bound_;
   std::unordered_map<const Control*, HWND> handles_;
   std::vector<std::pair<int, HWND>> tab_order_;

@@ -13,8 +13,7 @@
 namespace pellvane {
 
 int StartWindow(int argc, char** argv) {
-  // Twips become as many pixels as the screen's dpi asks for, not a scaled-up blur.
-  SetProcessDPIAware();
+  UseMonitorDpi();
   const SessionConfig config = ConfigFromEnvironment(JoinArguments(Arguments(argc, argv)));
   Win32Dialogs dialogs(config.program_folder);
   SystemClock clock;
