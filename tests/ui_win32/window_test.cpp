@@ -199,9 +199,9 @@ TEST_F(Win32WindowTest, TheProgramShowsItsWindowUntilItsCloseBoxOrTheSessionsEnd
     if (args == Texts{"x"}) {  // the user logs off
       EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
       SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-    } else {
-      PostMessageW(window, WM_CLOSE, 0, 0);
+      EXPECT_FALSE(IsWindow(window)) << "open after the session's end";
     }
+    PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(run.get().status, 0);
     EXPECT_EQ(boxes.Seen(), shown);
   }
