@@ -9,6 +9,7 @@ class RealInput final : public InputFile {
  public:
   explicit RealInput(SafeFile file) : file_(std::move(file)) {}
   long Read(char* buffer, std::size_t size) override { return file_.Read(buffer, size); }
+  long long Size() const override { return file_.Size(); }
 
  private:
   SafeFile file_;

@@ -17,6 +17,8 @@ class InputFile {
   virtual ~InputFile() = default;
   // Reads up to `size` bytes; 0 at the end, -1 on an error.
   virtual long Read(char* buffer, std::size_t size) = 0;
+  // The file's size in bytes as it stands now; -1 when it cannot be told.
+  virtual long long Size() const = 0;
 };
 
 // A new file beside its path that replaces the file at the path only when committed; dropped

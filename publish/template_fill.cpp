@@ -1,6 +1,8 @@
 #include "publish/template_fill.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <vector>
 
 namespace pellvane {
 namespace {
@@ -98,24 +100,80 @@ std::string ReplaceMarker(std::string& text, std::string_view value, std::string
   return text;
 }
 
+std::string FillFailureReason(FillResult result) {
+  return result == FillResult::kTemplateTooLarge ? "größer als 16 MiB" : std::string();
+}
+
+void PageDigest::Add(std::string_view bytes) {
+  for (const char c : bytes) {
+    hash_ ^= static_cast<unsigned char>(c);
+    hash_ *= 1099511628211ull;
+  }
+  size_ += bytes.size();
+}
+
+std::string PageDigest::Text() const {
+  char text[48];
+  std::snprintf(text, sizeof text, "%016llx:%llu", static_cast<unsigned long long>(hash_),
+                static_cast<unsigned long long>(size_));
+  return text;
+}
+
+namespace {
+
+// The template open for reading, unless it cannot be opened or is too large.
+std::unique_ptr<InputFile> OpenTemplate(FileSystem& files, const std::string& path,
+                                        FillResult& result) {
+  std::unique_ptr<InputFile> input = files.OpenForReading(path);
+  result = !input                              ? FillResult::kTemplateUnreadable
+           : input->Size() > kMaxTemplateBytes ? FillResult::kTemplateTooLarge
+                                               : FillResult::kOk;
+  return result == FillResult::kOk ? std::move(input) : nullptr;
+}
+
+FillResult FillFrom(InputFile& input, std::string_view value, std::string_view marker,
+                    const std::function<bool(std::string_view)>& out) {
+  LineFiller filler(value, marker);
+  std::string filled;
+  std::vector<char> buffer(kChunk);
+  long long total = 0;
+  for (long n; (n = input.Read(buffer.data(), buffer.size())) != 0;) {
+    if (n < 0) return FillResult::kTemplateUnreadable;
+    // A file that grows while it is read is held to the bound all the same.
+    if ((total += n) > kMaxTemplateBytes) return FillResult::kTemplateTooLarge;
+    filler.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)), filled);
+    if (!out(filled)) return FillResult::kOutputUnwritable;
+    filled.clear();
+  }
+  filler.Finish(filled);
+  return out(filled) ? FillResult::kOk : FillResult::kOutputUnwritable;
+}
+
+}  // namespace
+
+FillResult FillPieces(FileSystem& files, const std::string& template_path, std::string_view value,
+                      std::string_view marker, const std::function<bool(std::string_view)>& out) {
+  FillResult result;
+  const std::unique_ptr<InputFile> input = OpenTemplate(files, template_path, result);
+  return input ? FillFrom(*input, value, marker, out) : result;
+}
+
 FillResult FillTemplate(FileSystem& files, const std::string& template_path,
                         const std::string& output_path, std::string_view value,
-                        std::string_view marker) {
-  const std::unique_ptr<InputFile> input = files.OpenForReading(template_path);
-  if (!input) return FillResult::kTemplateUnreadable;
+                        std::string_view marker, std::string* page) {
+  FillResult result;
+  const std::unique_ptr<InputFile> input = OpenTemplate(files, template_path, result);
+  if (!input) return result;
   const std::unique_ptr<ReplacementFile> output = files.Replace(output_path, 0644);
   if (!output) return FillResult::kOutputUnwritable;
-  LineFiller filler(value, marker);
-  std::string out;
-  char buffer[kChunk];
-  for (long n; (n = input->Read(buffer, sizeof buffer)) != 0;) {
-    if (n < 0) return FillResult::kTemplateUnreadable;
-    filler.Feed(std::string_view(buffer, static_cast<std::size_t>(n)), out);
-    if (!output->Write(out)) return FillResult::kOutputUnwritable;
-    out.clear();
-  }
-  filler.Finish(out);
-  return output->Write(out) && output->Commit() ? FillResult::kOk : FillResult::kOutputUnwritable;
+  // The page is about as large as its template: held whole, it is not copied as it grows.
+  if (page) page->reserve(static_cast<std::size_t>(std::max(0LL, input->Size())) + kChunk);
+  result = FillFrom(*input, value, marker, [&](std::string_view piece) {
+    if (page) page->append(piece);
+    return output->Write(piece);
+  });
+  if (result != FillResult::kOk) return result;
+  return output->Commit() ? FillResult::kOk : FillResult::kOutputUnwritable;
 }
 
 }  // namespace pellvane

@@ -1,12 +1,24 @@
 #include "transfer/inet.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <vector>
 
+#include "platform/safe_file.h"
+#include "platform/text.h"
+#include "transfer/ftp_command.h"
 #include "transfer/inet_state.h"
 #include "transfer/secret_text.h"
 #include "transfer/server_url.h"
 
 namespace pellvane {
+
+bool IsReplyLine(std::string_view line) {
+  return line.size() >= 3 &&
+         std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; });
+}
 
 void InetState::ClearResponse() {
   data.clear();
@@ -35,33 +47,100 @@ void InetState::Raise(bool ok) const {
   if (state_changed) state_changed(ok ? icResponseCompleted : icError);
 }
 
-void Inet::Cancel() { state().cancel = true; }
+bool InetState::PutChecked(const ServerUrl& server, const std::string& local,
+                           const std::string& remote) {
+  std::string bytes;
+  if (!held_path.empty() && local == held_path) {
+    bytes = std::move(held_bytes);
+    held_path.clear();
+    held_bytes.clear();
+  } else {
+    errno = 0;
+    SafeFile file = OpenForReading(local);
+    char buffer[1 << 16];
+    long n = file.is_open() ? 0 : -1;
+    while (file.is_open() && (n = file.Read(buffer, sizeof buffer)) > 0) {
+      bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    // A folder opens as well but is no file, which would empty the remote file.
+    if (n < 0) {
+      return Fail(kReadError, "Datei nicht lesbar: " + local +
+                                  (errno != 0 ? std::string(" (") + std::strerror(errno) + ")"
+                                              : std::string(" (keine Datei)")));
+    }
+  }
+  const long long sent = static_cast<long long>(bytes.size());
+  put_verified = false;
+  if (!Put(server, std::move(bytes), remote)) return false;
+  const long long kept = RemoteSize(server, remote);
+  put_verified = kept >= 0;
+  if (put_verified && kept != sent) {
+    put_verified = false;
+    return Fail(kPartialUpload, "Datei auf dem Server unvollständig: " + std::to_string(kept) +
+                                    " von " + std::to_string(sent) + " Bytes");
+  }
+  return true;
+}
 
-void Inet::SetURL(std::string url) { state().url = std::move(url); }
-const std::string& Inet::URL() const { return state().url; }
-void Inet::SetAccessType(int access_type) { state().access_type = access_type; }
-int Inet::AccessType() const { return state().access_type; }
-void Inet::SetProxy(std::string proxy) { state().proxy = std::move(proxy); }
-const std::string& Inet::Proxy() const { return state().proxy; }
-void Inet::SetProtocol(int protocol) { state().protocol = protocol; }
-int Inet::Protocol() const { return state().protocol; }
-void Inet::SetUserName(std::string user) { state().user = std::move(user); }
-void Inet::SetPassword(std::string password) { state().password = std::move(password); }
+Inet::Inet(TransferSettings settings) : impl_(MakeImpl()) { impl_->settings = std::move(settings); }
+Inet::~Inet() = default;
 
-std::int32_t Inet::ResponseCode() const { return state().code; }
-const std::string& Inet::ResponseInfo() const { return state().info; }
+void Inet::Cancel() { impl_->cancel = true; }
+
+void Inet::SetURL(std::string url) { impl_->url = std::move(url); }
+const std::string& Inet::URL() const { return impl_->url; }
+void Inet::SetAccessType(int access_type) { impl_->access_type = access_type; }
+int Inet::AccessType() const { return impl_->access_type; }
+void Inet::SetProxy(std::string proxy) { impl_->proxy = std::move(proxy); }
+const std::string& Inet::Proxy() const { return impl_->proxy; }
+void Inet::SetProtocol(int protocol) { impl_->protocol = protocol; }
+int Inet::Protocol() const { return impl_->protocol; }
+void Inet::SetUserName(std::string user) { impl_->user = std::move(user); }
+void Inet::SetPassword(std::string password) { impl_->password = std::move(password); }
+
+std::int32_t Inet::ResponseCode() const { return impl_->code; }
+const std::string& Inet::ResponseInfo() const { return impl_->info; }
 
 std::string Inet::GetChunk(std::size_t size) {
-  InetState& d = state();
+  InetState& d = *impl_;
   std::string chunk = d.data.substr(std::min(d.data_pos, d.data.size()), size);
   d.data_pos += chunk.size();
   return chunk;
 }
 
-void Inet::SetStateChanged(std::function<void(std::int16_t)> handler) {
-  state().state_changed = std::move(handler);
+bool Inet::Execute(std::string_view url, std::string_view operation) {
+  InetState& d = *impl_;
+  d.cancel = false;
+  d.ClearResponse();
+  const ServerUrl server(url.empty() ? d.url : std::string(url));
+  const std::optional<std::vector<std::string>> words = SplitCommand(operation);
+  const std::string verb = words && !words->empty() ? Lowered((*words)[0]) : std::string();
+  const bool put = verb == "put" && words->size() == 3;
+  const bool dir = verb == "dir" && words->size() == 1;
+  bool ok = false;
+  if (put || dir) {
+    ok = d.Login(server) &&
+         (put ? d.PutChecked(server, (*words)[1], (*words)[2]) : d.Dir(server));
+  } else if (verb == "close" && words->size() == 1) {
+    ok = d.Close();
+  } else {
+    ok = d.Fail(500, "500 Befehl nicht ausführbar: " + std::string(operation));
+  }
+  d.Raise(ok);
+  return ok;
 }
 
-void Inet::SetYieldHook(std::function<void()> hook) { state().yield = std::move(hook); }
+void Inet::HoldFile(std::string local, std::string bytes) {
+  impl_->held_path = std::move(local);
+  impl_->held_bytes = std::move(bytes);
+}
+
+bool Inet::PutVerified() const { return impl_->put_verified; }
+
+void Inet::SetStateChanged(std::function<void(std::int16_t)> handler) {
+  impl_->state_changed = std::move(handler);
+}
+
+void Inet::SetYieldHook(std::function<void()> hook) { impl_->yield = std::move(hook); }
 
 }  // namespace pellvane

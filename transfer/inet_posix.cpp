@@ -3,14 +3,10 @@
 #include <curl/curl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <vector>
 
-#include "transfer/ftp_command.h"
 #include "transfer/inet_state.h"
 #include "transfer/secret_text.h"
 #include "transfer/server_url.h"
@@ -21,11 +17,6 @@ namespace {
 // A "dir" listing is read away and dropped; beyond this much it is cut short.
 constexpr std::size_t kMaxListingBytes = 1 << 20;
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 }  // namespace
 
 struct Inet::Impl : InetState {
@@ -33,7 +24,7 @@ struct Inet::Impl : InetState {
     static const CURLcode global = curl_global_init(CURL_GLOBAL_DEFAULT);
     (void)global;
   }
-  ~Impl() { EndConnections(); }
+  ~Impl() override { EndConnections(); }
 
   // The handle for the next request, options back to their defaults; its connections (and
   // an FTP login) are kept.
@@ -44,13 +35,15 @@ struct Inet::Impl : InetState {
   void EndConnections();
   // Sets ResponseCode and ResponseInfo from a finished request; true when it succeeded.
   bool Finish(CURLcode rc, bool http);
-  bool Put(const ServerUrl& server, const std::string& local, const std::string& remote);
-  bool Dir(const ServerUrl& server);
-  bool Close();
+  bool Login(const ServerUrl& server) override;
+  bool Put(const ServerUrl& server, std::string bytes, const std::string& remote) override;
+  long long RemoteSize(const ServerUrl& server, const std::string& remote) override;
+  bool Dir(const ServerUrl& server) override;
+  bool Close() override;
   void ApplyLogin(CURL* h, const ServerUrl& server);
-  // The text without the password, nor one typed into the URL, in any spelling sent.
 
   static std::size_t OnBody(char* ptr, std::size_t size, std::size_t n, void* self);
+  static std::size_t OnUpload(char* buffer, std::size_t size, std::size_t n, void* self);
   static std::size_t OnHeader(char* ptr, std::size_t size, std::size_t n, void* self);
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
   static int OnHostKey(CURL*, const curl_khkey*, const curl_khkey*, curl_khmatch match, void* self);
@@ -60,6 +53,7 @@ struct Inet::Impl : InetState {
 
   // Of the request under way.
   std::string body;
+  std::string_view upload;  // what a put has still to send
   std::size_t body_limit = 0;
   bool limit_fails = false;
   bool over_limit = false;
@@ -85,14 +79,19 @@ std::size_t Inet::Impl::OnBody(char* ptr, std::size_t size, std::size_t n, void*
   return len;
 }
 
+std::size_t Inet::Impl::OnUpload(char* buffer, std::size_t size, std::size_t n, void* self) {
+  auto& d = *static_cast<Impl*>(self);
+  const std::size_t len = std::min(size * n, d.upload.size());
+  std::memcpy(buffer, d.upload.data(), len);
+  d.upload.remove_prefix(len);
+  return len;
+}
+
 std::size_t Inet::Impl::OnHeader(char* ptr, std::size_t size, std::size_t n, void* self) {
   auto& d = *static_cast<Impl*>(self);
   std::string line(ptr, size * n);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-  const bool reply = line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
-                     std::isdigit(static_cast<unsigned char>(line[1])) &&
-                     std::isdigit(static_cast<unsigned char>(line[2]));
-  if (reply || line.rfind("HTTP/", 0) == 0) d.last_reply = line;
+  if (IsReplyLine(line) || line.rfind("HTTP/", 0) == 0) d.last_reply = line;
   return size * n;
 }
 
@@ -193,32 +192,40 @@ void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
   }
 }
 
-bool Inet::Impl::Put(const ServerUrl& server, const std::string& local, const std::string& remote) {
-  std::FILE* file = std::fopen(local.c_str(), "rb");
-  if (file == nullptr) {
-    return Fail(CURLE_READ_ERROR,
-                "Datei nicht lesbar: " + local + " (" + std::strerror(errno) + ")");
-  }
-  // A folder opens as well but reads as nothing, which would empty the remote file.
-  struct stat st {};
-  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fclose(file);
-    return Fail(CURLE_READ_ERROR, "Datei nicht lesbar: " + local + " (keine Datei)");
-  }
+// libcurl logs in with each request; what can fail before it is the URL.
+bool Inet::Impl::Login(const ServerUrl& server) {
+  return server.Valid() || Fail(CURLE_URL_MALFORMAT, curl_easy_strerror(CURLE_URL_MALFORMAT));
+}
+
+bool Inet::Impl::Put(const ServerUrl& server, std::string bytes, const std::string& remote) {
   CURL* h = Begin(0, false);
-  if (h == nullptr) {
-    std::fclose(file);
-    return Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
-  }
+  if (h == nullptr) return Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
+  ApplyLogin(h, server);
+  const std::string target = server.FileUrl(remote);
+  upload = bytes;
+  curl_easy_setopt(h, CURLOPT_URL, target.c_str());
+  curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(h, CURLOPT_READFUNCTION, &Impl::OnUpload);
+  curl_easy_setopt(h, CURLOPT_READDATA, this);
+  curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(bytes.size()));
+  const bool ok = Finish(Perform(h), false);
+  upload = {};
+  return ok;
+}
+
+long long Inet::Impl::RemoteSize(const ServerUrl& server, const std::string& remote) {
+  CURL* h = Begin(0, false);
+  if (h == nullptr) return -1;
   ApplyLogin(h, server);
   const std::string target = server.FileUrl(remote);
   curl_easy_setopt(h, CURLOPT_URL, target.c_str());
-  curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(h, CURLOPT_READDATA, file);
-  curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
-  const CURLcode rc = Perform(h);
-  std::fclose(file);
-  return Finish(rc, false);
+  // FTP asks SIZE, SFTP the file's attributes; nothing is transferred.
+  curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+  curl_off_t size = -1;
+  if (Perform(h) != CURLE_OK || curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK) {
+    size = -1;
+  }
+  return size;
 }
 
 bool Inet::Impl::Dir(const ServerUrl& server) {
@@ -266,13 +273,10 @@ bool Inet::Impl::Close() {
   return true;
 }
 
-Inet::Inet(TransferSettings settings) : impl_(std::make_unique<Impl>()) {
-  impl_->settings = std::move(settings);
-}
-Inet::~Inet() = default;
+std::unique_ptr<InetState> Inet::MakeImpl() { return std::make_unique<Impl>(); }
 
 std::string Inet::OpenURL() {
-  Impl& d = *impl_;
+  Impl& d = static_cast<Impl&>(*impl_);
   bool ok = false;
   if (CURL* h = d.Begin(kMaxBodyBytes, true); h == nullptr) {
     d.Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
@@ -290,29 +294,5 @@ std::string Inet::OpenURL() {
   d.Raise(ok);
   return body;
 }
-
-bool Inet::Execute(std::string_view url, std::string_view operation) {
-  Impl& d = *impl_;
-  const ServerUrl server(url.empty() ? d.url : std::string(url));
-  const std::optional<std::vector<std::string>> words = SplitCommand(operation);
-  const std::string verb = words && !words->empty() ? Lower((*words)[0]) : std::string();
-  bool ok = false;
-  if (!server.Valid() && (verb == "put" || verb == "dir")) {
-    ok = d.Fail(CURLE_URL_MALFORMAT, curl_easy_strerror(CURLE_URL_MALFORMAT));
-  } else if (verb == "put" && words->size() == 3) {
-    ok = d.Put(server, (*words)[1], (*words)[2]);
-  } else if (verb == "dir" && words->size() == 1) {
-    ok = d.Dir(server);
-  } else if (verb == "close" && words->size() == 1) {
-    ok = d.Close();
-  } else {
-    ok = d.Fail(500, "500 Befehl nicht ausführbar: " + std::string(operation));
-  }
-  d.Raise(ok);
-  return ok;
-}
-
-InetState& Inet::state() { return *impl_; }
-const InetState& Inet::state() const { return *impl_; }
 
 }  // namespace pellvane

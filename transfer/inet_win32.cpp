@@ -3,7 +3,6 @@
 #include <wininet.h>
 
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -11,8 +10,8 @@
 #include <thread>
 
 #include "platform/safe_file.h"
+#include "platform/text.h"
 #include "platform/wide_text.h"
-#include "transfer/ftp_command.h"
 #include "transfer/inet.h"
 #include "transfer/inet_state.h"
 #include "transfer/secret_text.h"
@@ -25,14 +24,8 @@ namespace {
 // The codes the Linux component gives for the same failures, so that the log reads alike.
 constexpr std::int32_t kUnsupported = 1;
 constexpr std::int32_t kMalformed = 3;
-constexpr std::int32_t kReadError = 26;
 constexpr std::int32_t kTooLarge = 63;
 constexpr std::int32_t kAborted = 42;
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return text;
-}
 
 // The system's words for a WinINet or system error, without the line end.
 std::string ErrorText(DWORD error) {
@@ -94,11 +87,7 @@ std::string LastReplyLine(const std::string& reply) {
     if (end == std::string::npos) end = reply.size();
     std::string line = reply.substr(start, end - start);
     while (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
-        std::isdigit(static_cast<unsigned char>(line[1])) &&
-        std::isdigit(static_cast<unsigned char>(line[2]))) {
-      last = line;
-    }
+    if (IsReplyLine(line)) last = line;
     start = end + 1;
   }
   return last;
@@ -116,7 +105,7 @@ std::wstring QueryText(HINTERNET request, DWORD what) {
 }  // namespace
 
 struct Inet::Impl : InetState {
-  ~Impl() { EndSession(); }
+  ~Impl() override { EndSession(); }
 
   // The session for the access type and proxy in force, made anew when they changed.
   HINTERNET Session();
@@ -129,10 +118,11 @@ struct Inet::Impl : InetState {
   template <typename Job>
   bool Bounded(const std::shared_ptr<Job>& job, bool (*work)(Job&, Failure*));
   bool Failed(const Failure& f);
-  bool Connect(const ServerUrl& server);
-  bool Put(const std::string& local, const std::string& remote);
-  bool Dir();
-  bool Close();
+  bool Login(const ServerUrl& server) override;
+  bool Put(const ServerUrl& server, std::string bytes, const std::string& remote) override;
+  long long RemoteSize(const ServerUrl& server, const std::string& remote) override;
+  bool Dir(const ServerUrl& server) override;
+  bool Close() override;
 
   HINTERNET session = nullptr;
   int session_access = -1;
@@ -237,7 +227,13 @@ bool Inet::Impl::Failed(const Failure& f) {
   return Fail(static_cast<std::int32_t>(f.error), ErrorText(f.error));
 }
 
-bool Inet::Impl::Connect(const ServerUrl& server) {
+bool Inet::Impl::Login(const ServerUrl& server) {
+  if (!server.Valid()) return Fail(kMalformed, "URL nicht lesbar: " + server.WithoutPassword());
+  if (server.ExplicitTls() || server.Sftp()) {
+    // WinINet speaks plain FTP only.
+    return Fail(kUnsupported, std::string(server.Sftp() ? "sftp://" : "ftps://") +
+                                  " geht unter Windows nicht, nur ftp://");
+  }
   const std::string login = user.empty() ? server.User() : user;
   const std::string key = server.Host() + ":" + std::to_string(server.Port()) + "/" + login;
   if (ftp != nullptr && key == ftp_key) return true;
@@ -284,18 +280,13 @@ bool Inet::Impl::Connect(const ServerUrl& server) {
   return true;
 }
 
-bool Inet::Impl::Put(const std::string& local, const std::string& remote) {
-  SafeFile file = OpenForReading(local);
-  if (!file.is_open()) {
-    return Fail(kReadError,
-                "Datei nicht lesbar: " + local + " (" + ErrorText(GetLastError()) + ")");
-  }
+bool Inet::Impl::Put(const ServerUrl&, std::string bytes, const std::string& remote) {
   struct Job {
     HINTERNET login;
     std::wstring target;
-    SafeFile file;
+    std::string bytes;
   };
-  const auto job = std::make_shared<Job>(Job{ftp, Widen(remote), std::move(file)});
+  const auto job = std::make_shared<Job>(Job{ftp, Widen(remote), std::move(bytes)});
   return Bounded<Job>(job, [](Job& j, Failure* f) {
     const HINTERNET out =
         FtpOpenFileW(j.login, j.target.c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0);
@@ -303,12 +294,12 @@ bool Inet::Impl::Put(const std::string& local, const std::string& remote) {
       *f = LastFailure();
       return false;
     }
-    char buffer[16384];
+    constexpr std::size_t kPiece = 16384;
     bool ok = true;
-    for (long n; ok && (n = j.file.Read(buffer, sizeof buffer)) != 0;) {
+    for (std::size_t at = 0; ok && at < j.bytes.size(); at += kPiece) {
+      const auto n = static_cast<DWORD>(std::min(kPiece, j.bytes.size() - at));
       DWORD written = 0;
-      ok = n > 0 && InternetWriteFile(out, buffer, static_cast<DWORD>(n), &written) &&
-           written == static_cast<DWORD>(n);
+      ok = InternetWriteFile(out, j.bytes.data() + at, n, &written) && written == n;
     }
     if (!ok) *f = LastFailure();
     // Closing ends the upload: the server's answer to it comes now.
@@ -320,7 +311,31 @@ bool Inet::Impl::Put(const std::string& local, const std::string& remote) {
   });
 }
 
-bool Inet::Impl::Dir() {
+// What WinINet offers: the remote file's entry in a listing of it.
+long long Inet::Impl::RemoteSize(const ServerUrl&, const std::string& remote) {
+  struct Job {
+    HINTERNET login;
+    std::wstring target;
+    long long size = -1;
+  };
+  const auto job = std::make_shared<Job>(Job{ftp, Widen(remote)});
+  const std::int32_t kept_code = code;
+  const std::string kept_info = info;
+  const bool told = Bounded<Job>(job, [](Job& j, Failure*) {
+    WIN32_FIND_DATAW found{};
+    const HINTERNET find =
+        FtpFindFirstFileW(j.login, j.target.c_str(), &found, INTERNET_FLAG_RELOAD, 0);
+    if (find == nullptr) return false;
+    j.size = (static_cast<long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    InternetCloseHandle(find);
+    return true;
+  });
+  code = kept_code;
+  info = kept_info;
+  return told ? job->size : -1;
+}
+
+bool Inet::Impl::Dir(const ServerUrl&) {
   struct Job {
     HINTERNET login;
     std::string listing;
@@ -352,17 +367,14 @@ bool Inet::Impl::Close() {
   return true;
 }
 
-Inet::Inet(TransferSettings settings) : impl_(std::make_unique<Impl>()) {
-  impl_->settings = std::move(settings);
-}
-Inet::~Inet() = default;
+std::unique_ptr<InetState> Inet::MakeImpl() { return std::make_unique<Impl>(); }
 
 std::string Inet::OpenURL() {
-  Impl& d = *impl_;
+  Impl& d = static_cast<Impl&>(*impl_);
   d.cancel = false;
   d.data.clear();
   d.data_pos = 0;
-  const std::string scheme = Lower(d.url.substr(0, d.url.find("://")));
+  const std::string scheme = Lowered(d.url.substr(0, d.url.find("://")));
   std::string body;
   bool ok = false;
   if (scheme != "http" && scheme != "https") {
@@ -377,7 +389,7 @@ std::string Inet::OpenURL() {
       std::string status_line, body;
       bool too_large = false;
     };
-    const auto job = std::make_shared<Job>(Job{s, Widen(d.url)});
+    const auto job = std::make_shared<Job>(Job{s, Widen(d.url), 0, {}, {}, false});
     ok = d.Bounded<Job>(job, [](Job& j, Failure* f) {
       // Redirects stay within http and https: WinINet follows no other scheme.
       const HINTERNET request = InternetOpenUrlW(
@@ -422,42 +434,5 @@ std::string Inet::OpenURL() {
   d.Raise(ok);
   return body;
 }
-
-bool Inet::Execute(std::string_view url, std::string_view operation) {
-  Impl& d = *impl_;
-  d.cancel = false;
-  const ServerUrl server(url.empty() ? d.url : std::string(url));
-  const std::optional<std::vector<std::string>> words = SplitCommand(operation);
-  const std::string verb = words && !words->empty() ? Lower((*words)[0]) : std::string();
-  const bool remote =
-      (verb == "put" && words->size() == 3) || (verb == "dir" && words->size() == 1);
-  bool ok = false;
-  if (remote && !server.Valid()) {
-    ok = d.Fail(kMalformed, "URL nicht lesbar: " + server.WithoutPassword());
-  } else if (remote && (server.ExplicitTls() || server.Sftp())) {
-    // WinINet speaks plain FTP only.
-    ok = d.Fail(kUnsupported, std::string(server.Sftp() ? "sftp://" : "ftps://") +
-                                  " geht unter Windows nicht, nur ftp://");
-  } else if (remote && !d.Connect(server)) {
-    ok = false;
-  } else if (verb == "put" && remote) {
-    ok = d.Put((*words)[1], (*words)[2]);
-  } else if (verb == "dir" && remote) {
-    ok = d.Dir();
-  } else if (verb == "close" && words->size() == 1) {
-    ok = d.Close();
-  } else {
-    ok = d.Fail(500, "500 Befehl nicht ausführbar: " + std::string(operation));
-  }
-  if (ok) {
-    d.code = 0;
-    d.info.clear();
-  }
-  d.Raise(ok);
-  return ok;
-}
-
-InetState& Inet::state() { return *impl_; }
-const InetState& Inet::state() const { return *impl_; }
 
 }  // namespace pellvane

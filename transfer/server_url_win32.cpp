@@ -1,14 +1,10 @@
 #include <cctype>
 
+#include "platform/text.h"
 #include "transfer/server_url.h"
 
 namespace pellvane {
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 bool ValidHost(const std::string& host_port) {
   if (host_port.empty() || host_port.front() == ':') return false;
@@ -31,7 +27,7 @@ ServerUrl::ServerUrl(const std::string& text) : shown_(text) {
   std::size_t start = 0;
   scheme_ = "ftp";
   if (const std::size_t sep = text.find("://"); sep != std::string::npos && sep > 0) {
-    const std::string typed = Lower(text.substr(0, sep));
+    const std::string typed = Lowered(text.substr(0, sep));
     bool letters = true;
     for (const char c : typed) letters = letters && std::isalpha(static_cast<unsigned char>(c));
     if (letters) {

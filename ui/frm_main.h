@@ -39,6 +39,8 @@ enum class RunOutcome {
 
 // How long a check waits for another instance's check and publish before it gives up.
 inline constexpr std::chrono::seconds kRunLockWait(30);
+// The run that publishes once even when nothing differs; otherwise a -now run.
+inline constexpr const char* kForceOption = "--force";
 // What a check that gave up logs and shows; it ends like a check without an address.
 inline constexpr const char* kCheckBusy = "Prüfung übersprungen: eine andere Prüfung läuft noch";
 
@@ -62,6 +64,9 @@ class frmMain {
   bool busy() const { return busy_; }
   // Runs when busy() or unloaded() changes; the views follow with the cursor and by closing.
   void SetObserver(std::function<void()> observer) { observer_ = std::move(observer); }
+  // Why the run that ended by itself failed, in the run's own words ("FTP fehlgeschlagen
+  // (530 : ...)"); empty when it did not fail.
+  const std::string& failure() const { return failure_; }
 
   void cmdNow_Click();
 
@@ -142,10 +147,15 @@ class frmMain {
   void StoreOnChange(TextBox& box, std::string& field);
   // Saves the record; while ShowSettings fills the controls, once at its end instead.
   void Save();
-  // The slot's controls in the order they are hidden and shown.
+  // -now or --force: no window, no message boxes.
   bool Unattended() const;
-  // One check and, when the address changed, one publish.
+  // One check and, when the page is due, one publish.
   RunOutcome CheckAndPublish();
+  RunOutcome SettingsUnreadable();
+  // The web slots a check asks, in order: the visible one; in a run without the window, then
+  // every other slot that holds a URL.
+  std::vector<TextField*> WebSlotsToAsk() const;
+  // The slot's controls in the order they are hidden and shown.
   std::vector<Control*> WebSlot(int i) const;
   std::vector<Control*> FtpSlot(int i) const;
   void Refresh(const ScrollBar& bar, Label& caption, const char* prefix,
@@ -160,6 +170,8 @@ class frmMain {
   FileSystem& files_;
   std::vector<Placement> layout_;
   const TextBox* focused_ = nullptr;
+  std::string reported_;  // the state-event handler's line for the latest request
+  std::string failure_;
   bool unloaded_ = false;
   bool busy_ = false;
   bool close_asked_ = false;

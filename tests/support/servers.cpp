@@ -50,6 +50,7 @@ FtpServer::FtpServer(FtpOptions o) : ChildServer(o.tls ? "ftps" : "ftp") {
   WriteFile(dir_ + "/script", script);
   argv.insert(argv.end(), {"--script", dir_ + "/script"});
   if (o.exit_after_upload) argv.push_back("--exit-after-upload");
+  if (o.keep_bytes >= 0) argv.insert(argv.end(), {"--keep-bytes", std::to_string(o.keep_bytes)});
   Start(argv);
 }
 
