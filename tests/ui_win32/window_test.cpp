@@ -101,8 +101,8 @@ TEST_F(Win32WindowTest, OpensFixedAtItsClientSizeWithItsCaptionsWholeAtItsMonito
   HDC screen = GetDC(nullptr);
   const int screen_dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
-  const char* want = std::getenv("PELLVANE_TEST_DPI");
-  EXPECT_TRUE(want == nullptr || screen_dpi == std::atoi(want)) << screen_dpi << " dpi";
+  const char* want = std::getenv("PELLVANE_TEST_DPI");  // the dpi the run should be at
+  EXPECT_EQ(screen_dpi, want != nullptr ? std::atoi(want) : screen_dpi);
   for (const int dpi : {screen_dpi, 120}) {
     RECT client{20, 20, 40, 40};
     if (dpi != screen_dpi) {
@@ -209,41 +209,37 @@ TEST_F(Win32WindowTest, TheProgramShowsItsWindowUntilItsCloseBoxOrTheSessionsEnd
 }
 
 // Windows' radio buttons click when they get the focus unselected, unless BM_SETDONTCLICK told
-// them not to; Wine's never do. While it lives, the buttons made go Windows' way.
-struct WindowsRadioButtons {
-  WindowsRadioButtons() { wine = Swap(&Proc); }
-  ~WindowsRadioButtons() { Swap(wine); }
-  static WNDPROC Swap(WNDPROC proc) {
-    HWND probe = CreateWindowW(L"BUTTON", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    auto old = reinterpret_cast<WNDPROC>(
-        SetClassLongPtrW(probe, GCLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
-    DestroyWindow(probe);
-    return old;
-  }
-  static LRESULT CALLBACK Proc(HWND b, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == BM_SETDONTCLICK) SetPropW(b, L"dontclick", wparam ? b : nullptr);
-    const bool click = message == WM_SETFOCUS && !GetPropW(b, L"dontclick") &&
-                       (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_RADIOBUTTON &&
-                       SendMessageW(b, BM_GETCHECK, 0, 0) == BST_UNCHECKED;
-    const LRESULT result = CallWindowProcW(wine, b, message, wparam, lparam);
-    if (click)
-      SendMessageW(GetParent(b), WM_COMMAND, BN_CLICKED << 16, reinterpret_cast<LPARAM>(b));
-    return result;
-  }
-  static inline WNDPROC wine = nullptr;
-};
+// them not to; Wine's never do. Buttons made while it is the class's procedure go Windows' way.
+WNDPROC wine_button = nullptr;
+LRESULT CALLBACK WindowsButton(HWND b, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == BM_SETDONTCLICK) SetPropW(b, L"dontclick", wparam ? b : nullptr);
+  const bool click = message == WM_SETFOCUS && !GetPropW(b, L"dontclick") &&
+                     (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_RADIOBUTTON &&
+                     SendMessageW(b, BM_GETCHECK, 0, 0) == BST_UNCHECKED;
+  const LRESULT result = CallWindowProcW(wine_button, b, message, wparam, lparam);
+  if (click) SendMessageW(GetParent(b), WM_COMMAND, BN_CLICKED << 16, reinterpret_cast<LPARAM>(b));
+  return result;
+}
+// Makes `proc` the procedure of the class BUTTON; returns the one before.
+WNDPROC SetButtonProc(WNDPROC proc) {
+  HWND probe = CreateWindowW(L"BUTTON", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  const LONG_PTR old = SetClassLongPtrW(probe, GCLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+  DestroyWindow(probe);
+  return reinterpret_cast<WNDPROC>(old);
+}
 
 // The focus on an unselected option, as Tab moves it on Windows, stores nothing; a click does.
 // While another instance's check holds the run lock the window handles its events under the
 // busy pointer, and a click on its close box meanwhile closes it once the check has ended.
 TEST_F(Win32WindowTest, FocusNeverSelectsAndAWaitingCheckStaysAliveBusyAndClosesAfterIt) {
-  const WindowsRadioButtons windows_way;
+  wine_button = SetButtonProc(&WindowsButton);
   EchoServer echo;
   echo.Serve("/ip", "203.0.113.7");
   Open([&](SettingsRecord& r) {
     r.wserver[2] = echo.Url("/ip");
     r.proxycon = 1;
   });
+  SetButtonProc(wine_button);
   const SettingsRecord stored = box_.Stored();
   W().vscrWserver.SetValue(2);
   for (const OptionButton* option :
