@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   if (!pellvane::HasDisplay()) {
     std::fprintf(stderr,
                  "pellvane-window: keine grafische Anzeige (DISPLAY/WAYLAND_DISPLAY); "
-                 "ohne Fenster gehen nur pellvane -now und pellvane -backup\n");
+                 "ohne Fenster siehe pellvane --help\n");
     return pellvane::kExitFailed;
   }
   QApplication app(argc, argv);
