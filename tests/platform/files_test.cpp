@@ -66,35 +66,22 @@ TEST(RunLogTest, AFullLogBecomesTheOldOneAndANewOneBegins) {
   FixedClock clock(0);
   bool on = true;
   RunLog log(box.File("pellvane.log"), clock, on, RealFileSystem());
-  const std::string line = log.Line("x") + "\r\n";
-  const std::string victim = box.File("victim");
-  struct Case {
-    std::size_t size;  // of the log before the line
-    bool log_is_link, old_is_link;
-    bool moved;
-  };
-  for (const Case& c :
-       {Case{kMaxLogSize - line.size(), false, false, false},
-        Case{kMaxLogSize - line.size() + 1, false, false, true},
-        Case{kMaxLogSize, false, true, true}, Case{kMaxLogSize, true, false, false}}) {
-    SCOPED_TRACE(c.size);
-    WriteFile(victim, "keep");
-    std::remove(log.path().c_str());
-    std::remove((log.path() + ".1").c_str());
-    WriteFile(box.File(c.log_is_link ? "big" : "pellvane.log"), std::string(c.size, 'o'));
-    WriteFile(log.path() + ".1", "older");
-    if (c.log_is_link) {
-      ASSERT_EQ(symlink(box.File("big").c_str(), log.path().c_str()), 0);
-    }
-    if (c.old_is_link) {
-      std::remove((log.path() + ".1").c_str());
-      ASSERT_EQ(symlink(victim.c_str(), (log.path() + ".1").c_str()), 0);
-    }
+  const std::string line = log.Line("x") + "\r\n", old_log = log.path() + ".1";
+  for (const auto& [size, planted, moved] : {std::tuple{kMaxLogSize - line.size(), "", false},
+                                             std::tuple{kMaxLogSize - line.size() + 1, "", true},
+                                             std::tuple{kMaxLogSize, "pellvane.log.1", true},
+                                             std::tuple{kMaxLogSize, "pellvane.log", false}}) {
+    const std::string old(size, 'o');
+    WriteFile(box.File("victim"), old);
+    for (const std::string& f : {log.path(), old_log})
+      std::remove(f.c_str()), WriteFile(f, "older");
+    if (*planted) std::remove(box.File(planted).c_str());
+    ASSERT_TRUE(!*planted || symlink(box.File("victim").c_str(), box.File(planted).c_str()) == 0);
+    if (std::string(planted) != "pellvane.log") WriteFile(log.path(), old);
     log.WriteLog("x");
-    const std::string old(c.size, 'o');
-    EXPECT_EQ(ReadFile(log.path()), c.log_is_link ? old : c.moved ? line : old + line);
-    EXPECT_EQ(ReadFile(log.path() + ".1"), c.moved ? old : c.old_is_link ? "keep" : "older");
-    EXPECT_EQ(ReadFile(victim), "keep");
+    EXPECT_EQ(std::tuple(ReadFile(log.path()), ReadFile(old_log), ReadFile(box.File("victim"))),
+              std::tuple(moved ? line : old + (*planted ? "" : line), moved ? old : "older", old))
+        << size << planted;
   }
 }
 

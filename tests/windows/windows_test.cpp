@@ -169,24 +169,17 @@ TEST(WindowsProgramTest, BackupWithoutAConsoleShowsItsMessageInABox) {
   const std::string program = box.path() + "\\pellvane.exe";
   ASSERT_TRUE(CopyFileW(Widen(PELLVANE_BIN).c_str(), Widen(program).c_str(), FALSE));
   std::wstring command = L"\"" + Widen(program) + L"\" -backup";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  PROCESS_INFORMATION process{};
+  STARTUPINFOW startup{.cb = sizeof startup, .dwFlags = STARTF_USESTDHANDLES};
+  PROCESS_INFORMATION run{};
   ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
-                             nullptr, nullptr, &startup, &process));
+                             nullptr, nullptr, &startup, &run));
   HWND shown = nullptr;
-  for (int i = 0; i < 300 && shown == nullptr; ++i, Sleep(100)) {
-    shown = FindWindowW(L"#32770", L"Pellvane");
-  }
+  for (int i = 0; i < 300 && !(shown = FindWindowW(L"#32770", L"Pellvane")); ++i) Sleep(100);
   wchar_t text[1024] = {};
-  if (shown != nullptr) {
-    GetDlgItemTextW(shown, 0xFFFF, text, 1024);
-    PostMessageW(shown, WM_COMMAND, IDOK, 0);
-  }
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  if (shown != nullptr) GetDlgItemTextW(shown, 0xFFFF, text, 1024);
+  if (shown != nullptr) PostMessageW(shown, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(WaitForSingleObject(run.hProcess, 30000), WAIT_OBJECT_0);
+  CloseHandle(run.hThread), CloseHandle(run.hProcess);
   EXPECT_EQ(Narrow(text),
             "Backup beendet...\rEinstellungen in " + box.path() + "\\pellvane.sav gesichert.");
 }
