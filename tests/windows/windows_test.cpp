@@ -176,8 +176,8 @@ TEST(WindowsProgramTest, BackupWithoutAConsoleShowsItsMessageInABox) {
   HWND shown = nullptr;
   for (int i = 0; i < 300 && !(shown = FindWindowW(L"#32770", L"Pellvane")); ++i) Sleep(100);
   wchar_t text[1024] = {};
-  if (shown != nullptr) GetDlgItemTextW(shown, 0xFFFF, text, 1024);
-  if (shown != nullptr) PostMessageW(shown, WM_COMMAND, IDOK, 0);
+  if (shown != nullptr && GetDlgItemTextW(shown, 0xFFFF, text, 1024) >= 0)
+    PostMessageW(shown, WM_COMMAND, IDOK, 0);
   EXPECT_EQ(WaitForSingleObject(run.hProcess, 30000), WAIT_OBJECT_0);
   CloseHandle(run.hThread), CloseHandle(run.hProcess);
   EXPECT_EQ(Narrow(text),
