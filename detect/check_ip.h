@@ -25,12 +25,6 @@ struct CheckContext {
   PublishDue& due;      // set before a changed address is stored
 };
 
-// True when the text starts with one of the schemes, in any letter case.
-bool HasScheme(std::string_view text, std::initializer_list<std::string_view> schemes);
-
-// Applies the stored proxy mode to the component before a request.
-void ApplyProxy(Inet& inet, const SettingsRecord& record);
-
 // True when a valid address was fetched and it differs from lastip, or an earlier change still
 // waits for its publish; lastip is then stored.
 bool CheckIP(const CheckContext& ctx);

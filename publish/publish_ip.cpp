@@ -1,7 +1,7 @@
 #include "publish/publish_ip.h"
 
-#include "detect/check_ip.h"
 #include "platform/program_folder.h"
+#include "platform/text.h"
 #include "publish/template_fill.h"
 #include "transfer/server_url.h"
 
@@ -31,7 +31,7 @@ bool PublishIP(const PublishContext& ctx, const std::string& lastip_before) {
   }
   ctx.log.WriteLog("Starte FTP Verbindung mit " +
                    ServerUrl(ctx.slot.server.text()).WithoutPassword());
-  ApplyProxy(ctx.inet, record);
+  ApplyProxy(ctx.inet, ProxyModeFrom(record.proxycon), record.proxysrv, record.proxyport);
   ctx.inet.SetProtocol(icFTP);
   if (!HasScheme(ctx.slot.server.text(), {"ftp://", "ftps://", "sftp://"})) {
     ctx.slot.server.SetText("ftp://" + ctx.slot.server.text());

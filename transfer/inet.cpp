@@ -12,6 +12,18 @@
 
 namespace pellvane {
 
+ProxyMode ProxyModeFrom(int stored) {
+  return stored == 1 ? ProxyMode::kDirect : stored == 2 ? ProxyMode::kNamed : ProxyMode::kSystem;
+}
+
+void ApplyProxy(Inet& inet, ProxyMode mode, const std::string& server, const std::string& port) {
+  inet.SetURL("");
+  inet.SetAccessType(mode);
+  if (inet.AccessType() == ProxyMode::kNamed && !server.empty() && !port.empty()) {
+    inet.SetProxy(server + ":" + port);
+  }
+}
+
 bool IsReplyLine(std::string_view line) {
   return line.size() >= 3 &&
          std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; });
@@ -51,8 +63,8 @@ void Inet::Cancel() { impl_->cancel = true; }
 
 void Inet::SetURL(std::string url) { impl_->url = std::move(url); }
 const std::string& Inet::URL() const { return impl_->url; }
-void Inet::SetAccessType(int access_type) { impl_->access_type = access_type; }
-int Inet::AccessType() const { return impl_->access_type; }
+void Inet::SetAccessType(ProxyMode mode) { impl_->access_type = mode; }
+ProxyMode Inet::AccessType() const { return impl_->access_type; }
 void Inet::SetProxy(std::string proxy) { impl_->proxy = std::move(proxy); }
 const std::string& Inet::Proxy() const { return impl_->proxy; }
 void Inet::SetProtocol(int protocol) { impl_->protocol = protocol; }

@@ -131,8 +131,8 @@ CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
   curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Impl::OnProgress);
   curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
   // Mode 0 leaves libcurl to the environment's proxy variables; an empty text goes direct.
-  if (access_type == 1) curl_easy_setopt(easy, CURLOPT_PROXY, "");
-  if (access_type == 2) curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
+  if (access_type == ProxyMode::kDirect) curl_easy_setopt(easy, CURLOPT_PROXY, "");
+  if (access_type == ProxyMode::kNamed) curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
   // Trust for a server with a certificate of its own, as the curl tool takes it.
   if (!settings.ca_file.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, settings.ca_file.c_str());
   return easy;

@@ -42,7 +42,7 @@ struct InetState {
   void Raise(bool ok) const;
 
   std::string url, proxy, user, password;
-  int access_type = 0;
+  ProxyMode access_type = ProxyMode::kSystem;
   int protocol = icDefault;
   TransferSettings settings;
   std::atomic<bool> cancel{false};
