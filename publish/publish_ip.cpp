@@ -40,12 +40,13 @@ bool PublishIP(const PublishContext& ctx, const std::string& lastip_before) {
   const std::string local = ctx.program_folder + kPageFileName;
   const std::string template_path = ctx.slot.template_file.text();
   bool ok = false;
-  switch (FillTemplate(ctx.files, template_path, local, ctx.cur_ip, kIpMarker)) {
+  const Filled filled = FillTemplate(ctx.files, template_path, local, ctx.cur_ip, kIpMarker);
+  switch (filled.result) {
     case FillResult::kTemplateUnreadable:
-      ctx.log.WriteLog("Template nicht lesbar: " + template_path);
+      ctx.log.WriteLog("Template nicht lesbar: " + template_path + " (" + filled.error + ")");
       break;
     case FillResult::kOutputUnwritable:
-      ctx.log.WriteLog("Seite nicht schreibbar: " + local);
+      ctx.log.WriteLog("Seite nicht schreibbar: " + local + " (" + filled.error + ")");
       break;
     case FillResult::kOk: {
       const std::string command = UploadCommand(local, ctx.slot.remote_file.text());

@@ -98,24 +98,26 @@ std::string ReplaceMarker(std::string& text, std::string_view value, std::string
   return text;
 }
 
-FillResult FillTemplate(FileSystem& files, const std::string& template_path,
-                        const std::string& output_path, std::string_view value,
-                        std::string_view marker) {
-  const std::unique_ptr<InputFile> input = files.OpenForReading(template_path);
-  if (!input) return FillResult::kTemplateUnreadable;
-  const std::unique_ptr<ReplacementFile> output = files.Replace(output_path, 0644);
-  if (!output) return FillResult::kOutputUnwritable;
+Filled FillTemplate(FileSystem& files, const std::string& template_path,
+                    const std::string& output_path, std::string_view value,
+                    std::string_view marker) {
+  const Opened<InputFile> input = files.OpenForReading(template_path);
+  if (!input) return {FillResult::kTemplateUnreadable, input.error};
+  const Opened<ReplacementFile> output = files.Replace(output_path, 0644);
+  if (!output) return {FillResult::kOutputUnwritable, output.error};
   LineFiller filler(value, marker);
   std::string out;
   char buffer[kChunk];
   for (long n; (n = input->Read(buffer, sizeof buffer)) != 0;) {
-    if (n < 0) return FillResult::kTemplateUnreadable;
+    if (n < 0) return {FillResult::kTemplateUnreadable, input->Error()};
     filler.Feed(std::string_view(buffer, static_cast<std::size_t>(n)), out);
-    if (!output->Write(out)) return FillResult::kOutputUnwritable;
+    if (!output->Write(out)) return {FillResult::kOutputUnwritable, output->Error()};
     out.clear();
   }
   filler.Finish(out);
-  return output->Write(out) && output->Commit() ? FillResult::kOk : FillResult::kOutputUnwritable;
+  if (!output->Write(out) || !output->Commit())
+    return {FillResult::kOutputUnwritable, output->Error()};
+  return {};
 }
 
 }  // namespace pellvane

@@ -19,14 +19,20 @@ enum class FillResult {
   kOutputUnwritable,
 };
 
+// How a fill came out, and for a failure the system's words for why.
+struct Filled {
+  FillResult result = FillResult::kOk;
+  std::string error;
+};
+
 // Replaces every occurrence of marker in text, left to right, by value; stores the filled line
 // in text and returns it too. An empty marker leaves the text as it is.
 std::string ReplaceMarker(std::string& text, std::string_view value, std::string_view marker);
 
 // Copies the template into a new output file, through `files`, with each line filled. A line
 // ends at CR LF or a lone CR; a bare LF stays inside its line. Bytes pass through unchanged.
-FillResult FillTemplate(FileSystem& files, const std::string& template_path,
-                        const std::string& output_path, std::string_view value,
-                        std::string_view marker);
+Filled FillTemplate(FileSystem& files, const std::string& template_path,
+                    const std::string& output_path, std::string_view value,
+                    std::string_view marker);
 
 }  // namespace pellvane

@@ -283,8 +283,7 @@ bool Inet::Impl::Login(const ServerUrl& server) {
 bool Inet::Impl::Put(const ServerUrl&, const std::string& local, const std::string& remote) {
   SafeFile file = OpenForReading(local);
   if (!file.is_open()) {
-    return Fail(kReadError,
-                "Datei nicht lesbar: " + local + " (" + ErrorText(GetLastError()) + ")");
+    return Fail(kReadError, "Datei nicht lesbar: " + local + " (" + file.ErrorText() + ")");
   }
   struct Job {
     HINTERNET login;

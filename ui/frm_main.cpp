@@ -24,6 +24,9 @@ void MakeTextSlots(Slots<T>& slots, const std::string& name) {
   for (int i = 0; i < kSlots; ++i) slots[i] = std::make_unique<T>(name + std::to_string(i));
 }
 
+// Why a run that needs the stored settings cannot go on.
+const std::string kNotLoaded = "Einstellungen nicht lesbar: ";
+
 // A stored default outside the slots opens the first one.
 int SlotOrFirst(int index) { return index >= 0 && index < kSlots ? index : 0; }
 
@@ -110,7 +113,11 @@ void frmMain::StoreOnChange(TextBox& box, std::string& field) {
 }
 
 void frmMain::Save() {
-  if (!filling_) settings_.SaveSettings();
+  if (filling_) return;
+  // An edit that cannot be stored is lost at the end of the run: say so.
+  if (const std::string failure = settings_.SaveSettings(); !failure.empty()) {
+    log_.WriteLog("Einstellungen nicht gespeichert: " + failure);
+  }
 }
 
 void frmMain::WireHandlers() {
@@ -178,7 +185,7 @@ std::optional<RunOutcome> frmMain::Form_Load() {
   if (mode == "-now") {
     // Without its settings a run would check the built-in page and publish nothing.
     if (!settings_.loaded()) {
-      log_.WriteLog("Einstellungen nicht lesbar: " + settings_.registry().store_path());
+      log_.WriteLog(kNotLoaded + settings_.registry().store_path());
       Form_Unload();
       return RunOutcome::kNoAddress;
     }
@@ -188,15 +195,17 @@ std::optional<RunOutcome> frmMain::Form_Load() {
   }
   if (mode == "-backup") {
     // Settings that could not be loaded must not replace a good backup with empty ones.
-    const bool ok = settings_.loaded() ? BackupSettings(settings_.record(), program_folder_, log_,
-                                                        dialogs_, files_)
-                                       : BackupFailed(program_folder_, log_, dialogs_);
+    const bool ok =
+        settings_.loaded()
+            ? BackupSettings(settings_.record(), program_folder_, log_, dialogs_, files_)
+            : BackupFailed(program_folder_, kNotLoaded + settings_.registry().store_path(), log_,
+                           dialogs_);
     Form_Unload();
     return ok ? RunOutcome::kDone : RunOutcome::kBackupFailed;
   }
   if (mode == "-restore") {
     if (RestoreSettings(settings_.record(), program_folder_, log_, dialogs_, files_)) {
-      settings_.SaveSettings();
+      Save();
       ShowSettings();
     }
     return std::nullopt;
@@ -271,7 +280,7 @@ void frmMain::ShowSettings() {
   txtProxyPass.SetText(r.ppass);
   txtWserver[0]->SetText(kEchoUrl);
   filling_ = false;
-  settings_.SaveSettings();
+  Save();
   EnableFTPControls();
   EnableProxyControls();
   EnableLogControls();

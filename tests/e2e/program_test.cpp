@@ -8,6 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <clocale>
+#include <cstring>
 #include <sstream>
 #include <thread>
 #include <tuple>
@@ -143,12 +146,16 @@ TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChange
     Texts transfer;
     bool published = false;
     const char* template_file = "template.htm";
+    std::string unreadable = "";  // why the template cannot be read
   };
+  const locale_t german = newlocale(LC_ALL_MASK, "de_DE.UTF-8", nullptr);  // as the runs
+  const std::string missing = strerror_l(ENOENT, german);
+  freelocale(german);
   for (const Case& c : std::initializer_list<Case>{
            {{}, "Wrong-url-0815", Texts(2, "530 : 530 Authentication failed.")},
            {{.script = {}, .exit_after_upload = true}, nullptr, {"56 : "}, true},
-           {{}, nullptr, {}, false, "missing.htm"},
-           {{}, nullptr, {}, false, "fifo.htm"}}) {
+           {{}, nullptr, {}, false, "missing.htm", missing},
+           {{}, nullptr, {}, false, "fifo.htm", "keine Datei"}}) {
     SCOPED_TRACE(c.transfer.empty() ? c.template_file : c.transfer.front());
     FtpServer ftp(c.options);
     const std::string url = ftp.Url();
@@ -164,8 +171,9 @@ TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChange
     const bool readable = c.template_file == std::string("template.htm");
     Texts want =
         readable ? Expected(shown, c.transfer, c.published ? "FTP Fertig" : "FTP fehlgeschlagen")
-                 : Expected(shown, {"Template nicht lesbar: " + bad_template}, "FTP fehlgeschlagen",
-                            kOld, "", false);
+                 : Expected(shown,
+                            {"Template nicht lesbar: " + bad_template + " (" + c.unreadable + ")"},
+                            "FTP fehlgeschlagen", kOld, "", false);
     if (c.published && log_.size() > 7 && log_[7].starts_with("56 : ")) want[7] = log_[7];
     EXPECT_EQ(log_, want);
     for (const std::string& text : {box_.Log(), r.out, r.err})

@@ -56,7 +56,7 @@ TEST_F(StoreTest, SavingWritesOnlyWhatThisInstanceChanged) {
   StoreText("lastip", "198.51.100.9");  // another instance, meanwhile
   settings.SaveSettings();
   settings.record().ftpuser[2] = "u";
-  settings.SaveSettings();
+  EXPECT_EQ(settings.SaveSettings(), "");
   values = StoredValues(box_.StoreFile());
   EXPECT_EQ(values[36], "lastip=198.51.100.9") << "another instance's value survives";
   EXPECT_EQ(box_.Stored().ftpuser[2], "u") << "every save writes its changes";
@@ -94,7 +94,7 @@ TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
     settings.LoadSettings();
     EXPECT_EQ(settings.record(), DefaultRecord());
     settings.record() = SampleRecord("2");
-    settings.SaveSettings();
+    EXPECT_EQ(settings.SaveSettings(), StorePath() + " war beim Start nicht lesbar");
     EXPECT_TRUE(ReadFile(box.StoreFile()) == bytes) << "the file changed";
     EXPECT_FALSE(FileExists(box.StoreFile() + "-wal"));
   }

@@ -3,6 +3,7 @@
 // and a local FTP server.
 #include <gtest/gtest.h>
 
+#include "settings/settings_table.h"
 #include "support/harness.h"
 #include "support/servers.h"
 
@@ -124,24 +125,48 @@ TEST_F(WindowModelTest, CheckPublishesAChangedAddressOnceFromTheVisibleSlots) {
 }
 
 // A full disk, a refused template, a failed rename in the program folder: nothing is
-// uploaded and the change stays due. A publish-due mark that cannot be made leaves the new
-// address unstored, so the change is published again. With the disk well, it is published.
+// uploaded, the log says why, and the change stays due. A publish-due mark that cannot be made
+// leaves the new address unstored, so the change is published again. With the disk well, it is
+// published.
 TEST_F(WindowModelTest, AFailingDiskKeepsTheChangeDueUntilItIsWell) {
   SeedServers();
-  for (const auto& [faults, uploads] : std::initializer_list<std::pair<FileFaults, long>>{
-           {{.room = 0}, 0},
-           {{.deny_open = true}, 0},
-           {{.fail_commit = true}, 0},
-           {{.fail_commit = true, .only = "pellvane.due"}, 1}}) {
+  const std::string page = "Seite nicht schreibbar: " + box_.path() + kPageFileName + " (";
+  for (const auto& [faults, uploads, logged] :
+       std::initializer_list<std::tuple<FileFaults, long, std::string>>{
+           {{.room = 0}, 0, ""},
+           {{.deny_open = true}, 0, ""},
+           {{.fail_commit = true}, 0, page + kNotCommitted + ")"},
+           {{.fail_commit = true, .only = "pellvane.due"}, 1, ""},
+           {{.room = 0, .only = "tmp.htm"}, 1, page + kDiskFull + ")"},
+           {{.deny_open = true, .only = "t.htm"},
+            1,
+            "Template nicht lesbar: " + box_.File("t.htm") + " (" + kRefused + ")"}}) {
     FaultyFiles files(faults);
     auto m = std::make_unique<WindowModel>(dialogs_, box_, files);
     EXPECT_EQ(Check(m->window), Texts{"Ihrer aktuelle IP-Adresse: 203.0.113.7"});
+    EXPECT_TRUE(logged.empty() || Count(LogTexts(box_.Log()), logged) == 1) << logged;
     EXPECT_EQ(Count(ftp_.Commands(), "STOR"), uploads);
     EXPECT_EQ(box_.Stored().lastip, "198.51.100.1");
   }
   Check(Open()->window);
   EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 2);
   EXPECT_EQ(ReadFile(ftp_.root() + "/slot0.html"), "<p>203.0.113.7</p>\r\r\n");
+}
+
+// An edit the store refuses (another program took the settings key away) is not lost unsaid:
+// the log names the values, and the next edit after the key is back saves them too.
+TEST_F(WindowModelTest, AnEditTheStoreRefusesIsLoggedWithItsValues) {
+  box_.Seed([](SettingsRecord& r) { r.writelog = true; });
+  auto m = Open();
+  ASSERT_EQ(EnvRegistry().RegDeleteKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath), ERROR_SUCCESS);
+  m->window.txtProxySrv.SetText("proxy");
+  EXPECT_EQ(LogTexts(box_.Log()).back(),
+            "Einstellungen nicht gespeichert: " + m->settings.registry().store_path() +
+                " nicht schreibbar (proxysrv)");
+  StoreText("lastip", "198.51.100.1");
+  m->window.txtProxyPort.SetText("8080");
+  EXPECT_EQ(std::tuple(box_.Stored().proxysrv, box_.Stored().proxyport),
+            std::tuple("proxy", "8080"));
 }
 
 }  // namespace

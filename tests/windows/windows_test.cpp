@@ -88,7 +88,9 @@ TEST(WindowsTextTest, LogAndBackupHoldTheAnsiCodePageAndRefuseWhatItCannotHold) 
   EXPECT_EQ(restored.ppass, "pässwort");
   record.ppass = "日本";
   EXPECT_FALSE(BackupSettings(record, box.path(), log, dialogs, RealFileSystem()));
-  EXPECT_EQ(dialogs.Shown().back(), "Backup fehlgeschlagen: " + box.path() + "\\pellvane.sav");
+  EXPECT_EQ(dialogs.Shown().back(),
+            "Backup fehlgeschlagen: " + box.path() +
+                "\\pellvane.sav (ein Text hat Zeichen außerhalb der Codepage)");
 }
 
 // The GUI program from a scheduler: -now with its log and exit status, the line on the console
