@@ -16,10 +16,15 @@ namespace pellvane {
 namespace {
 
 constexpr std::size_t kMaxText = std::numeric_limits<std::uint16_t>::max();
-constexpr std::size_t kTexts = 35;
-constexpr std::size_t kNumbers = 6;
-// The largest record the layout can hold; bytes after a record are never read.
-constexpr std::size_t kMaxRecordSize = kNumbers * 2 + kTexts * (2 + kMaxText);
+
+// The largest record the layout can hold, from the settings table: a 16-bit count and up to
+// kMaxText bytes per text, 16 bits per number or flag. Bytes after a record are never read.
+std::size_t MaxRecordSize() {
+  std::size_t size = 0;
+  for (const SettingInfo& s : SettingsTable())
+    size += 2 + (s.kind == SettingKind::kText ? kMaxText : 0);
+  return size;
+}
 
 // Calls `f` on every field of the record in the file's order.
 template <typename F>
@@ -150,7 +155,7 @@ bool RestoreSettings(SettingsRecord& record, const std::string& folder, const Ru
                      Dialogs& dialogs, FileSystem& files) {
   log.WriteLog("Starte Wiederherstellung...");
   const std::string path = folder + kBackupFileName;
-  const std::optional<std::string> bytes = ReadUpTo(files, path, kMaxRecordSize);
+  const std::optional<std::string> bytes = ReadUpTo(files, path, MaxRecordSize());
   std::optional<SettingsRecord> restored;
   if (bytes) restored = Parse(*bytes);
   if (!restored) {

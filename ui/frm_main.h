@@ -130,10 +130,11 @@ class frmMain {
   void StoreOnChange(TextBox& box, std::string& field);
   // Saves the record; while ShowSettings fills the controls, once at its end instead.
   void Save();
-  // The slot's controls in the order they are hidden and shown.
+  // The "-now" run, which shows no message box: the command line, lower-cased, is "-now".
   bool Unattended() const;
   // One check and, when the address changed, one publish.
   RunOutcome CheckAndPublish();
+  // The slot's controls in the order they are hidden and shown.
   std::vector<Control*> WebSlot(int i) const;
   std::vector<Control*> FtpSlot(int i) const;
   void Refresh(const ScrollBar& bar, Label& caption, const char* prefix,

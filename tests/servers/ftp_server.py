@@ -16,6 +16,7 @@ for name in ("--root", "--user", "--password", "--port-file", "--commands", "--s
 p.add_argument("--cert")
 p.add_argument("--key")
 p.add_argument("--exit-after-upload", action="store_true")
+p.add_argument("--login-folder")
 a = p.parse_args()
 log = open(a.commands, "a", buffering=1, encoding="utf-8", errors="replace")
 script = {c.upper(): (int(d) / 1000, r) for c, d, r in (l.rstrip("\n").split(" ", 2) for l in open(a.script))}
@@ -36,6 +37,10 @@ class Handler(TLS_FTPHandler if a.cert else FTPHandler):
 
     def on_file_received(self, file):
         Handler.uploaded = True
+
+    def on_login(self, username):
+        if a.login_folder:
+            self.fs.cwd = a.login_folder
 
 
 if a.cert:

@@ -55,16 +55,17 @@ class Env {
 // Every proxy variable libcurl reads, unset.
 EnvVars NoProxies();
 
-// Records every message box; the file chooser is always cancelled.
+// Records every message box and what is opened; the file chooser is always cancelled.
 class RecordingDialogs final : public Dialogs {
  public:
   void MsgBox(const std::string& text, MsgKind kind) override { boxes.emplace_back(text, kind); }
   std::optional<std::string> ChooseFile(const FileChooserRequest&) override { return {}; }
-  void OpenUrl(const std::string&) override {}
-  void OpenInEditor(const std::string&) override {}
+  void OpenUrl(const std::string& url) override { opened.push_back(url); }
+  void OpenInEditor(const std::string& path) override { opened.push_back(path); }
   testing::Texts Shown() const;  // the boxes' texts
 
   std::vector<std::pair<std::string, MsgKind>> boxes;
+  testing::Texts opened;  // the URLs and files handed to the desktop
 };
 
 struct ProgramResult {

@@ -53,7 +53,8 @@ class EchoServer : public ChildServer {
 struct FtpOptions {
   std::string user = "pell";
   std::string password = "vane";
-  bool tls = false;  // explicit TLS (ftps://), with the certificate in Certificate()
+  bool tls = false;               // explicit TLS (ftps://), with the certificate in Certificate()
+  std::string login_folder = "";  // where a login starts, as "/home"; the root when empty
   // Lines "<COMMAND> <delay ms> <reply>": that command waits, then gets the reply instead of
   // being carried out. "STOR 0 550 No." refuses every upload.
   std::vector<std::string> script;

@@ -153,6 +153,25 @@ TEST_F(WindowModelTest, AFailingDiskKeepsTheChangeDueUntilItIsWell) {
   EXPECT_EQ(ReadFile(ftp_.root() + "/slot0.html"), "<p>203.0.113.7</p>\r\r\n");
 }
 
+// A disabled button takes no click, whatever its handler would do; enabled, it does it.
+TEST_F(WindowModelTest, ADisabledButtonTakesNoClick) {
+  SeedServers();
+  auto m = Open();
+  frmMain& w = m->window;
+  for (const auto& [button, ran] :
+       std::initializer_list<std::pair<CommandButton*, std::function<bool()>>>{
+           {&w.cmdLOG, [&] { return !dialogs_.opened.empty(); }},
+           {&w.cmdNow, [&] { return !dialogs_.boxes.empty(); }},
+           {&w.cmdEnd, [&] { return w.unloaded(); }}}) {
+    button->SetEnabled(false);
+    button->Click();
+    EXPECT_FALSE(ran()) << button->name();
+    button->SetEnabled(true);
+    button->Click();
+    EXPECT_TRUE(ran()) << button->name();
+  }
+}
+
 // An edit the store refuses (another program took the settings key away) is not lost unsaid:
 // the log names the values, and the next edit after the key is back saves them too.
 TEST_F(WindowModelTest, AnEditTheStoreRefusesIsLoggedWithItsValues) {
