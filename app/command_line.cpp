@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/text.h"
+#include "ui/frm_main.h"
 
 namespace pellvane {
 
@@ -21,7 +22,7 @@ std::string JoinArguments(const std::vector<std::string>& args) {
 
 bool IsHeadlessMode(const std::string& command_line) {
   const std::string mode = Lowered(command_line);
-  return mode == "-now" || mode == "-backup";
+  return mode == "-now" || mode == kForceOption || mode == "-backup";
 }
 
 bool HasDisplay() {

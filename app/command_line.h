@@ -13,7 +13,7 @@ namespace pellvane {
 std::string JoinArguments(int argc, char** argv);
 std::string JoinArguments(const std::vector<std::string>& args);
 
-// -now and -backup, in any letter case: the modes that run without a window.
+// -now, --force and -backup, in any letter case: the modes that run without a window.
 bool IsHeadlessMode(const std::string& command_line);
 
 // True when a window can be shown: a display is named, or Qt's platform is chosen.

@@ -5,7 +5,6 @@
 #include "app/command_line.h"
 #include "app/environment.h"
 #include "app/exit_status.h"
-#include "app/failure_reason.h"
 #include "app/session.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -16,12 +15,11 @@ int RunHeadless(const std::string& command_line) {
   HeadlessDialogs dialogs;
   SystemClock clock;
   Session session(dialogs, clock, ConfigFromEnvironment(command_line));
-  FailureReason reason;
-  session.log.SetLineHook([&reason](std::string_view line) { reason.Observe(line); });
   const RunOutcome outcome = session.window.Form_Load().value_or(RunOutcome::kDone);
-  if (Lowered(command_line) == "-now") {
-    const std::string why = reason.For(outcome);
-    if (!why.empty()) std::fprintf(stderr, "pellvane -now: %s\n", why.c_str());
+  // The scheduler's channel (journal, cron mail), also when the run log is off.
+  const std::string& why = session.window.failure();
+  if (ExitStatusOf(outcome) != kExitOk && !why.empty()) {
+    std::fprintf(stderr, "pellvane %s: %s\n", Lowered(command_line).c_str(), why.c_str());
   }
   return ExitStatusOf(outcome);
 }

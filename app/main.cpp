@@ -16,8 +16,10 @@ namespace {
 
 void PrintHelp() {
   std::printf(
-      "Aufruf: pellvane [-now | -backup | -restore]\n"
-      "  -now              IP-Adresse prüfen und bei Änderung per FTP veröffentlichen\n"
+      "Aufruf: pellvane [-now | --force | -backup | -restore]\n"
+      "  -now              IP-Adresse prüfen; die Seite per FTP veröffentlichen, wenn sie\n"
+      "                    nicht mehr zeigt, was sie soll (Adresse, Template, Ziel)\n"
+      "  --force           wie -now, veröffentlicht die Seite aber in jedem Fall\n"
       "  -backup           Einstellungen in pellvane.sav sichern\n"
       "  -restore          Einstellungen aus pellvane.sav wiederherstellen, dann das Fenster\n"
       "  (ohne)            das Einstellungsfenster\n"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# One whole `pellvane -now` run with an unchanged address against two peers asking the same
-# loopback echo page: `curl -s` and inadyn `--once` (with the same address in its cache).
-# Round-robin, so that load from elsewhere falls on all three alike: median wall time, CPU
-# time (user and system) and peak memory (max RSS, GNU time) of each, and their ratios to curl.
+# One whole `pellvane -now` run with an unchanged address (FTP on, the page up to date) against
+# two peers asking the same loopback echo page: `curl -s` and inadyn `--once` (with the same
+# address in its cache). Then a changed address with FTP (the page filled and uploaded) against
+# a shell script doing the same job with curl: fetch, sed, upload, list.
+# Round-robin, so that load from elsewhere falls on all alike: median wall time, CPU time (user
+# and system) and peak memory (max RSS, GNU time) of each, and their ratios to curl.
 # Everything runs in a network namespace of its own with nothing but loopback, so that none of
 # the three can reach beyond this machine.
 # Usage: bench/now_vs_peers.sh [pellvane executable ...]   (default build-rel/app/pellvane)
@@ -34,7 +36,22 @@ ip link set lo up
 source "$root/scripts/lib/sandbox.sh"
 address=198.51.100.23
 start_echo_page $address
-seed_store "${pellvanes[0]}" wserver1 "$echo_url" wdefserver 1 proxycon 1 lastip $address
+start_ftp_server bench bench
+printf '<html>\r\n<b>%s</b>\r\n</html>\r\n' "'!!!***IP***!!!'" >"$sandbox/template.htm"
+seed_store "${pellvanes[0]}" wserver1 "$echo_url" wdefserver 1 proxycon 1 lastip $address \
+  useftp True ftpserver0 "$ftp_url" ftpuser0 bench ftppass0 bench ftpremotefile0 page.html \
+  htmltemplatefile0 "$sandbox/template.htm" ftpdefserver 0
+# The same job as a shell script with curl: fetch, compare, fill, upload, list.
+cat >"$sandbox/curl-job.sh" <<JOB
+#!/bin/sh
+ip=\$(curl -s "$echo_url")
+[ "\$ip" = "\$(cat "$sandbox/curl-job.last" 2>/dev/null)" ] && exit 0
+sed "s/'!!!\*\*\*IP\*\*\*!!!'/\$ip/g" "$sandbox/template.htm" >"$sandbox/curl-job.htm"
+curl -s -T "$sandbox/curl-job.htm" -u bench:bench "$ftp_url/curl-job.html" &&
+  curl -s -u bench:bench "$ftp_url/" >/dev/null &&
+  printf %s "\$ip" >"$sandbox/curl-job.last"
+JOB
+chmod +x "$sandbox/curl-job.sh"
 
 hostport=${echo_url#http://}
 hostport=${hostport%%/*}
@@ -57,16 +74,10 @@ CONF
 printf '%s' $address >"$sandbox/inadyn/cache/bench.example.net.cache"
 
 python3 - "$runs" "$sandbox" "${pellvanes[@]}" <<PY
-import resource, statistics, subprocess, sys, time
+import itertools, resource, statistics, subprocess, sys, time
 runs, sandbox, pellvanes = int(sys.argv[1]), sys.argv[2], sys.argv[3:]
-commands = {}
-for p in pellvanes:
-    commands["pellvane -now" if len(pellvanes) == 1 else p + " -now"] = [p, "-now"]
-commands.update({
-    "curl -s": ["curl", "-s", "$echo_url"],
-    "inadyn --once": ["inadyn", "--once", "--foreground", "--no-pidfile", "-l", "none",
-                      "-f", sandbox + "/inadyn/inadyn.conf", "--cache-dir", sandbox + "/inadyn/cache"],
-})
+def named(suffix):
+    return {("pellvane " if len(pellvanes) == 1 else p + " ") + suffix: [p, "-now"] for p in pellvanes}
 null = subprocess.DEVNULL
 def cpu():
     r = resource.getrusage(resource.RUSAGE_CHILDREN)
@@ -80,26 +91,40 @@ def peak_kib(argv):
     out = sandbox + "/time.out"
     subprocess.run(["/usr/bin/time", "-f", "%M", "-o", out, *argv], stdout=null, stderr=null, check=True)
     return int(open(out).read().split()[-1])
-names = list(commands)
-for name in names: run(commands[name])  # warm-up
-wall = {n: [] for n in names}
-used = {n: [] for n in names}
-peak = {n: [] for n in names}
-for i in range(runs):
-    order = names[i % len(names):] + names[:i % len(names)]
-    for name in order:
-        w, c = run(commands[name])
-        wall[name].append(w)
-        used[name].append(c)
-        peak[name].append(peak_kib(commands[name]))
-curl_wall = statistics.median(wall["curl -s"])
-curl_cpu = statistics.median(used["curl -s"])
-curl_peak = statistics.median(peak["curl -s"])
-print(f"{runs} runs each, round-robin")
-print("| command | median wall (ms) | x curl | median CPU (ms) | x curl | peak RSS median / max (KiB) | x curl |")
-print("|:---|---:|---:|---:|---:|---:|---:|")
-for name in names:
-    w, c, p = (statistics.median(v[name]) for v in (wall, used, peak))
-    print(f"| {name} | {w * 1000:.1f} | {w / curl_wall:.2f} | {c * 1000:.1f} | {c / curl_cpu:.2f} "
-          f"| {p:.0f} / {max(peak[name])} | {p / curl_peak:.2f} |")
+# Each run of the changed round finds another address than the one before it.
+addresses = itertools.cycle(["198.51.100.24", "198.51.100.25"])
+def change():
+    open(sandbox + "/nginx/ip.shtml", "w").write(next(addresses))
+def measure(title, commands, curl, before=lambda: None):
+    names = list(commands)
+    for name in names:  # warm-up
+        before()
+        run(commands[name])
+    wall = {n: [] for n in names}
+    used = {n: [] for n in names}
+    peak = {n: [] for n in names}
+    for i in range(runs):
+        order = names[i % len(names):] + names[:i % len(names)]
+        for name in order:
+            before()
+            w, c = run(commands[name])
+            wall[name].append(w)
+            used[name].append(c)
+            before()
+            peak[name].append(peak_kib(commands[name]))
+    cw, cc, cp = (statistics.median(v[curl]) for v in (wall, used, peak))
+    print(f"{title}: {runs} runs each, round-robin")
+    print("| command | median wall (ms) | x curl | median CPU (ms) | x curl | peak RSS median / max (KiB) | x curl |")
+    print("|:---|---:|---:|---:|---:|---:|---:|")
+    for name in names:
+        w, c, p = (statistics.median(v[name]) for v in (wall, used, peak))
+        print(f"| {name} | {w * 1000:.1f} | {w / cw:.2f} | {c * 1000:.1f} | {c / cc:.2f} "
+              f"| {p:.0f} / {max(peak[name])} | {p / cp:.2f} |")
+    print()
+measure("unchanged address", {**named("-now"), "curl -s": ["curl", "-s", "$echo_url"],
+    "inadyn --once": ["inadyn", "--once", "--foreground", "--no-pidfile", "-l", "none",
+                      "-f", sandbox + "/inadyn/inadyn.conf", "--cache-dir", sandbox + "/inadyn/cache"]},
+    "curl -s")
+measure("changed address, FTP", {**named("-now, changed"), "curl job": [sandbox + "/curl-job.sh"]},
+        "curl job", change)
 PY

@@ -1,17 +1,24 @@
-// One check cycle: fetch the echo page of the visible web slot, test the body, compare it
-// with the last address and store it. Not safe from two threads.
+// One check cycle: fetch the echo page of the web slot, test the answer, compare it with the
+// last address, decide whether the page is due and store the address. Not safe from two threads.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "detect/publish_due.h"
 #include "platform/dialogs.h"
 #include "platform/run_log.h"
 #include "platform/text_field.h"
 #include "settings/hp_reg.h"
+#include "settings/publish_state.h"
 #include "transfer/inet.h"
 
 namespace pellvane {
+
+// Why the page must be published for this address; nothing when it already shows what it
+// should (or nothing is published at all).
+using PublishReason = std::function<std::optional<std::string>(const std::string& address)>;
 
 // What a check reads and writes besides the settings.
 struct CheckContext {
@@ -19,14 +26,31 @@ struct CheckContext {
   Settings& settings;
   const RunLog& log;
   Dialogs& dialogs;
-  bool unattended;      // the "-now" run: no message boxes
-  TextField& web_slot;  // the URL of the slot the web pager shows
-  std::string& cur_ip;  // the body of the latest fetch
-  PublishDue& due;      // set before a changed address is stored
+  bool unattended;  // the "-now" run: no message boxes
+  // The web slots to ask, in this order, until one gives a valid address: the one the web
+  // pager shows first.
+  std::vector<TextField*> web_slots;
+  std::string& cur_ip;          // the address of the latest check, or what its fetch gave
+  const std::string& reported;  // the state-event handler's line for the latest request
+  PublishState& state;          // marked due before a new address is stored
+  PublishReason why_publish;
 };
 
-// True when a valid address was fetched and it differs from lastip, or an earlier change still
-// waits for its publish; lastip is then stored.
-bool CheckIP(const CheckContext& ctx);
+struct CheckResult {
+  bool valid = false;    // cur_ip holds a valid address
+  bool publish = false;  // the page is due
+  // Why no valid address came: "Keine gültige IP erhalten", with what the last slot asked
+  // gave in brackets when it said anything.
+  std::string failure;
+};
+
+// The answer as the log shows a refused one: control characters escaped, at most 80
+// characters, "…" where it was cut.
+std::string ShownAnswer(std::string_view answer);
+
+// Asks the slots in order until one answers with a valid address (blanks and line ends around
+// it dropped); when the page is then due it is marked so, durably, before a changed address
+// is stored. A new address that could not be marked due is not stored.
+CheckResult CheckIP(const CheckContext& ctx);
 
 }  // namespace pellvane

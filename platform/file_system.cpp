@@ -10,6 +10,7 @@ class RealInput final : public InputFile {
   explicit RealInput(SafeFile file) : file_(std::move(file)) {}
   long Read(char* buffer, std::size_t size) override { return file_.Read(buffer, size); }
   std::string Error() const override { return file_.ErrorText(); }
+  long long Size() const override { return file_.Size(); }
 
  private:
   SafeFile file_;

@@ -19,6 +19,8 @@ class InputFile {
   virtual long Read(char* buffer, std::size_t size) = 0;
   // Why the last Read failed, in the system's words.
   virtual std::string Error() const = 0;
+  // The file's size in bytes as it stands now; -1 when it cannot be told.
+  virtual long long Size() const = 0;
 };
 
 // A new file beside its path that replaces the file at the path only when committed; dropped

@@ -10,8 +10,7 @@ namespace pellvane {
 inline constexpr const char* kLogFileName = PELLVANE_SEPARATOR "pellvane.log";
 inline constexpr const char* kBackupFileName = PELLVANE_SEPARATOR "pellvane.sav";
 inline constexpr const char* kPageFileName = PELLVANE_SEPARATOR "tmp.htm";
-// The mark of a publish still due, and the lock held while a check and its publish run.
-inline constexpr const char* kDueFileName = PELLVANE_SEPARATOR "pellvane.due";
+// The lock held while a check and its publish run.
 inline constexpr const char* kRunLockFileName = PELLVANE_SEPARATOR "pellvane.lock";
 
 // The folder of the running executable, without a trailing separator; empty when unknown.

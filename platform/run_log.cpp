@@ -8,7 +8,6 @@ RunLog::RunLog(std::string path, const Clock& clock, const bool& writelog, FileS
     : path_(std::move(path)), clock_(clock), writelog_(writelog), files_(files) {}
 
 void RunLog::WriteLog(std::string_view text) const {
-  if (line_hook_) line_hook_(text);
   if (!writelog_) return;
   std::string line;
   if (!text.empty()) {

@@ -20,8 +20,6 @@ class RunLog {
 
   // Runs after every line written while logging is on: lets the window handle its events.
   void SetYieldHook(std::function<void()> hook) { yield_ = std::move(hook); }
-  // Sees every line's text, whether or not logging is on: lets a -now run tell why it failed.
-  void SetLineHook(std::function<void(std::string_view)> hook) { line_hook_ = std::move(hook); }
   // Runs the hook on its own, for other code that lets the window handle its events.
   void Yield() const {
     if (yield_) yield_();
@@ -38,7 +36,6 @@ class RunLog {
   const bool& writelog_;
   FileSystem& files_;
   std::function<void()> yield_;
-  std::function<void(std::string_view)> line_hook_;
 };
 
 }  // namespace pellvane

@@ -32,6 +32,8 @@ class SafeFile {
   int fd() const { return fd_; }
   // Reads up to `size` bytes; 0 at the end, -1 on an error.
   long Read(char* buffer, std::size_t size);
+  // The file's size in bytes; -1 when the system cannot tell it.
+  long long Size() const;
   bool WriteAll(std::string_view bytes);
   // Closes now; false when the close reported a late write error.
   bool Close();

@@ -53,6 +53,11 @@ long SafeFile::Read(char* buffer, std::size_t size) {
   return static_cast<long>(n);
 }
 
+long long SafeFile::Size() const {
+  struct stat st {};
+  return fstat(fd_, &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
 long SafeFile::WriteSome(const char* data, std::size_t size) {
   ssize_t n;
   do {

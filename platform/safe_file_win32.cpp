@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <random>
@@ -59,6 +60,11 @@ long SafeFile::Read(char* buffer, std::size_t size) {
   const long n = _read(fd_, buffer, Part(size));
   if (n < 0) error_ = LastError();
   return n;
+}
+
+long long SafeFile::Size() const {
+  struct _stati64 st {};
+  return _fstati64(fd_, &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
 long SafeFile::WriteSome(const char* data, std::size_t size) {

@@ -1,6 +1,8 @@
 #include "publish/template_fill.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <vector>
 
 namespace pellvane {
 namespace {
@@ -98,26 +100,87 @@ std::string ReplaceMarker(std::string& text, std::string_view value, std::string
   return text;
 }
 
+void PageDigest::Add(std::string_view bytes) {
+  for (const char c : bytes) {
+    hash_ ^= static_cast<unsigned char>(c);
+    hash_ *= 1099511628211ull;
+  }
+  size_ += bytes.size();
+}
+
+std::string PageDigest::Text() const {
+  char text[48];
+  std::snprintf(text, sizeof text, "%016llx:%llu", static_cast<unsigned long long>(hash_),
+                static_cast<unsigned long long>(size_));
+  return text;
+}
+
+namespace {
+
+constexpr const char* kTooLarge = "größer als 16 MiB";
+
+// The template open for reading, unless it cannot be opened or is too large; `filled` then
+// says why not.
+std::unique_ptr<InputFile> OpenTemplate(FileSystem& files, const std::string& path,
+                                        Filled& filled) {
+  Opened<InputFile> input = files.OpenForReading(path);
+  if (!input) {
+    filled = {FillResult::kTemplateUnreadable, input.error};
+  } else if (input->Size() > kMaxTemplateBytes) {
+    filled = {FillResult::kTemplateTooLarge, kTooLarge};
+  } else {
+    return std::move(input.file);
+  }
+  return nullptr;
+}
+
+// An output that refuses a piece gives kOutputUnwritable without a reason: its owner knows it.
+Filled FillFrom(InputFile& input, std::string_view value, std::string_view marker,
+                const std::function<bool(std::string_view)>& out) {
+  LineFiller filler(value, marker);
+  std::string filled;
+  std::vector<char> buffer(kChunk);
+  long long total = 0;
+  for (long n; (n = input.Read(buffer.data(), buffer.size())) != 0;) {
+    if (n < 0) return {FillResult::kTemplateUnreadable, input.Error()};
+    // A file that grows while it is read is held to the bound all the same.
+    if ((total += n) > kMaxTemplateBytes) return {FillResult::kTemplateTooLarge, kTooLarge};
+    filler.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)), filled);
+    if (!out(filled)) return {FillResult::kOutputUnwritable, ""};
+    filled.clear();
+  }
+  filler.Finish(filled);
+  return out(filled) ? Filled{} : Filled{FillResult::kOutputUnwritable, ""};
+}
+
+}  // namespace
+
+Filled FillPieces(FileSystem& files, const std::string& template_path, std::string_view value,
+                  std::string_view marker, const std::function<bool(std::string_view)>& out) {
+  Filled filled;
+  const std::unique_ptr<InputFile> input = OpenTemplate(files, template_path, filled);
+  return input ? FillFrom(*input, value, marker, out) : filled;
+}
+
 Filled FillTemplate(FileSystem& files, const std::string& template_path,
-                    const std::string& output_path, std::string_view value,
-                    std::string_view marker) {
-  const Opened<InputFile> input = files.OpenForReading(template_path);
-  if (!input) return {FillResult::kTemplateUnreadable, input.error};
+                    const std::string& output_path, std::string_view value, std::string_view marker,
+                    std::string* page) {
+  Filled filled;
+  const std::unique_ptr<InputFile> input = OpenTemplate(files, template_path, filled);
+  if (!input) return filled;
   const Opened<ReplacementFile> output = files.Replace(output_path, 0644);
   if (!output) return {FillResult::kOutputUnwritable, output.error};
-  LineFiller filler(value, marker);
-  std::string out;
-  char buffer[kChunk];
-  for (long n; (n = input->Read(buffer, sizeof buffer)) != 0;) {
-    if (n < 0) return {FillResult::kTemplateUnreadable, input->Error()};
-    filler.Feed(std::string_view(buffer, static_cast<std::size_t>(n)), out);
-    if (!output->Write(out)) return {FillResult::kOutputUnwritable, output->Error()};
-    out.clear();
+  // The page is about as large as its template: held whole, it is not copied as it grows.
+  if (page) page->reserve(static_cast<std::size_t>(std::max(0LL, input->Size())) + kChunk);
+  filled = FillFrom(*input, value, marker, [&](std::string_view piece) {
+    if (page) page->append(piece);
+    return output->Write(piece);
+  });
+  if (filled.result == FillResult::kOk && !output->Commit()) {
+    filled.result = FillResult::kOutputUnwritable;
   }
-  filler.Finish(out);
-  if (!output->Write(out) || !output->Commit())
-    return {FillResult::kOutputUnwritable, output->Error()};
-  return {};
+  if (filled.result == FillResult::kOutputUnwritable) filled.error = output->Error();
+  return filled;
 }
 
 }  // namespace pellvane

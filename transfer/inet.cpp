@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/safe_file.h"
 #include "platform/text.h"
 #include "transfer/ftp_command.h"
 #include "transfer/inet_state.h"
@@ -56,6 +57,37 @@ void InetState::Raise(bool ok) const {
   if (state_changed) state_changed(ok ? icResponseCompleted : icError);
 }
 
+bool InetState::PutChecked(const ServerUrl& server, const std::string& local,
+                           const std::string& remote) {
+  std::string bytes;
+  if (!held_path.empty() && local == held_path) {
+    bytes = std::move(held_bytes);
+    held_path.clear();
+    held_bytes.clear();
+  } else {
+    SafeFile file = OpenForReading(local);
+    char buffer[1 << 16];
+    long n = file.is_open() ? 0 : -1;
+    while (file.is_open() && (n = file.Read(buffer, sizeof buffer)) > 0) {
+      bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    // A folder is refused at the open: it would read as nothing and empty the remote file.
+    if (n < 0)
+      return Fail(kReadError, "Datei nicht lesbar: " + local + " (" + file.ErrorText() + ")");
+  }
+  const long long sent = static_cast<long long>(bytes.size());
+  put_verified = false;
+  if (!Put(server, std::move(bytes), remote)) return false;
+  const long long kept = RemoteSize(server, remote);
+  put_verified = kept >= 0;
+  if (put_verified && kept != sent) {
+    put_verified = false;
+    return Fail(kPartialUpload, "Datei auf dem Server unvollständig: " + std::to_string(kept) +
+                                    " von " + std::to_string(sent) + " Bytes");
+  }
+  return true;
+}
+
 Inet::Inet(TransferSettings settings) : impl_(MakeImpl()) { impl_->settings = std::move(settings); }
 Inet::~Inet() = default;
 
@@ -93,7 +125,7 @@ bool Inet::Execute(std::string_view url, std::string_view operation) {
   const bool dir = verb == "dir" && words->size() == 1;
   bool ok = false;
   if (put || dir) {
-    ok = d.Login(server) && (put ? d.Put(server, (*words)[1], (*words)[2]) : d.Dir(server));
+    ok = d.Login(server) && (put ? d.PutChecked(server, (*words)[1], (*words)[2]) : d.Dir(server));
   } else if (verb == "close" && words->size() == 1) {
     ok = d.Close();
   } else {
@@ -102,6 +134,13 @@ bool Inet::Execute(std::string_view url, std::string_view operation) {
   d.Raise(ok);
   return ok;
 }
+
+void Inet::HoldFile(std::string local, std::string bytes) {
+  impl_->held_path = std::move(local);
+  impl_->held_bytes = std::move(bytes);
+}
+
+bool Inet::PutVerified() const { return impl_->put_verified; }
 
 void Inet::SetStateChanged(std::function<void(std::int16_t)> handler) {
   impl_->state_changed = std::move(handler);

@@ -70,6 +70,13 @@ class Inet {
   // One FTP command on URL() ("put <local> <remote>", "dir", "close"); returns when done,
   // true when it succeeded. `url` empty means URL().
   bool Execute(std::string_view url, std::string_view operation);
+  // What a later "put" of `local` sends instead of reading that file: the page this run wrote
+  // there, which may have been replaced since. Sent once.
+  void HoldFile(std::string local, std::string bytes);
+  // After a "put" that succeeded: true when the server told the size of the file it kept (it
+  // matched, or the put would have failed); false when it could not tell and was taken at its
+  // word.
+  bool PutVerified() const;
 
   // 0 after a request without error; otherwise the code and a text a user can act on.
   std::int32_t ResponseCode() const;

@@ -3,9 +3,8 @@
 #include <curl/curl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "transfer/inet_state.h"
@@ -37,12 +36,14 @@ struct Inet::Impl : InetState {
   // Sets ResponseCode and ResponseInfo from a finished request; true when it succeeded.
   bool Finish(CURLcode rc, bool http);
   bool Login(const ServerUrl& server) override;
-  bool Put(const ServerUrl& server, const std::string& local, const std::string& remote) override;
+  bool Put(const ServerUrl& server, std::string bytes, const std::string& remote) override;
+  long long RemoteSize(const ServerUrl& server, const std::string& remote) override;
   bool Dir(const ServerUrl& server) override;
   bool Close() override;
   void ApplyLogin(CURL* h, const ServerUrl& server);
 
   static std::size_t OnBody(char* ptr, std::size_t size, std::size_t n, void* self);
+  static std::size_t OnUpload(char* buffer, std::size_t size, std::size_t n, void* self);
   static std::size_t OnHeader(char* ptr, std::size_t size, std::size_t n, void* self);
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
   static int OnHostKey(CURL*, const curl_khkey*, const curl_khkey*, curl_khmatch match, void* self);
@@ -52,6 +53,7 @@ struct Inet::Impl : InetState {
 
   // Of the request under way.
   std::string body;
+  std::string_view upload;  // what a put has still to send
   std::size_t body_limit = 0;
   bool limit_fails = false;
   bool over_limit = false;
@@ -74,6 +76,14 @@ std::size_t Inet::Impl::OnBody(char* ptr, std::size_t size, std::size_t n, void*
     return len;
   }
   d.body.append(ptr, len);
+  return len;
+}
+
+std::size_t Inet::Impl::OnUpload(char* buffer, std::size_t size, std::size_t n, void* self) {
+  auto& d = *static_cast<Impl*>(self);
+  const std::size_t len = std::min(size * n, d.upload.size());
+  std::memcpy(buffer, d.upload.data(), len);
+  d.upload.remove_prefix(len);
   return len;
 }
 
@@ -187,32 +197,35 @@ bool Inet::Impl::Login(const ServerUrl& server) {
   return server.Valid() || Fail(CURLE_URL_MALFORMAT, curl_easy_strerror(CURLE_URL_MALFORMAT));
 }
 
-bool Inet::Impl::Put(const ServerUrl& server, const std::string& local, const std::string& remote) {
-  std::FILE* file = std::fopen(local.c_str(), "rb");
-  if (file == nullptr) {
-    return Fail(CURLE_READ_ERROR,
-                "Datei nicht lesbar: " + local + " (" + std::strerror(errno) + ")");
-  }
-  // A folder opens as well but reads as nothing, which would empty the remote file.
-  struct stat st {};
-  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fclose(file);
-    return Fail(CURLE_READ_ERROR, "Datei nicht lesbar: " + local + " (keine Datei)");
-  }
+bool Inet::Impl::Put(const ServerUrl& server, std::string bytes, const std::string& remote) {
   CURL* h = Begin(0, false);
-  if (h == nullptr) {
-    std::fclose(file);
-    return Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
-  }
+  if (h == nullptr) return Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
+  ApplyLogin(h, server);
+  const std::string target = server.FileUrl(remote);
+  upload = bytes;
+  curl_easy_setopt(h, CURLOPT_URL, target.c_str());
+  curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(h, CURLOPT_READFUNCTION, &Impl::OnUpload);
+  curl_easy_setopt(h, CURLOPT_READDATA, this);
+  curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(bytes.size()));
+  const bool ok = Finish(Perform(h), false);
+  upload = {};
+  return ok;
+}
+
+long long Inet::Impl::RemoteSize(const ServerUrl& server, const std::string& remote) {
+  CURL* h = Begin(0, false);
+  if (h == nullptr) return -1;
   ApplyLogin(h, server);
   const std::string target = server.FileUrl(remote);
   curl_easy_setopt(h, CURLOPT_URL, target.c_str());
-  curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(h, CURLOPT_READDATA, file);
-  curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
-  const CURLcode rc = Perform(h);
-  std::fclose(file);
-  return Finish(rc, false);
+  // FTP asks SIZE, SFTP the file's attributes; nothing is transferred.
+  curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+  curl_off_t size = -1;
+  if (Perform(h) != CURLE_OK || curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK) {
+    size = -1;
+  }
+  return size;
 }
 
 bool Inet::Impl::Dir(const ServerUrl& server) {

@@ -24,7 +24,6 @@ namespace {
 // The codes the Linux component gives for the same failures, so that the log reads alike.
 constexpr std::int32_t kUnsupported = 1;
 constexpr std::int32_t kMalformed = 3;
-constexpr std::int32_t kReadError = 26;
 constexpr std::int32_t kTooLarge = 63;
 constexpr std::int32_t kAborted = 42;
 
@@ -120,7 +119,8 @@ struct Inet::Impl : InetState {
   bool Bounded(const std::shared_ptr<Job>& job, bool (*work)(Job&, Failure*));
   bool Failed(const Failure& f);
   bool Login(const ServerUrl& server) override;
-  bool Put(const ServerUrl& server, const std::string& local, const std::string& remote) override;
+  bool Put(const ServerUrl& server, std::string bytes, const std::string& remote) override;
+  long long RemoteSize(const ServerUrl& server, const std::string& remote) override;
   bool Dir(const ServerUrl& server) override;
   bool Close() override;
 
@@ -280,17 +280,13 @@ bool Inet::Impl::Login(const ServerUrl& server) {
   return true;
 }
 
-bool Inet::Impl::Put(const ServerUrl&, const std::string& local, const std::string& remote) {
-  SafeFile file = OpenForReading(local);
-  if (!file.is_open()) {
-    return Fail(kReadError, "Datei nicht lesbar: " + local + " (" + file.ErrorText() + ")");
-  }
+bool Inet::Impl::Put(const ServerUrl&, std::string bytes, const std::string& remote) {
   struct Job {
     HINTERNET login;
     std::wstring target;
-    SafeFile file;
+    std::string bytes;
   };
-  const auto job = std::make_shared<Job>(Job{ftp, Widen(remote), std::move(file)});
+  const auto job = std::make_shared<Job>(Job{ftp, Widen(remote), std::move(bytes)});
   return Bounded<Job>(job, [](Job& j, Failure* f) {
     const HINTERNET out =
         FtpOpenFileW(j.login, j.target.c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0);
@@ -298,12 +294,12 @@ bool Inet::Impl::Put(const ServerUrl&, const std::string& local, const std::stri
       *f = LastFailure();
       return false;
     }
-    char buffer[16384];
+    constexpr std::size_t kPiece = 16384;
     bool ok = true;
-    for (long n; ok && (n = j.file.Read(buffer, sizeof buffer)) != 0;) {
+    for (std::size_t at = 0; ok && at < j.bytes.size(); at += kPiece) {
+      const auto n = static_cast<DWORD>(std::min(kPiece, j.bytes.size() - at));
       DWORD written = 0;
-      ok = n > 0 && InternetWriteFile(out, buffer, static_cast<DWORD>(n), &written) &&
-           written == static_cast<DWORD>(n);
+      ok = InternetWriteFile(out, j.bytes.data() + at, n, &written) && written == n;
     }
     if (!ok) *f = LastFailure();
     // Closing ends the upload: the server's answer to it comes now.
@@ -313,6 +309,30 @@ bool Inet::Impl::Put(const ServerUrl&, const std::string& local, const std::stri
     }
     return ok;
   });
+}
+
+// What WinINet offers: the remote file's entry in a listing of it.
+long long Inet::Impl::RemoteSize(const ServerUrl&, const std::string& remote) {
+  struct Job {
+    HINTERNET login;
+    std::wstring target;
+    long long size = -1;
+  };
+  const auto job = std::make_shared<Job>(Job{ftp, Widen(remote)});
+  const std::int32_t kept_code = code;
+  const std::string kept_info = info;
+  const bool told = Bounded<Job>(job, [](Job& j, Failure*) {
+    WIN32_FIND_DATAW found{};
+    const HINTERNET find =
+        FtpFindFirstFileW(j.login, j.target.c_str(), &found, INTERNET_FLAG_RELOAD, 0);
+    if (find == nullptr) return false;
+    j.size = (static_cast<long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    InternetCloseHandle(find);
+    return true;
+  });
+  code = kept_code;
+  info = kept_info;
+  return told ? job->size : -1;
 }
 
 bool Inet::Impl::Dir(const ServerUrl&) {

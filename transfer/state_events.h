@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "platform/dialogs.h"
 #include "platform/run_log.h"
@@ -13,8 +14,9 @@
 namespace pellvane {
 
 // `unattended` (the -now run) leaves the message box out. `yield` lets pending window events run
-// between two chunks of the data.
-void HandleStateChanged(std::int16_t state, Inet& inet, bool unattended, const RunLog& log,
-                        Dialogs& dialogs, const std::function<void()>& yield);
+// between two chunks of the data. Returns the line it logged for a failed request ("<code> :
+// <text>"), so that the run can say why it failed; empty when the request did not fail.
+std::string HandleStateChanged(std::int16_t state, Inet& inet, bool unattended, const RunLog& log,
+                               Dialogs& dialogs, const std::function<void()>& yield);
 
 }  // namespace pellvane

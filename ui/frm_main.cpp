@@ -1,7 +1,6 @@
 #include "ui/frm_main.h"
 
 #include "detect/check_ip.h"
-#include "detect/ip_valid.h"
 #include "platform/program_folder.h"
 #include "platform/run_lock.h"
 #include "platform/text.h"
@@ -122,7 +121,8 @@ void frmMain::Save() {
 
 void frmMain::WireHandlers() {
   inet_.SetStateChanged([this](std::int16_t state) {
-    HandleStateChanged(state, inet_, Unattended(), log_, dialogs_, [this] { log_.Yield(); });
+    reported_ =
+        HandleStateChanged(state, inet_, Unattended(), log_, dialogs_, [this] { log_.Yield(); });
   });
   // The window repaints during a transfer as well, not only between log lines.
   inet_.SetYieldHook([this] { log_.Yield(); });
@@ -174,7 +174,10 @@ void frmMain::WireHandlers() {
   cmdEnd.OnClick([this] { Form_Unload(); });
 }
 
-bool frmMain::Unattended() const { return Lowered(command_line_) == "-now"; }
+bool frmMain::Unattended() const {
+  const std::string mode = Lowered(command_line_);
+  return mode == "-now" || mode == kForceOption;
+}
 
 std::optional<RunOutcome> frmMain::Form_Load() {
   settings_.InitSettingsKey();
@@ -182,14 +185,9 @@ std::optional<RunOutcome> frmMain::Form_Load() {
   ShowSettings();
   log_.WriteLog("Starte Programm mit Parameter \"" + command_line_ + "\"");
   const std::string mode = Lowered(command_line_);
-  if (mode == "-now") {
+  if (Unattended()) {
     // Without its settings a run would check the built-in page and publish nothing.
-    if (!settings_.loaded()) {
-      log_.WriteLog(kNotLoaded + settings_.registry().store_path());
-      Form_Unload();
-      return RunOutcome::kNoAddress;
-    }
-    const RunOutcome outcome = CheckAndPublish();
+    const RunOutcome outcome = settings_.loaded() ? CheckAndPublish() : SettingsUnreadable();
     Form_Unload();
     return outcome;
   }
@@ -229,19 +227,39 @@ void frmMain::cmdNow_Click() {
   cmdNow.SetEnabled(true);
 }
 
+RunOutcome frmMain::SettingsUnreadable() {
+  failure_ = kNotLoaded + settings_.registry().store_path();
+  log_.WriteLog(failure_);
+  return RunOutcome::kNoAddress;
+}
+
+std::vector<TextField*> frmMain::WebSlotsToAsk() const {
+  const int visible = vscrWserver.value();
+  std::vector<TextField*> slots = {txtWserver[visible].get()};
+  for (int i = 0; i < kSlots && Unattended(); ++i) {
+    if (i != visible && !txtWserver[i]->text().empty()) slots.push_back(txtWserver[i].get());
+  }
+  return slots;
+}
+
 RunOutcome frmMain::CheckAndPublish() {
+  failure_.clear();
   // Checks of all instances take turns: an older upload must never land after a newer one.
   const RunLock lock(program_folder_ + kRunLockFileName, kRunLockWait);
   if (lock.busy()) {
+    failure_ = kCheckBusy;
     log_.WriteLog(kCheckBusy);
     if (!Unattended()) dialogs_.MsgBox(kCheckBusy);
     return RunOutcome::kNoAddress;
   }
-  PublishDue due(program_folder_, files_);
+  if (Unattended()) {
+    // What another instance stored while this run waited for its turn is what it acts on.
+    settings_.LoadSettings();
+    if (!settings_.loaded()) return SettingsUnreadable();
+    ShowSettings();
+  }
+  PublishState state(settings_.registry());
   const std::string lastip_before = settings_.record().lastip;
-  const CheckContext check{
-      inet_, settings_, log_, dialogs_, Unattended(), *txtWserver[vscrWserver.value()], CurIP, due};
-  if (!CheckIP(check)) return IsIPValid(CurIP) ? RunOutcome::kDone : RunOutcome::kNoAddress;
   const int v = vscrFtpserver.value();
   const PublishContext publish{
       inet_,
@@ -250,9 +268,31 @@ RunOutcome frmMain::CheckAndPublish() {
       program_folder_,
       files_,
       {*txtFTPserver[v], *txtRemoteFile[v], *txtFTPUser[v], *txtFTPPass[v], *txtHTMLTemplate[v]},
+      v,
       CurIP,
-      due};
-  return PublishIP(publish, lastip_before) ? RunOutcome::kDone : RunOutcome::kPublishFailed;
+      reported_,
+      state};
+  const bool force = Lowered(command_line_) == kForceOption;
+  const CheckContext check{inet_,
+                           settings_,
+                           log_,
+                           dialogs_,
+                           Unattended(),
+                           WebSlotsToAsk(),
+                           CurIP,
+                           reported_,
+                           state,
+                           [&](const std::string& address) {
+                             return WhyPublish(publish, address, force); }};
+  const CheckResult checked = CheckIP(check);
+  if (!checked.valid) {
+    failure_ = checked.failure;
+    return RunOutcome::kNoAddress;
+  }
+  if (!checked.publish) return RunOutcome::kDone;
+  const PublishResult published = PublishIP(publish, lastip_before);
+  failure_ = published.failure;
+  return published.ok ? RunOutcome::kDone : RunOutcome::kPublishFailed;
 }
 
 void frmMain::ShowSettings() {

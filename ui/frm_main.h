@@ -37,6 +37,8 @@ enum class RunOutcome {
 
 // How long a check waits for another instance's check and publish before it gives up.
 inline constexpr std::chrono::seconds kRunLockWait(30);
+// The run that publishes once even when nothing differs; otherwise a -now run.
+inline constexpr const char* kForceOption = "--force";
 // What a check that gave up logs and shows; it ends like a check without an address.
 inline constexpr const char* kCheckBusy = "Prüfung übersprungen: eine andere Prüfung läuft noch";
 
@@ -53,6 +55,9 @@ class frmMain {
   // Logs the end, saves, and marks the window unloaded; the caller then ends the process.
   void Form_Unload();
   bool unloaded() const { return unloaded_; }
+  // Why the run that ended by itself failed, in the run's own words ("FTP fehlgeschlagen
+  // (530 : ...)"); empty when it did not fail.
+  const std::string& failure() const { return failure_; }
 
   void cmdNow_Click();
 
@@ -130,10 +135,14 @@ class frmMain {
   void StoreOnChange(TextBox& box, std::string& field);
   // Saves the record; while ShowSettings fills the controls, once at its end instead.
   void Save();
-  // The "-now" run, which shows no message box: the command line, lower-cased, is "-now".
+  // -now or --force: no window, no message boxes.
   bool Unattended() const;
-  // One check and, when the address changed, one publish.
+  // One check and, when the page is due, one publish.
   RunOutcome CheckAndPublish();
+  RunOutcome SettingsUnreadable();
+  // The web slots a check asks, in order: the visible one; in a run without the window, then
+  // every other slot that holds a URL.
+  std::vector<TextField*> WebSlotsToAsk() const;
   // The slot's controls in the order they are hidden and shown.
   std::vector<Control*> WebSlot(int i) const;
   std::vector<Control*> FtpSlot(int i) const;
@@ -148,6 +157,8 @@ class frmMain {
   std::string command_line_;
   FileSystem& files_;
   const TextBox* focused_ = nullptr;
+  std::string reported_;  // the state-event handler's line for the latest request
+  std::string failure_;
   bool unloaded_ = false;
   bool filling_ = false;
 };

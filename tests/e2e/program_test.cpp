@@ -11,11 +11,14 @@
 #include <cerrno>
 #include <clocale>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <sstream>
 #include <thread>
 #include <tuple>
 
 #include "platform/run_lock.h"
+#include "publish/template_fill.h"
 #include "support/harness.h"
 #include "support/servers.h"
 
@@ -113,31 +116,112 @@ TEST_F(ProgramTest, NowPublishesOnceThenOnlyAgainWhenTheAddressChanges) {
   EXPECT_EQ(Uploaded(), Page("203.0.113.8"));
 }
 
+// Whatever decides the page or where it goes, changed since the last publish, publishes the
+// unchanged address again and says why; --force publishes what did not change; when nothing
+// differs, no FTP connection is made.
+TEST_F(ProgramTest, NowRepublishesWhenThePageOrWhereItGoesChanged) {
+  Seed(ftp_.Url());
+  ASSERT_EQ(Run("-now").status, 0);
+  const std::string edited = box_.File("edited.htm");
+  WriteFile(edited, "<i>'!!!***IP***!!!'</i>\r\n");
+  const std::string italic = "<i>" + std::string(kNew) + "</i>\r\r\n";
+  struct Case {
+    std::function<void(SettingsRecord&)> edit;
+    std::string reason;  // nothing differs when empty
+    std::string file, page;
+    const char* arg = "-now";
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {[](SettingsRecord&) {}, "", "", ""},
+           {[&](SettingsRecord& r) { r.htmltemplatefile[0] = edited; }, "Template geändert",
+            "slot0.html", italic},
+           {[](SettingsRecord& r) { r.ftpremotefile[0] = "moved.html"; }, "Remotefile geändert",
+            "moved.html", italic},
+           {[&](SettingsRecord& r) { r.ftpserver[0] = ftp_.Url() + "/"; }, "Server geändert",
+            "moved.html", italic},
+           {[](SettingsRecord& r) { r.ftpdefserver = 2; }, "anderer FTPServer", "slot2.html",
+            Page(kNew)},
+           {[](SettingsRecord&) {}, "erzwungen (--force)", "slot2.html", Page(kNew), "--force"},
+           {[](SettingsRecord& r) { r.useftp = false; }, "", "", "", "--force"}}) {
+    SCOPED_TRACE(c.reason + c.arg);
+    box_.Seed(c.edit);
+    const long logins = Count(ftp_.Commands(), "USER ");
+    std::remove((ftp_.root() + "/" + c.file).c_str());
+    const ProgramResult r = Run(c.arg);
+    EXPECT_EQ(std::pair(r.status, r.err), std::pair(0, std::string()));
+    EXPECT_EQ(log_.at(5), c.reason.empty() ? "......keine Änderung der IP-Adresse"
+                                           : "......Seite wird neu veröffentlicht: " + c.reason);
+    EXPECT_EQ(Count(ftp_.Commands(), "USER "), logins + (c.reason.empty() ? 0 : 1));
+    EXPECT_TRUE(c.file.empty() || ReadFile(ftp_.root() + "/" + c.file) == c.page);
+  }
+  // The address changed while FTP was off: switching it on publishes it.
+  echo_.Serve("/ip", "203.0.113.8");
+  EXPECT_EQ(Run("-now").status, 0);
+  box_.Seed([](SettingsRecord& r) { r.useftp = true; });
+  EXPECT_EQ(Run("-now").status, 0);
+  EXPECT_EQ(log_.at(5), "......Seite wird neu veröffentlicht: Adresse noch nicht veröffentlicht");
+  EXPECT_EQ(ReadFile(ftp_.root() + "/slot2.html"), Page("203.0.113.8"));
+}
+
+// Every slot fails (the built-in page through the sandbox's dead proxy): one in time, the
+// last address kept.
 TEST_F(ProgramTest, NowWithoutAValidAddressEndsWithOneInTimeAndKeepsTheLastAddress) {
   Seed("ftp://127.0.0.1:1");
   for (const auto& [url, timeout] : std::initializer_list<std::pair<std::string, const char*>>{
-           {"/ip", "2"},              // served "203.0.113.7\n"
+           {"/ip", "2"},              // served "IP: 203.0.113.7\n"
            {"/ip?hang=1", "0.0001"},  // below a millisecond still ends the wait
            {"/ip?size=104857600", "2"},
            {"http://127.0.0.1:1/ip", "2"}}) {
     SCOPED_TRACE(url);
-    echo_.Serve("/ip", "203.0.113.7\n");
+    echo_.Serve("/ip", "IP: 203.0.113.7\n");
     const std::string full = url.starts_with("/") ? echo_.Url(url) : url;
     box_.Seed([&](SettingsRecord& r) { r.wserver[1] = full; });
     const ProgramResult r = Run("-now", timeout);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_LT(r.seconds, 10.0);
     EXPECT_LT(r.max_rss_kb, kSmallRunKb) << "a huge answer is not held in memory";
-    ASSERT_EQ(log_.size(), url == "/ip" ? 7u : 8u) << ::testing::PrintToString(log_);
-    EXPECT_EQ(log_[3], "Prüfe IP-Adresse mit " + full + "...");
-    EXPECT_EQ(log_[log_.size() - 3], "Keine gültige IP erhalten");
+    EXPECT_EQ(log_.at(3), "Prüfe IP-Adresse mit " + full + "...");
+    EXPECT_EQ(Count(log_, "Keine gültige IP erhalten"), 2) << ::testing::PrintToString(log_);
+    EXPECT_EQ(log_.at(log_.size() - 3), "Keine gültige IP erhalten");
     EXPECT_EQ(box_.Stored().lastip, kOld);
   }
 }
 
+// The default slot fails, the built-in one too; the next filled slot's answer counts without
+// the blanks and line ends around it. When all fail, standard error names the last reason:
+// the refused answer, escaped and cut short as the log shows it.
+TEST_F(ProgramTest, NowAsksTheOtherSlotsInOrderAndTakesTheBareAddress) {
+  Seed(ftp_.Url());
+  echo_.Serve("/gone", "", 404);
+  echo_.Serve("/spaced", " \t203.0.113.9\r\n");
+  echo_.Serve("/page", "<html>\x1b[2J" + std::string(100, 'x'));
+  box_.Seed([&](SettingsRecord& r) {
+    r.wserver[1] = echo_.Url("/gone");
+    r.wserver[3] = echo_.Url("/spaced");
+    r.wserver[4] = echo_.Url("/ip");
+  });
+  EXPECT_EQ(Run("-now").status, 0);
+  const Texts asked = {log_.at(3), log_.at(4), log_.at(5), log_.at(6), log_.at(8), log_.at(9)};
+  EXPECT_EQ(asked, (Texts{"Prüfe IP-Adresse mit " + echo_.Url("/gone") + "...",
+                          "404 : HTTP/1.1 404 Not Found", "Keine gültige IP erhalten",
+                          "Prüfe IP-Adresse mit " + kEchoUrl + "...", "Keine gültige IP erhalten",
+                          "Prüfe IP-Adresse mit " + echo_.Url("/spaced") + "..."}));
+  EXPECT_EQ(log_.at(10), "...neue IP-Adresse: 203.0.113.9");
+  EXPECT_EQ(std::pair(box_.Stored().lastip, Uploaded()),
+            std::pair(std::string("203.0.113.9"), Page("203.0.113.9")));
+  box_.Seed([&](SettingsRecord& r) { r.wserver[3] = echo_.Url("/page"), r.wserver[4] = ""; });
+  const ProgramResult r = Run("-now");
+  const std::string shown = "<html>\\x1b[2J" + std::string(67, 'x') + "…";
+  EXPECT_EQ(
+      std::pair(r.status, r.err),
+      std::pair(1, "pellvane -now: Keine gültige IP erhalten (Antwort: \"" + shown + "\")\n"));
+  EXPECT_EQ(Count(log_, "...Antwort: \"" + shown + "\""), 1);
+}
+
 // Every failed publish ends with two in time, names no password, keeps the change due and
-// every other setting; a server gone after the upload still counts as published. A template
-// that cannot be read (missing, a FIFO that would block) uploads nothing and ends at once.
+// every other setting; a server that keeps only part of the page has failed, one gone after
+// the upload (it cannot tell the size any more) is taken at its word. A template that cannot
+// be read (missing, a FIFO that would block) uploads nothing and ends at once.
 TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChangeDue) {
   ASSERT_EQ(mkfifo(box_.File("fifo.htm").c_str(), 0600), 0);
   struct Case {
@@ -151,9 +235,13 @@ TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChange
   const locale_t german = newlocale(LC_ALL_MASK, "de_DE.UTF-8", nullptr);  // as the runs
   const std::string missing = strerror_l(ENOENT, german);
   freelocale(german);
+  const std::string unverified = "...Server nennt die Dateigröße nicht: Upload ungeprüft";
+  const std::string partial = "18 : Datei auf dem Server unvollständig: 5 von " +
+                              std::to_string(Page(kNew).size()) + " Bytes";
   for (const Case& c : std::initializer_list<Case>{
            {{}, "Wrong-url-0815", Texts(2, "530 : 530 Authentication failed.")},
-           {{.script = {}, .exit_after_upload = true}, nullptr, {"56 : "}, true},
+           {{.script = {}, .exit_after_upload = true}, nullptr, {unverified, "56 : "}, true},
+           {{.keep_bytes = 5}, nullptr, {partial}},
            {{}, nullptr, {}, false, "missing.htm", missing},
            {{}, nullptr, {}, false, "fifo.htm", "keine Datei"}}) {
     SCOPED_TRACE(c.transfer.empty() ? c.template_file : c.transfer.front());
@@ -174,7 +262,7 @@ TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChange
                  : Expected(shown,
                             {"Template nicht lesbar: " + bad_template + " (" + c.unreadable + ")"},
                             "FTP fehlgeschlagen", kOld, "", false);
-    if (c.published && log_.size() > 7 && log_[7].starts_with("56 : ")) want[7] = log_[7];
+    if (c.published && log_.size() > 8 && log_[8].starts_with("56 : ")) want[8] = log_[8];
     EXPECT_EQ(log_, want);
     for (const std::string& text : {box_.Log(), r.out, r.err})
       EXPECT_TRUE(!c.in_url || text.find(c.in_url) == std::string::npos) << text;
@@ -182,7 +270,8 @@ TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChange
     if (c.published) expected.lastip = kNew;
     EXPECT_EQ(box_.Stored(), expected);
     EXPECT_EQ(r.status, c.published ? 0 : 2);
-    EXPECT_EQ(ReadFile(ftp.root() + "/slot0.html"), c.published ? Page(kNew) : "");
+    EXPECT_EQ(ReadFile(ftp.root() + "/slot0.html"),
+              c.published ? Page(kNew) : Page(kNew).substr(0, std::max(0L, c.options.keep_bytes)));
     EXPECT_LT(r.seconds, 5);
   }
   box_.Seed([&](SettingsRecord& r) {  // the template back: the next run publishes
@@ -193,52 +282,80 @@ TEST_F(ProgramTest, NowAgainstFailingFtpServersLogsWhatHappenedAndKeepsTheChange
 }
 
 // Killed while the upload waits for a server that never greets: the new address is stored
-// only with the publish marked as due (not at all when the mark cannot be made), and the next
-// run publishes it.
+// only with the publish marked as due in the store (not at all when the mark cannot be
+// written), and the next run publishes it, also when it is another copy of the program in
+// another folder over the same store.
 TEST_F(ProgramTest, KilledDuringTheUploadTheNextRunPublishes) {
+  Env shared({{"PELLVANE_HOME", std::nullopt}, {"XDG_CONFIG_HOME", box_.File("config")}});
+  for (const char* copy : {"installed", "portable"}) {
+    mkdir(box_.File(copy).c_str(), 0700);
+    std::filesystem::copy_file(PELLVANE_BIN, box_.File(copy) + "/pellvane");
+  }
+  const std::string installed = box_.File("installed/pellvane");
   for (const auto& [signal, mark_blocked] :
        {std::pair{SIGTERM, false}, std::pair{SIGKILL, false}, std::pair{SIGKILL, true}}) {
     SCOPED_TRACE(std::to_string(signal) + (mark_blocked ? " mark blocked" : ""));
+    const std::string address = "203.0.113." + std::to_string(signal + mark_blocked);
+    echo_.Serve("/ip", address);
     Seed("ftp://127.0.0.1:" + std::to_string(echo_.port()));
-    if (mark_blocked) mkdir(box_.File("pellvane.due").c_str(), 0700);
-    std::remove(box_.File("pellvane.log").c_str());
-    const pid_t run = Spawn([] { return execl(PELLVANE_BIN, PELLVANE_BIN, "-now", nullptr); });
-    for (int i = 0; i < 500 && box_.Log().find("...put") == std::string::npos; ++i) {
+    sqlite3* store = nullptr;
+    sqlite3_open(StorePath().c_str(), &store);
+    const char* block =
+        "CREATE TRIGGER block BEFORE INSERT ON vals WHEN NEW.name = 'page' "
+        "BEGIN SELECT RAISE(ABORT, 'blocked'); END;";
+    EXPECT_EQ(sqlite3_exec(store, mark_blocked ? block : "DROP TRIGGER IF EXISTS block", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    std::remove(box_.File("installed/pellvane.log").c_str());
+    const pid_t run =
+        Spawn([&] { return execl(installed.c_str(), installed.c_str(), "-now", nullptr); });
+    for (int i = 0; i < 500 && ReadFile(box_.File("installed/pellvane.log")).find("...put") ==
+                                   std::string::npos;
+         ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     kill(run, signal);
     Waited(run);
-    EXPECT_EQ(box_.Stored().lastip, mark_blocked ? kOld : kNew);
-    rmdir(box_.File("pellvane.due").c_str());
+    EXPECT_EQ(box_.Stored().lastip, mark_blocked ? kOld : address);
+    sqlite3_exec(store, "DROP TRIGGER IF EXISTS block", nullptr, nullptr, nullptr);
+    sqlite3_close(store);
     box_.Seed([&](SettingsRecord& r) { r.ftpserver[0] = ftp_.Url(); });
-    EXPECT_EQ(Run("-now").status, 0);
-    EXPECT_EQ(Uploaded(), Page(kNew));
-    std::remove((ftp_.root() + "/slot0.html").c_str());
+    EXPECT_EQ(RunProgram({box_.File("portable/pellvane"), "-now"}).status, 0);
+    EXPECT_EQ(Uploaded(), Page(address));
   }
+  EXPECT_FALSE(FileExists(box_.File("portable/pellvane.due")) ||
+               FileExists(box_.File("installed/pellvane.due")));
 }
 
-// Links planted in the program folder are replaced, not followed; a template of 64 MiB in one
-// line is filled in bounded memory.
-TEST_F(ProgramTest, PlantedLinksAndAHugeTemplate) {
+// Links planted in the program folder are replaced, not followed; a template of 16 MiB in one
+// line is published, a larger one (a sparse TiB) refused at once, unread.
+TEST_F(ProgramTest, PlantedLinksAndHugeTemplates) {
   Seed(ftp_.Url());
-  for (const std::string name : {"tmp.htm", "pellvane.log", "pellvane.due"}) {
+  for (const std::string name : {"tmp.htm", "pellvane.log"}) {
     WriteFile(box_.File("victim-" + name), "keep");
     ASSERT_EQ(symlink(box_.File("victim-" + name).c_str(), box_.File(name).c_str()), 0);
   }
-  constexpr off_t kSize = 64 << 20;
-  WriteFile(box_.File("template.htm"), "");
-  ASSERT_EQ(truncate(box_.File("template.htm").c_str(), kSize), 0);
+  const std::string huge = box_.File("huge.htm");
+  WriteFile(huge, "");
+  ASSERT_EQ(truncate(huge.c_str(), off_t{1} << 40), 0);
+  box_.Seed([&](SettingsRecord& r) { r.htmltemplatefile[0] = huge; });
+  const ProgramResult refused = Run("-now");
+  EXPECT_EQ(std::pair(refused.status, refused.err),
+            std::pair(2, "pellvane -now: FTP fehlgeschlagen (Template nicht lesbar: " + huge +
+                             " (größer als 16 MiB))\n"));
+  EXPECT_LT(refused.seconds, 5);
+  ASSERT_EQ(truncate(huge.c_str(), kMaxTemplateBytes), 0);
   const ProgramResult r = box_.Run(PELLVANE_BIN, {"-now"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_LT(r.max_rss_kb, kSmallRunKb);
-  EXPECT_EQ(Uploaded().size(), kSize + 3);
-  for (const std::string name : {"tmp.htm", "pellvane.log", "pellvane.due"}) {
+  EXPECT_LT(r.max_rss_kb, kSmallRunKb) << "the page is held once, not copied as it grows";
+  EXPECT_EQ(Uploaded().size(), kMaxTemplateBytes + 3);
+  for (const std::string name : {"tmp.htm", "pellvane.log"}) {
     EXPECT_EQ(ReadFile(box_.File("victim-" + name)), "keep") << name;
   }
 }
 
-// A second run waits for the first one's lock and then publishes the newer address; an edit
-// made by the window meanwhile survives the run's save.
+// A second run waits for the first one's lock, then acts on an edit the window made meanwhile
+// (a URL without scheme, which it completes and stores) and publishes the newer address.
 TEST_F(ProgramTest, SecondRunWaitsForTheFirstAndKeepsAnEditMadeMeanwhile) {
   Seed(ftp_.Url());
   auto first = std::make_unique<RunLock>(box_.File("pellvane.lock"), std::chrono::milliseconds(0));
@@ -246,13 +363,16 @@ TEST_F(ProgramTest, SecondRunWaitsForTheFirstAndKeepsAnEditMadeMeanwhile) {
   std::thread second([this] { EXPECT_EQ(box_.Run(PELLVANE_BIN, {"-now"}).status, 0); });
   std::this_thread::sleep_for(std::chrono::seconds(1));
   EXPECT_FALSE(FileExists(ftp_.root() + "/slot0.html")) << "ran beside the first";
-  box_.Seed([](SettingsRecord& r) { r.ftpuser[3] = "edited meanwhile"; });
-  echo_.Serve("/ip", "203.0.113.8");
+  echo_.Serve("/new", "203.0.113.8");
+  const std::string edit = echo_.Url("/new").substr(7);
+  box_.Seed([&](SettingsRecord& r) { r.wserver[1] = edit, r.ftpuser[3] = "edited meanwhile"; });
   first.reset();
   second.join();
   EXPECT_EQ(Uploaded(), Page("203.0.113.8"));
-  EXPECT_EQ(std::pair(box_.Stored().lastip, box_.Stored().ftpuser[3]),
-            std::pair(std::string("203.0.113.8"), std::string("edited meanwhile")));
+  const SettingsRecord stored = box_.Stored();
+  EXPECT_EQ(
+      std::tuple(stored.lastip, stored.wserver[1], stored.ftpuser[3]),
+      std::tuple(std::string("203.0.113.8"), "http://" + edit, std::string("edited meanwhile")));
 }
 
 // Another process holds the store locked while this one starts: nothing is saved over the
@@ -321,12 +441,23 @@ TEST_F(ProgramTest, SettingsCommandsSetGetAndShowTheWindowsValues) {
   EXPECT_EQ(shown.find("geheim"), std::string::npos);
 }
 
-// With logging off, a failed -now still says why in one line on standard error.
+// With logging off, a failed -now still says why in one line on standard error; a run that
+// could not get its turn says so.
 TEST_F(ProgramTest, AFailedNowRunSaysWhyOnStandardError) {
+  {
+    Seed(ftp_.Url());
+    const RunLock held(box_.File("pellvane.lock"), std::chrono::milliseconds(0));
+    const ProgramResult skipped = Run("-now");
+    EXPECT_EQ(std::pair(skipped.status, skipped.err),
+              std::pair(1, std::string("pellvane -now: ") + kCheckBusy + "\n"));
+  }
   for (const auto& [path, err] : {std::pair{"/missing", "Keine gültige IP erhalten (404 : "},
                                   std::pair{"/ip", "FTP fehlgeschlagen (530 : "}}) {
     Seed(ftp_.Url(), "falsch");
-    box_.Seed([&](SettingsRecord& r) { r.wserver[1] = echo_.Url(path), r.writelog = false; });
+    // The last slot asked gives the reason.
+    box_.Seed([&](SettingsRecord& r) {
+      r.wserver[1] = r.wserver[4] = echo_.Url(path), r.writelog = false;
+    });
     const std::string why = Run("-now").err;
     EXPECT_TRUE(why.starts_with(std::string("pellvane -now: ") + err) && Lines(why).size() == 1)
         << why;

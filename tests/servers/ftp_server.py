@@ -17,6 +17,7 @@ p.add_argument("--cert")
 p.add_argument("--key")
 p.add_argument("--exit-after-upload", action="store_true")
 p.add_argument("--login-folder")
+p.add_argument("--keep-bytes", type=int, default=-1)
 a = p.parse_args()
 log = open(a.commands, "a", buffering=1, encoding="utf-8", errors="replace")
 script = {c.upper(): (int(d) / 1000, r) for c, d, r in (l.rstrip("\n").split(" ", 2) for l in open(a.script))}
@@ -37,6 +38,8 @@ class Handler(TLS_FTPHandler if a.cert else FTPHandler):
 
     def on_file_received(self, file):
         Handler.uploaded = True
+        if a.keep_bytes >= 0:  # a full disk that still answers 226
+            os.truncate(file, a.keep_bytes)
 
     def on_login(self, username):
         if a.login_folder:

@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""An SFTP server on 127.0.0.1 for the tests, on paramiko, that takes uploads only.
+"""An SFTP server on 127.0.0.1 for the tests, on paramiko, that takes uploads and tells the size
+of what it keeps.
 
 The user "pell" logs in with --password. The client's "/" is --root and its home folder /home.
 A fresh host key goes to --known-hosts as "[127.0.0.1]:<port> ssh-rsa ...", the port to
@@ -18,6 +19,7 @@ for name in ("--root", "--password", "--port-file", "--known-hosts", "--commands
 a = p.parse_args()
 log = open(a.commands, "a", buffering=1, encoding="utf-8")
 virtual = lambda path: posixpath.normpath(posixpath.join("/home", path))
+real = lambda path: os.path.join(a.root, virtual(path).lstrip("/"))
 
 
 class Sftp(paramiko.SFTPServerInterface):
@@ -27,10 +29,21 @@ class Sftp(paramiko.SFTPServerInterface):
     def open(self, path, flags, attr):
         handle = paramiko.SFTPHandle(flags)
         try:
-            handle.writefile = open(os.path.join(a.root, virtual(path).lstrip("/")), "wb")
+            if flags & (os.O_WRONLY | os.O_RDWR):
+                handle.writefile = open(real(path), "wb")
+            else:
+                handle.readfile = open(real(path), "rb")
         except OSError as e:
             return paramiko.SFTPServer.convert_errno(e.errno)
         return handle
+
+    def stat(self, path):
+        try:
+            return paramiko.SFTPAttributes.from_stat(os.stat(real(path)))
+        except OSError as e:
+            return paramiko.SFTPServer.convert_errno(e.errno)
+
+    lstat = stat
 
 
 class Login(paramiko.ServerInterface):

@@ -97,7 +97,8 @@ void Sandbox::SeedPublishing(const std::string& echo_url, const std::string& ftp
   Seed([&](SettingsRecord& r) {
     r.wserver[0] = kEchoUrl;  // as every start shows it
     r.wserver[1] = echo_url;
-    r.wdefserver = r.proxycon = 1;
+    r.wdefserver = 1;
+    r.proxycon = 0;  // the sandbox's proxies
     r.lastip = "198.51.100.1";
     r.useftp = r.writelog = true;
     for (int i = 0; i < kSlots; ++i) {

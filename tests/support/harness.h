@@ -78,7 +78,8 @@ struct ProgramResult {
 ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& env = {},
                          const std::string& input = "/dev/null");
 
-// A fresh folder under /tmp, removed afterwards; PELLVANE_HOME points at it meanwhile. On
+// A fresh folder under /tmp, removed afterwards; PELLVANE_HOME points at it meanwhile, and
+// http(s)_proxy at a dead port on 127.0.0.1, which 127.0.0.1 itself bypasses. On
 // Windows the settings key is emptied at start and end instead, and Run starts a copy of the
 // program in the folder, which is then its program folder.
 class Sandbox {
@@ -95,8 +96,9 @@ class Sandbox {
   void Seed(const std::function<void(SettingsRecord&)>& edit) const;
   SettingsRecord Stored() const;  // a fresh load
   // Web slot 1 asks `echo_url` and is the default; every FTP slot publishes `page` filled to
-  // `ftp_url` as slot<N>.html, user pell, password vane. FTP and logging on, no proxy, the last
-  // address 198.51.100.1.
+  // `ftp_url` as slot<N>.html, user pell, password vane. FTP and logging on, the system's proxy
+  // (the sandbox's: none for 127.0.0.1, a dead one for any other host), the last address
+  // 198.51.100.1.
   void SeedPublishing(const std::string& echo_url, const std::string& ftp_url,
                       const std::string& page) const;
   // The program with these arguments on this sandbox.

@@ -79,6 +79,11 @@ Sandbox::Sandbox() {
   if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = name;
   env_.Set("PELLVANE_HOME", path_);
+  // The built-in echo page, which a -now run asks when a slot fails, meets a dead local proxy:
+  // nothing leaves the machine.
+  env_.Set("http_proxy", "http://127.0.0.1:1");
+  env_.Set("https_proxy", "http://127.0.0.1:1");
+  env_.Set("no_proxy", "127.0.0.1");
 }
 
 Sandbox::~Sandbox() {

@@ -54,6 +54,7 @@ FtpServer::FtpServer(FtpOptions o) : ChildServer(o.tls ? "ftps" : "ftp") {
     std::filesystem::create_directories(root_ + o.login_folder);
     argv.insert(argv.end(), {"--login-folder", o.login_folder});
   }
+  if (o.keep_bytes >= 0) argv.insert(argv.end(), {"--keep-bytes", std::to_string(o.keep_bytes)});
   Start(argv);
 }
 

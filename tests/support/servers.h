@@ -57,8 +57,9 @@ struct FtpOptions {
   std::string login_folder = "";  // where a login starts, as "/home"; the root when empty
   // Lines "<COMMAND> <delay ms> <reply>": that command waits, then gets the reply instead of
   // being carried out. "STOR 0 550 No." refuses every upload.
-  std::vector<std::string> script;
+  std::vector<std::string> script = {};
   bool exit_after_upload = false;  // ends, unanswered, at the first command after an upload
+  long keep_bytes = -1;            // keeps only so many bytes of an upload, and says 226
 };
 
 class FtpServer : public ChildServer {

@@ -165,6 +165,31 @@ TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
   }
 }
 
+// The size the server kept is compared with the bytes sent; a server that cannot tell is taken
+// at its word.
+TEST_P(RemoteTest, APutIsCheckedAgainstTheSizeTheServerKept) {
+  struct Case {
+    FtpOptions options;
+    bool ok, verified;
+    std::string info;
+  };
+  for (Case c : {Case{{}, true, true, ""},
+                 Case{{.keep_bytes = 3}, false, false,
+                      "Datei auf dem Server unvollständig: 3 von 5 Bytes"},
+                 Case{{.script = {"SIZE 0 502 Not here."}}, true, false, ""}}) {
+    SCOPED_TRACE(c.info + (c.verified ? " verified" : ""));
+    c.options.password = "Kennwort-7q";
+    c.options.tls = tls_;
+    FtpServer server(c.options);
+    if (tls_) env_.Set("CURL_CA_BUNDLE", server.Certificate());
+    Connect(server);
+    EXPECT_EQ(inet_->Execute("", "put " + Local("bytes") + " page.htm"), c.ok);
+    EXPECT_EQ(std::tuple(inet_->PutVerified(), inet_->ResponseInfo()),
+              std::tuple(c.verified, c.info));
+    EXPECT_EQ(inet_->ResponseCode(), c.ok ? 0 : 18);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Schemes, RemoteTest, ::testing::Values("ftp", "ftps"),
                          [](const auto& info) { return std::string(info.param); });
 
@@ -228,7 +253,7 @@ TEST(SftpTest, UploadsIntoHomeAfterTheKeyCheckAndTheLogin) {
     Login(inet, server);
     inet.SetPassword(c.password);
     EXPECT_EQ(inet.Execute("", "put " + box.File("page") + " home.htm"), c.code == 0);
-    EXPECT_EQ(inet.ResponseCode(), c.code);
+    EXPECT_EQ(std::pair(inet.ResponseCode(), inet.PutVerified()), std::pair(c.code, c.code == 0));
     EXPECT_NE(inet.ResponseInfo().find(c.info), std::string::npos) << inet.ResponseInfo();
     EXPECT_EQ(inet.ResponseInfo().find("geheim"), std::string::npos);
   }

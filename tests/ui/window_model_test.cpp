@@ -114,42 +114,41 @@ TEST_F(WindowModelTest, CheckPublishesAChangedAddressOnceFromTheVisibleSlots) {
   EXPECT_EQ(Check(w),
             (Texts{"Keine Änderung der IP-Adresse", "Ihrer aktuelle IP-Adresse: 203.0.113.7"}));
   EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 1);
+  w.vscrFtpserver.SetValue(1);  // another slot: the same address goes there too
+  EXPECT_EQ(Check(w), (Texts{"Seite wird neu veröffentlicht: anderer FTPServer",
+                             "Ihrer aktuelle IP-Adresse: 203.0.113.7"}));
+  EXPECT_EQ(ReadFile(ftp_.root() + "/slot1.html"), "<p>203.0.113.7</p>\r\r\n");
   w.vscrWserver.SetValue(3);
   w.vscrFtpserver.SetValue(2);
   EXPECT_EQ(Check(w), Texts{"Ihrer aktuelle IP-Adresse: 203.0.113.99"});
   EXPECT_EQ(ReadFile(ftp_.root() + "/slot2.html"), "<p>203.0.113.99</p>\r\r\n");
-  EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 2);
+  EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 3);
   EXPECT_EQ(std::tuple(w.txtWserver[3]->text(), box_.Stored().ftpserver[2]),
             std::tuple("http://" + bare, ftp_.Url()));
   EXPECT_EQ(box_.Stored().wdefserver, 1) << "checking moves no default";
 }
 
 // A full disk, a refused template, a failed rename in the program folder: nothing is
-// uploaded, the log says why, and the change stays due. A publish-due mark that cannot be made
-// leaves the new address unstored, so the change is published again. With the disk well, it is
-// published.
+// uploaded, the log says why, and the change stays due. With the disk well, it is published.
 TEST_F(WindowModelTest, AFailingDiskKeepsTheChangeDueUntilItIsWell) {
   SeedServers();
   const std::string page = "Seite nicht schreibbar: " + box_.path() + kPageFileName + " (";
-  for (const auto& [faults, uploads, logged] :
-       std::initializer_list<std::tuple<FileFaults, long, std::string>>{
-           {{.room = 0}, 0, ""},
-           {{.deny_open = true}, 0, ""},
-           {{.fail_commit = true}, 0, page + kNotCommitted + ")"},
-           {{.fail_commit = true, .only = "pellvane.due"}, 1, ""},
-           {{.room = 0, .only = "tmp.htm"}, 1, page + kDiskFull + ")"},
+  for (const auto& [faults, logged] : std::initializer_list<std::pair<FileFaults, std::string>>{
+           {{.room = 0}, ""},
+           {{.deny_open = true}, ""},
+           {{.fail_commit = true}, page + kNotCommitted + ")"},
+           {{.room = 0, .only = "tmp.htm"}, page + kDiskFull + ")"},
            {{.deny_open = true, .only = "t.htm"},
-            1,
             "Template nicht lesbar: " + box_.File("t.htm") + " (" + kRefused + ")"}}) {
     FaultyFiles files(faults);
     auto m = std::make_unique<WindowModel>(dialogs_, box_, files);
     EXPECT_EQ(Check(m->window), Texts{"Ihrer aktuelle IP-Adresse: 203.0.113.7"});
     EXPECT_TRUE(logged.empty() || Count(LogTexts(box_.Log()), logged) == 1) << logged;
-    EXPECT_EQ(Count(ftp_.Commands(), "STOR"), uploads);
+    EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 0);
     EXPECT_EQ(box_.Stored().lastip, "198.51.100.1");
   }
   Check(Open()->window);
-  EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 2);
+  EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 1);
   EXPECT_EQ(ReadFile(ftp_.root() + "/slot0.html"), "<p>203.0.113.7</p>\r\r\n");
 }
 
@@ -186,6 +185,20 @@ TEST_F(WindowModelTest, AnEditTheStoreRefusesIsLoggedWithItsValues) {
   m->window.txtProxyPort.SetText("8080");
   EXPECT_EQ(std::tuple(box_.Stored().proxysrv, box_.Stored().proxyport),
             std::tuple("proxy", "8080"));
+}
+
+// tmp.htm replaced by another file once it is written (the log's first yield after it): the
+// upload still sends the page the run wrote.
+TEST_F(WindowModelTest, TheUploadSendsThePageTheRunWrote) {
+  SeedServers();
+  auto m = Open();
+  const std::string page = box_.File("tmp.htm");
+  m->log.SetYieldHook([&] {
+    if (ReadFile(page).starts_with("<p>")) WriteFile(page, "forged");
+  });
+  Check(m->window);
+  EXPECT_EQ(ReadFile(ftp_.root() + "/slot0.html"), "<p>203.0.113.7</p>\r\r\n");
+  EXPECT_EQ(ReadFile(page), "forged");
 }
 
 }  // namespace
