@@ -51,10 +51,11 @@ class ReadWriteRegTest : public ::testing::Test {
 
 // Each write stores these bytes and reads back as text and raw; a type the class cannot write
 // shows its one message and stores nothing.
-TEST_F(ReadWriteRegTest, WritesTheTypesItTakesByteForByte) {
+TEST_F(ReadWriteRegTest, WritesTheTypesItTakesByteForByteAndReadsEveryType) {
   const Variant none;
   const std::string dword = "\x01\0\0\0"s;
   const VariantArray ab = {"a", "b", ""}, abc = {"a", "b", "c", ""};
+  const Variant bc = VariantArray{"b", "", Null(), "c"};
   for (const auto& [value, type, more, stored, text, raw] :
        std::initializer_list<std::tuple<Variant, std::int32_t, Variant, Stored, Variant, Variant>>{
            {std::int16_t{3}, REG_SZ, none, {REG_SZ, "3\0"s}, "3", "3"},
@@ -62,12 +63,7 @@ TEST_F(ReadWriteRegTest, WritesTheTypesItTakesByteForByte) {
            {Null(), REG_EXPAND_SZ, none, {REG_EXPAND_SZ, "\0"s}, "", ""},
            {dword, REG_DWORD, none, {REG_DWORD, dword}, "01 00 00 00 ", dword},
            {"ab", REG_DWORD, none, {99, ""}, none, none},
-           {"a",
-            REG_MULTI_SZ,
-            VariantArray{"b", "", Null(), "c"},
-            {REG_MULTI_SZ, "a\0b\0c\0\0"s},
-            abc,
-            abc},
+           {"a", REG_MULTI_SZ, bc, {REG_MULTI_SZ, "a\0b\0c\0\0"s}, abc, abc},
            {"a", REG_MULTI_SZ, "b", {REG_MULTI_SZ, "a\0b\0\0"s}, ab, ab},
            {"x", REG_BINARY, none, {99, ""}, none, none},
            {"x", 5, none, {99, ""}, none, none},
@@ -79,22 +75,18 @@ TEST_F(ReadWriteRegTest, WritesTheTypesItTakesByteForByte) {
     reg_.DeleteValue("v");
   }
   EXPECT_EQ(dialogs_.Shown(), Texts(3, "Unable To process that Type of data."));
-}
-
-// What another program stored reads as the class renders its type.
-TEST_F(ReadWriteRegTest, ReadsEveryTypeAsItsText) {
+  // What another program stored reads as the class renders its type.
+  const std::string undefined = "Not defined value_type=";
   for (const auto& [stored, text] : std::initializer_list<std::pair<Stored, Variant>>{
-           {{REG_NONE, "x"}, "Not defined value_type=REG_NONE"},
+           {{REG_NONE, "x"}, undefined + "REG_NONE"},
            {{REG_SZ, ""}, ""},
            {{REG_SZ, "\0"s}, ""},
            {{REG_BINARY, "\x0A\xFF"}, "0A FF "},
            {{REG_DWORD_BIG_ENDIAN, "\0\0\0\x01"s}, "\0\0\0\x01"s},
-           {{REG_LINK, "x"}, "Not defined value_type=REG_LINK"},
-           {{REG_RESOURCE_LIST, "x"}, "Not defined value_type=REG_RESOURCE_LIST"},
-           {{REG_FULL_RESOURCE_DESCRIPTOR, "x"},
-            "Not defined value_type=REG_FULL_RESOURCE_DESCRIPTOR"},
-           {{REG_RESOURCE_REQUIREMENTS_LIST, "x"},
-            "Not defined value_type=REG_RESOURCE_REQUIREMENTS_LIST"},
+           {{REG_LINK, "x"}, undefined + "REG_LINK"},
+           {{REG_RESOURCE_LIST, "x"}, undefined + "REG_RESOURCE_LIST"},
+           {{REG_FULL_RESOURCE_DESCRIPTOR, "x"}, undefined + "REG_FULL_RESOURCE_DESCRIPTOR"},
+           {{REG_RESOURCE_REQUIREMENTS_LIST, "x"}, undefined + "REG_RESOURCE_REQUIREMENTS_LIST"},
            {{11, "x"}, "value_type=11"}}) {
     Put("v", stored);
     EXPECT_EQ(reg_.GetValue("v"), text) << stored.first;
