@@ -3,6 +3,9 @@
 // and a local FTP server.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "platform/program_folder.h"
 #include "settings/settings_table.h"
 #include "support/harness.h"
 #include "support/servers.h"
@@ -185,6 +188,20 @@ TEST_F(WindowModelTest, AnEditTheStoreRefusesIsLoggedWithItsValues) {
   m->window.txtProxyPort.SetText("8080");
   EXPECT_EQ(std::tuple(box_.Stored().proxysrv, box_.Stored().proxyport),
             std::tuple("proxy", "8080"));
+}
+
+// A lock that cannot be taken (a full folder planted at it) skips the check as a busy one
+// does and says why.
+TEST_F(WindowModelTest, ALockThatCannotBeTakenSkipsTheCheckAndSaysWhy) {
+  SeedServers();
+  const std::string lock = box_.path() + kRunLockFileName;
+  std::filesystem::create_directories(lock + "/inside");
+  auto m = Open();
+  m->window.run_lock_wait = std::chrono::milliseconds(0);
+  EXPECT_EQ(Check(m->window), Texts{kCheckBusy});
+  const std::string why = "Sperrdatei nicht nutzbar: " + lock + " (ein Ordner)";
+  EXPECT_EQ(std::pair(m->window.failure(), Count(LogTexts(box_.Log()), why)), std::pair(why, 1L));
+  EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 0);
 }
 
 // tmp.htm replaced by another file once it is written (the log's first yield after it): the
