@@ -9,7 +9,6 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/safe_file.h"
 #include "platform/text.h"
 #include "platform/wide_text.h"
 #include "transfer/inet.h"
