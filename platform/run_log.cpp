@@ -21,8 +21,8 @@ void RunLog::WriteLog(std::string_view text) const {
   if (const auto size = files_.SizeOf(path_); size && *size + line.size() > kMaxLogSize) {
     files_.Rename(path_, path_ + kOldLogSuffix);
   }
-  // One write() per line, so that two instances appending at once never interleave a line.
-  // A short or failed write loses the line, as any other failure does.
+  // Each line is appended in one call, at the file's end, so that two instances appending at
+  // once do not mix their lines; a failed write loses the line, as any other failure does.
   files_.Append(path_, line, 0644);
   Yield();
 }

@@ -138,9 +138,7 @@ void Settings::LoadSettings() {
   }
 }
 
-void Settings::SaveSettings() {
-  // Settings that could not be loaded are not known: writing them would replace the stored ones.
-  if (load_failed_) return;
+std::string Settings::SaveSettings() {
   std::vector<std::pair<std::size_t, std::string>> changed;
   const std::vector<SettingInfo>& table = SettingsTable();
   for (std::size_t i = 0; i < table.size(); ++i) {
@@ -148,9 +146,16 @@ void Settings::SaveSettings() {
     if (stored_[i] != text) changed.emplace_back(i, std::move(text));
   }
   // Filling the window runs a save per field; most of them have nothing to write.
-  if (changed.empty()) return;
-  if (!RegAccess().OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath)) return;
-  for (const auto& [i, text] : changed) WriteValue(i, text);
+  if (changed.empty()) return {};
+  // Settings that could not be loaded are not known: writing them would replace the stored ones.
+  if (load_failed_) return registry_.store_path() + " war beim Start nicht lesbar";
+  const bool open = RegAccess().OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath);
+  std::string refused;
+  for (const auto& [i, text] : changed) {
+    if (!open || !WriteValue(i, text)) refused += (refused.empty() ? "" : ", ") + table[i].value_name;
+  }
+  if (refused.empty()) return {};
+  return registry_.store_path() + " nicht schreibbar (" + refused + ")";
 }
 
 bool Settings::WriteValue(std::size_t index, const std::string& text) {
