@@ -152,8 +152,9 @@ std::optional<std::uint64_t> RegularFileSize(const std::string& path) {
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
-  return Replaceable(to) && MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
-                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return NotReplaceable(to) == 0 &&
+         MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool PathExists(const std::string& path) {
