@@ -138,6 +138,18 @@ void Settings::LoadSettings() {
   }
 }
 
+bool Settings::ReloadValue(std::string_view name) {
+  const SettingInfo* setting = FindSetting(name);
+  CReadWriteReg& reg = RegAccess();
+  if (setting == nullptr || load_failed_ || !reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath))
+    return false;
+  const Variant stored = reg.GetValue(setting->name);
+  Assign(setting->field(record_), stored.IsNothing() ? Variant(setting->default_text) : stored);
+  stored_[static_cast<std::size_t>(setting - SettingsTable().data())] =
+      stored.IsNothing() ? std::nullopt : std::optional(StoredText(setting->field(record_)));
+  return true;
+}
+
 void Settings::SaveSettings() {
   // Settings that could not be loaded are not known: writing them would replace the stored ones.
   if (load_failed_) return;

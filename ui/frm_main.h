@@ -17,6 +17,7 @@
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
 #include "ui/controls.h"
+#include "ui/held_boxes.h"
 
 namespace pellvane {
 
@@ -137,8 +138,9 @@ class frmMain {
   void Save();
   // -now or --force: no window, no message boxes.
   bool Unattended() const;
-  // One check and, when the page is due, one publish.
+  // One check and, when the page is due, one publish; the boxes come after the run's turn.
   RunOutcome CheckAndPublish();
+  RunOutcome CheckAndPublishInTurn();
   RunOutcome SettingsUnreadable();
   // The web slots a check asks, in order: the visible one; in a run without the window, then
   // every other slot that holds a URL.
@@ -151,6 +153,7 @@ class frmMain {
 
   Settings& settings_;
   Dialogs& dialogs_;
+  HeldBoxes boxes_{dialogs_};  // the check's and the transfers' boxes
   const RunLog& log_;
   Inet& inet_;
   std::string program_folder_;

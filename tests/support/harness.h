@@ -58,13 +58,17 @@ EnvVars NoProxies();
 // Records every message box; the file chooser is always cancelled.
 class RecordingDialogs final : public Dialogs {
  public:
-  void MsgBox(const std::string& text, MsgKind kind) override { boxes.emplace_back(text, kind); }
+  void MsgBox(const std::string& text, MsgKind kind) override {
+    boxes.emplace_back(text, kind);
+    if (while_open) while_open();
+  }
   std::optional<std::string> ChooseFile(const FileChooserRequest&) override { return {}; }
   void OpenUrl(const std::string&) override {}
   void OpenInEditor(const std::string&) override {}
   testing::Texts Shown() const;  // the boxes' texts
 
   std::vector<std::pair<std::string, MsgKind>> boxes;
+  std::function<void()> while_open;  // runs while a box is open, as a user leaving it open
 };
 
 struct ProgramResult {
