@@ -99,6 +99,7 @@ TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
   FtpServer ftp;
   WriteFile(box.File("t.htm"), "<b>'!!!***IP***!!!'</b>\r\n");
   echo.Serve("/ip", "203.0.113.7");
+  echo.Serve("/next", "203.0.113.8");  // a page not yet published: the refused login is tried
   echo.Serve("/gone", "", 404);
   struct Case {
     std::string echo_path, ftp_url, password, err, last_log;
@@ -107,7 +108,7 @@ TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
       {"/ip", ftp.Url(), "vane", "", "FTP Fertig", 0},
       {"/gone", ftp.Url(), "vane", "pellvane -now: Keine gültige IP erhalten (404 : HTTP/1.1 404",
        "Keine gültige IP erhalten", 1},
-      {"/ip", ftp.Url(), "falsch", "pellvane -now: FTP fehlgeschlagen (530 : 530 ",
+      {"/next", ftp.Url(), "falsch", "pellvane -now: FTP fehlgeschlagen (530 : 530 ",
        "FTP fehlgeschlagen", 2},
       {"/ip", "ftps://127.0.0.1", "vane", "pellvane -now: FTP fehlgeschlagen (1 : ftps:// geht",
        "FTP fehlgeschlagen", 2},
