@@ -51,12 +51,10 @@ class RemoteTest : public ::testing::TestWithParam<const char*> {
     Login(*inet_, server);
     inet_->SetStateChanged([this](std::int16_t state) { states_.push_back(state); });
   }
-  // A server of this test's scheme, replaying the `script` line when there is one.
-  std::unique_ptr<ChildServer> Start(const char* script = nullptr) {
-    FtpOptions o;
+  // A server of this test's scheme with these options, trusted.
+  std::unique_ptr<ChildServer> Start(FtpOptions o = {}) {
     o.password = "Kennwort-7q";
     o.tls = tls_;
-    if (script) o.script = {script};
     auto server = std::make_unique<FtpServer>(o);
     if (o.tls) env_.Set("CURL_CA_BUNDLE", server->Certificate());
     return server;
@@ -144,7 +142,7 @@ TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
         Fault{"", pw, "refused.htm", 550, "550 ", "STOR 0 550 No room."},
         Fault{"", pw, "repeated.htm", 530, "530 ", "PASS 0 530 Kennwort-7q is wrong."}}) {
     SCOPED_TRACE(f.remote);
-    std::unique_ptr<ChildServer> own = f.script ? Start(f.script) : nullptr;
+    std::unique_ptr<ChildServer> own = f.script ? Start({.script = {f.script}}) : nullptr;
     if (own) Connect(*own);
     inet_->SetURL(own ? own->Url() : f.url);
     inet_->SetPassword(f.password);
@@ -169,16 +167,15 @@ TEST_P(RemoteTest, APutIsCheckedAgainstTheSizeTheServerKept) {
     bool ok, verified;
     std::string info;
   };
-  for (Case c : {Case{{}, true, true, ""},
-                 Case{{.keep_bytes = 3}, false, false,
-                      "Datei auf dem Server unvollständig: 3 von 5 Bytes"},
-                 Case{{.script = {"SIZE 0 502 Not here."}}, true, false, ""}}) {
+  for (const Case& c : {Case{{}, true, true, ""},
+                        Case{{.script = {}, .keep_bytes = 3},
+                             false,
+                             false,
+                             "Datei auf dem Server unvollständig: 3 von 5 Bytes"},
+                        Case{{.script = {"SIZE 0 502 Not here."}}, true, false, ""}}) {
     SCOPED_TRACE(c.info + (c.verified ? " verified" : ""));
-    c.options.password = "Kennwort-7q";
-    c.options.tls = tls_;
-    FtpServer server(c.options);
-    if (tls_) env_.Set("CURL_CA_BUNDLE", server.Certificate());
-    Connect(server);
+    const std::unique_ptr<ChildServer> server = Start(c.options);
+    Connect(*server);
     EXPECT_EQ(inet_->Execute("", "put " + Local("bytes") + " page.htm"), c.ok);
     EXPECT_EQ(std::tuple(inet_->PutVerified(), inet_->ResponseInfo()),
               std::tuple(c.verified, c.info));
