@@ -96,7 +96,7 @@ TEST(WindowsTextTest, LogAndBackupHoldTheAnsiCodePageAndRefuseWhatItCannotHold) 
 TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
   Sandbox box;
   EchoServer echo;
-  FtpServer ftp;
+  FtpServer ftp, partial({.script = {}, .keep_bytes = 5});
   WriteFile(box.File("t.htm"), "<b>'!!!***IP***!!!'</b>\r\n");
   echo.Serve("/ip", "203.0.113.7");
   echo.Serve("/next", "203.0.113.8");  // a page not yet published: the refused login is tried
@@ -111,6 +111,10 @@ TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
       {"/next", ftp.Url(), "falsch", "pellvane -now: FTP fehlgeschlagen (530 : 530 ",
        "FTP fehlgeschlagen", 2},
       {"/ip", "ftps://127.0.0.1", "vane", "pellvane -now: FTP fehlgeschlagen (1 : ftps:// geht",
+       "FTP fehlgeschlagen", 2},
+      {"/ip", partial.Url(), "vane",
+       "pellvane -now: FTP fehlgeschlagen (18 : Datei auf dem Server unvollständig: 5 von 21 "
+       "Bytes)",
        "FTP fehlgeschlagen", 2},
       {"/ip?hang=1", ftp.Url(), "vane",
        "pellvane -now: Keine gültige IP erhalten (404 : HTTP/1.1 404", "Keine gültige IP erhalten",
@@ -130,6 +134,7 @@ TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ(log.front(), "Starte Programm mit Parameter \"-now\"");
     EXPECT_EQ(log[log.size() - 3], c.last_log);
+    EXPECT_EQ(Count(log, "...Server nennt"), 0) << "WinINet's listing tells the size";
   }
   EXPECT_EQ(ReadFile(ftp.root() + "/slot0.html"), "<b>203.0.113.7</b>\r\r\n");
   const ProgramResult backup = box.Run(PELLVANE_BIN, {"-backup"});
