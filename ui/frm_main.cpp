@@ -77,7 +77,7 @@ void frmMain::Build() {
   lblHREF.SetCaption(PELLVANE_ECHO_HOST);
 
   txtWserver[0]->SetText(kEchoUrl);
-  for (int i = 1; i < kSlots; ++i) txtWserver[i]->SetText("txtWserver" + std::to_string(i));
+  for (int i = 1; i < kSlots; ++i) txtWserver[i]->SetText(txtWserver[i]->name());
   for (int i = 0; i < kSlots; ++i) {
     const std::string n = std::to_string(i);
     txtFTPserver[i]->SetText("txtFTPserver" + n);
