@@ -157,9 +157,8 @@ TEST_F(WindowModelTest, ABoxLeftOpenKeepsNoScheduledRunWaiting) {
   ASSERT_EQ(box_.Run(PELLVANE_BIN, {"-now"}).status, 0);
   int status = -1;
   dialogs_.while_open = [&] {
-    if (status != -1) return;
-    echo_.Serve("/ip", "203.0.113.8");
-    status = box_.Run(PELLVANE_BIN, {"-now"}).status;
+    if (status == -1)
+      echo_.Serve("/ip", "203.0.113.8"), status = box_.Run(PELLVANE_BIN, {"-now"}).status;
   };
   EXPECT_EQ(Check(m->window),
             (Texts{"Keine Änderung der IP-Adresse", "Ihrer aktuelle IP-Adresse: 203.0.113.7"}));
