@@ -41,8 +41,6 @@ class RealFiles final : public FileSystem {
     if (!file->is_open()) return nullptr;
     return file;
   }
-  bool Exists(const std::string& path) override { return PathExists(path); }
-  bool Remove(const std::string& path) override { return RemoveFile(path); }
 };
 
 }  // namespace

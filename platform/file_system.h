@@ -1,7 +1,7 @@
 // The files a run reads and writes beside the store: the template and the page filled from it,
-// the backup, the run log and the publish-due mark, behind one small interface so that a full
-// disk, a refused open or a failed rename can be put in their way. The real one works over
-// platform/safe_file and may be used from several threads; the files it hands out may not.
+// the backup and the run log, behind one small interface so that a full disk, a refused open or
+// a failed rename can be put in their way. The real one works over platform/safe_file and may be
+// used from several threads; the files it hands out may not.
 #pragma once
 
 #include <cstddef>
@@ -41,10 +41,6 @@ class FileSystem {
   virtual bool Append(const std::string& path, std::string_view bytes, int mode) = 0;
   // Nothing when the new file cannot be made (a folder, FIFO or device at the path).
   virtual std::unique_ptr<ReplacementFile> Replace(const std::string& path, int mode) = 0;
-  // Whether anything is at the path, a link or a folder too.
-  virtual bool Exists(const std::string& path) = 0;
-  // Takes away what is at the path, durably, unless it is a folder; false when nothing went.
-  virtual bool Remove(const std::string& path) = 0;
 };
 
 // The program's own files, through platform/safe_file.

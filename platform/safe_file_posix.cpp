@@ -98,15 +98,4 @@ bool NewFile::Commit() {
   return SyncFolderOf(path_);
 }
 
-bool PathExists(const std::string& path) {
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0;
-}
-
-bool RemoveFile(const std::string& path) {
-  if (unlink(path.c_str()) != 0) return false;
-  SyncFolderOf(path);
-  return true;
-}
-
 }  // namespace pellvane

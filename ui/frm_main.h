@@ -46,7 +46,7 @@ inline constexpr const char* kCheckBusy = "Prüfung übersprungen: eine andere P
 class frmMain {
  public:
   // `log` follows the record's writelog switch; `command_line` is the arguments as one text;
-  // the backup, the filled page and the publish-due mark go through `files`.
+  // the backup and the filled page go through `files`.
   frmMain(Settings& settings, Dialogs& dialogs, const RunLog& log, Inet& inet,
           std::string program_folder, std::string command_line, FileSystem& files);
 

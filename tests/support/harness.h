@@ -155,8 +155,6 @@ class FaultyFiles final : public FileSystem {
   std::unique_ptr<InputFile> OpenForReading(const std::string& path) override;
   bool Append(const std::string& path, std::string_view bytes, int mode) override;
   std::unique_ptr<ReplacementFile> Replace(const std::string& path, int mode) override;
-  bool Exists(const std::string& path) override { return RealFileSystem().Exists(path); }
-  bool Remove(const std::string& path) override { return RealFileSystem().Remove(path); }
   // What of `bytes` still fits; takes it from the room left.
   std::string_view Fit(std::string_view bytes);
   bool Hits(const std::string& path) const { return path.ends_with(faults.only); }
