@@ -28,8 +28,12 @@ TransferSettings TransferFromEnvironment() {
   t.request_timeout_ms = TimeoutFromEnvironment("PELLVANE_REQUEST_TIMEOUT", kRequestTimeoutMs);
   // Trust for a server with a certificate of its own, as the curl tool takes it.
   if (const char* ca = std::getenv("CURL_CA_BUNDLE"); IsSet(ca)) t.ca_file = ca;
-  if (const char* home = std::getenv("HOME"); home != nullptr) {
-    t.known_hosts_file = std::string(home) + "/.ssh/known_hosts";
+  if (const std::string home = HomeFolder(); !home.empty()) {
+    t.known_hosts_file = home + "/.ssh/known_hosts";
+  }
+  for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "ftp_proxy",
+                           "FTP_PROXY", "all_proxy", "ALL_PROXY"}) {
+    if (const char* proxy = std::getenv(name); IsSet(proxy)) t.proxy_logins.emplace_back(proxy);
   }
   return t;
 }

@@ -11,7 +11,11 @@
 
 namespace pellvane {
 
-// $PELLVANE_HOME/registry.sqlite3, else ${XDG_CONFIG_HOME:-$HOME/.config}/pellvane/
+// The account's home folder: HOME, or without it (a system service) the one the system names
+// for the account. Windows: USERPROFILE. Empty when there is none.
+std::string HomeFolder();
+
+// $PELLVANE_HOME/registry.sqlite3, else ${XDG_CONFIG_HOME:-<home>/.config}/pellvane/
 // registry.sqlite3. Windows: the settings key's full name, HKEY_LOCAL_MACHINE\SOFTWARE\...,
 // or the same under HKEY_CURRENT_USER where the account may not write the machine's.
 std::string StorePathFromEnvironment();
@@ -21,7 +25,8 @@ std::string StorePathFromEnvironment();
 std::string ProgramFolderFromEnvironment();
 
 // The time-outs from PELLVANE_CONNECT_TIMEOUT and PELLVANE_REQUEST_TIMEOUT (seconds; the
-// built-in ones when unset or not a positive number), CURL_CA_BUNDLE, and $HOME/.ssh/known_hosts.
+// built-in ones when unset or not a positive number), CURL_CA_BUNDLE, ~/.ssh/known_hosts in
+// HomeFolder(), and the proxy variables.
 TransferSettings TransferFromEnvironment();
 
 // All of the above, with the command line as one text.

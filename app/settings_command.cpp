@@ -8,6 +8,7 @@
 #include "settings/hp_reg.h"
 #include "settings/read_write_reg.h"
 #include "settings/settings_table.h"
+#include "transfer/secret_text.h"
 
 namespace pellvane {
 namespace {
@@ -91,6 +92,12 @@ int Set(const std::string& argument, const std::string& store_path, std::FILE* i
   if (!value) {
     return Refuse(err, s->value_name + " nimmt nur " + Expected(s->kind) + ", nicht \"" + given +
                            "\"; nichts geändert");
+  }
+  // A server would get such a password cut short or split into commands.
+  if (s->secret && !SendableAsTyped(*value)) {
+    return Refuse(err, s->value_name +
+                           " kann so nicht gesendet werden: ein Kennwort ohne "
+                           "Zeilenende und NUL-Zeichen angeben; nichts geändert");
   }
   HeadlessDialogs dialogs;
   Settings settings(dialogs, store_path);

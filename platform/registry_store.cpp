@@ -116,6 +116,24 @@ bool StatFile(const std::string& path, dev_t* dev, ino_t* ino) {
   return true;
 }
 
+// The store and its -wal and -shm: each a regular file with one name, of this account or of the
+// folder's owner (who may replace anything in it anyway). A link planted in their place, or a
+// file another account left there, is never opened: what it leads to is not read nor written.
+bool OwnFile(const std::string& path, const struct stat& st) {
+  const std::size_t slash = path.rfind('/');
+  struct stat folder {};
+  const bool owner =
+      st.st_uid == geteuid() ||
+      (stat(slash == std::string::npos ? "." : path.substr(0, slash + 1).c_str(), &folder) == 0 &&
+       st.st_uid == folder.st_uid);
+  return S_ISREG(st.st_mode) && st.st_nlink == 1 && owner;
+}
+
+bool OwnCompanion(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) != 0 ? errno == ENOENT : OwnFile(path, st);
+}
+
 // Makes every missing folder level of `folder` with owner-only permissions.
 bool MakeFolders(const std::string& folder) {
   for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
@@ -166,7 +184,12 @@ LSTATUS RegistryStore::Open(const std::string& path, bool for_write,
                             std::shared_ptr<RegistryStore>* out) {
   // Looked for first: a file that another instance creates just after a failed open must not
   // read as a refusal.
-  if (access(path.c_str(), F_OK) != 0) return ERROR_FILE_NOT_FOUND;
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+  if (!OwnFile(path, st) || !OwnCompanion(path + "-wal") || !OwnCompanion(path + "-shm")) {
+    return ERROR_ACCESS_DENIED;
+  }
   // A store is a few pages: no memory set aside up front for pages and small allocations,
   // and no statistics kept on every allocation. Only possible before SQLite's first use;
   // later calls change nothing.
@@ -174,7 +197,9 @@ LSTATUS RegistryStore::Open(const std::string& path, bool for_write,
       sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0) +
       sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+  // No link is followed, also when one is planted between the look above and the open.
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) !=
+      SQLITE_OK) {
     sqlite3_close_v2(db);
     return ERROR_ACCESS_DENIED;
   }
@@ -219,8 +244,8 @@ LSTATUS RegistryStore::Configure() {
   return rc == SQLITE_OK ? ERROR_SUCCESS : MapError(rc);
 }
 
-// A file holding our two tables, with our columns, is a store; one with no tables at all is a
-// store not yet written; anything else is not ours to touch.
+// A file holding our two tables, with our columns, on pages that all read, is a store; one with
+// no tables at all is a store not yet written; anything else is not ours to touch.
 LSTATUS RegistryStore::CheckSchema() {
   sqlite3_stmt* s = nullptr;
   if (sqlite3_prepare_v2(db_, kTablesSql, -1, &s, nullptr) != SQLITE_OK) {
@@ -240,6 +265,13 @@ LSTATUS RegistryStore::CheckSchema() {
   if (tables.empty()) return ERROR_SUCCESS;
   const std::map<std::string, std::string> ours{{"keys", kKeysColumns}, {"vals", kValsColumns}};
   if (tables != ours) return ERROR_ACCESS_DENIED;
+  // Every page read once: a store whose values cannot be read is damaged, not empty.
+  if (sqlite3_prepare_v2(db_, "PRAGMA quick_check(1)", -1, &s, nullptr) != SQLITE_OK ||
+      sqlite3_step(s) != SQLITE_ROW || ColumnText(s, 0) != "ok") {
+    sqlite3_finalize(s);
+    return ERROR_ACCESS_DENIED;
+  }
+  sqlite3_finalize(s);
   has_schema_ = true;
   return ERROR_SUCCESS;
 }

@@ -26,8 +26,9 @@ bool IsPredefinedKey(const KeyPath& path);
 
 class RegistryStore {
  public:
-  // Opens an existing file. A file that is not a store, and with `for_write` one that cannot be
-  // written, gives ERROR_ACCESS_DENIED; nothing is changed in it.
+  // Opens an existing file. A file that is not a store (damaged, a link, another account's, or
+  // beside a -wal or -shm that is so), and with `for_write` one that cannot be written, gives
+  // ERROR_ACCESS_DENIED; nothing is changed in it.
   static LSTATUS Open(const std::string& path, bool for_write, std::shared_ptr<RegistryStore>* out);
   // Creates the folder (0700) and the file (0600) when they are missing, then opens it for write.
   static LSTATUS Create(const std::string& path, std::shared_ptr<RegistryStore>* out);

@@ -11,16 +11,29 @@ namespace pellvane {
 
 class RunLock {
  public:
-  // Waits at most `wait` for the lock on `path`, which is created when missing and refused
-  // when it is a symbolic link or not a regular file. Released when the object goes.
+  enum class State {
+    kTaken,     // this process holds the lock until the object goes
+    kBusy,      // another process held it for the whole wait
+    kUnusable,  // the file cannot serve as a lock (see fault()), also after the whole wait
+  };
+
+  // Waits at most `wait` for the lock on `path`, which is created when missing. What is planted
+  // there instead of a lock file of this account (a link, a FIFO, a device, an empty folder, a
+  // file of another account or one it cannot open) is removed, never followed or waited on.
   RunLock(const std::string& path, std::chrono::milliseconds wait);
-  // True when another process held the lock for the whole wait. A lock file that cannot be
-  // made at all (a read-only folder) keeps nobody waiting.
-  bool busy() const { return file_.is_open() && !held_; }
+
+  State state() const { return state_; }
+  bool taken() const { return state_ == State::kTaken; }
+  // Why the lock is unusable, in German ("ein Ordner", "nicht ersetzbar", ...); else empty.
+  const std::string& fault() const { return fault_; }
 
  private:
+  // One try without waiting; sets fault_ when it returns kUnusable.
+  State TryOnce(const std::string& path);
+
   SafeFile file_;
-  bool held_ = false;
+  State state_ = State::kBusy;
+  std::string fault_;
 };
 
 }  // namespace pellvane

@@ -29,6 +29,18 @@ bool SafeFile::Close() {
   return CloseDescriptor(std::exchange(fd_, -1));
 }
 
+bool ReadRegularFile(const std::string& path, std::string* bytes, std::size_t limit) {
+  SafeFile file = OpenForReading(path);
+  bytes->clear();
+  char buffer[65536];
+  long n = 0;
+  while (file.is_open() && (n = file.Read(buffer, sizeof buffer)) > 0) {
+    if (bytes->size() + static_cast<std::size_t>(n) > limit) return false;
+    bytes->append(buffer, static_cast<std::size_t>(n));
+  }
+  return file.is_open() && n == 0;
+}
+
 bool NewFile::Write(std::string_view bytes) {
   if (!is_open() || failed_) return false;
   failed_ = !file_.WriteAll(bytes);

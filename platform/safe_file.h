@@ -42,6 +42,10 @@ class SafeFile {
 // A regular file opened for reading; closed (not open) for anything else or on failure.
 SafeFile OpenForReading(const std::string& path);
 
+// The whole of a regular file, read without waiting (see OpenForReading); false for anything
+// else, on a read error, or when it holds more than `limit` bytes.
+bool ReadRegularFile(const std::string& path, std::string* bytes, std::size_t limit);
+
 // A regular file opened for appending, created with `mode` when missing; refused when the path
 // is a symbolic link or not a regular file.
 SafeFile OpenForAppend(const std::string& path, int mode);
@@ -67,5 +71,8 @@ class NewFile {
   SafeFile file_;
   bool failed_ = false;
 };
+
+// True when anything (a link included, not followed) stands at `path`.
+bool PathExists(const std::string& path);
 
 }  // namespace pellvane

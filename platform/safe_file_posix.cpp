@@ -98,4 +98,9 @@ bool NewFile::Commit() {
   return SyncFolderOf(path_);
 }
 
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
+
 }  // namespace pellvane

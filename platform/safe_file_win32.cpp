@@ -106,4 +106,8 @@ bool NewFile::Commit() {
   return true;
 }
 
+bool PathExists(const std::string& path) {
+  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 }  // namespace pellvane

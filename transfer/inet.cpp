@@ -12,6 +12,7 @@
 #include "transfer/inet_state.h"
 #include "transfer/secret_text.h"
 #include "transfer/server_url.h"
+#include "transfer/url_escape.h"
 
 namespace pellvane {
 
@@ -39,7 +40,14 @@ bool InetState::Fail(std::int32_t fail_code, std::string text) {
 std::string InetState::Scrub(std::string text) const {
   SecretMask mask;
   mask.Add(password);
-  mask.Add(ServerUrl(url).Password());
+  // Logins in a URL go out in the Basic spelling too, the proxy's as well: a server or a proxy
+  // may repeat either in its reply.
+  std::vector<std::string> logins = settings.proxy_logins;
+  logins.insert(logins.end(), {url, proxy});
+  for (const std::string& login : logins) {
+    const ServerUrl typed(login);
+    if (typed.Valid()) mask.AddLogin(typed.User(), typed.Password());
+  }
   return mask.Apply(std::move(text));
 }
 
@@ -108,6 +116,17 @@ std::string Inet::GetChunk(std::size_t size) {
   return chunk;
 }
 
+namespace {
+
+// Cut short at a NUL or split at a line end, a password would not be the one typed, and what
+// follows a line end would reach the server as commands of its own.
+bool PasswordSendable(InetState& d, const ServerUrl& server) {
+  return (SendableAsTyped(d.password) && SendableAsTyped(PercentDecode(server.Password()))) ||
+         d.Fail(530, "Kennwort nicht sendbar: Zeilenende oder NUL-Zeichen darin");
+}
+
+}  // namespace
+
 bool Inet::Execute(std::string_view url, std::string_view operation) {
   InetState& d = *impl_;
   d.cancel = false;
@@ -119,7 +138,7 @@ bool Inet::Execute(std::string_view url, std::string_view operation) {
   const bool dir = verb == "dir" && words->size() == 1;
   bool ok = false;
   if (put || dir) {
-    ok = d.Login(server) &&
+    ok = PasswordSendable(d, server) && d.Login(server) &&
          (put ? d.PutChecked(server, (*words)[1], (*words)[2]) : d.Dir(server));
   } else if (verb == "close" && words->size() == 1) {
     ok = d.Close();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pellvane {
 
@@ -34,7 +35,9 @@ struct TransferSettings {
   long connect_timeout_ms = kConnectTimeoutMs;  // never 0: libcurl reads that as no limit
   long request_timeout_ms = kRequestTimeoutMs;
   std::string ca_file;           // certificates to trust; empty: the system's own
-  std::string known_hosts_file;  // an SFTP server's key must be in it when it exists
+  std::string known_hosts_file;  // an SFTP server's key must be in it
+  // The proxies the environment names (http_proxy and the like), whose logins are masked.
+  std::vector<std::string> proxy_logins;
 };
 
 class Inet {

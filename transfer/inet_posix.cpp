@@ -1,12 +1,13 @@
 #include "transfer/inet.h"
 
 #include <curl/curl.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 
+#include "platform/safe_file.h"
 #include "transfer/inet_state.h"
 #include "transfer/secret_text.h"
 #include "transfer/server_url.h"
@@ -16,6 +17,8 @@ namespace {
 
 // A "dir" listing is read away and dropped; beyond this much it is cut short.
 constexpr std::size_t kMaxListingBytes = 1 << 20;
+// More than any certificate bundle holds (Debian's has some 200 KiB).
+constexpr std::size_t kMaxCaBytes = 16 << 20;
 
 }  // namespace
 
@@ -27,7 +30,7 @@ struct Inet::Impl : InetState {
   ~Impl() override { EndConnections(); }
 
   // The handle for the next request, options back to their defaults; its connections (and
-  // an FTP login) are kept.
+  // an FTP login) are kept. Null when there is none: the request has failed then.
   CURL* Begin(std::size_t limit, bool limit_fails);
   // Runs the request on the handle, letting the yield hook run every few milliseconds.
   CURLcode Perform(CURL* h);
@@ -40,7 +43,8 @@ struct Inet::Impl : InetState {
   long long RemoteSize(const ServerUrl& server, const std::string& remote) override;
   bool Dir(const ServerUrl& server) override;
   bool Close() override;
-  void ApplyLogin(CURL* h, const ServerUrl& server);
+  // False when the login must not be tried: the request has failed then.
+  bool ApplyLogin(CURL* h, const ServerUrl& server);
 
   static std::size_t OnBody(char* ptr, std::size_t size, std::size_t n, void* self);
   static std::size_t OnUpload(char* buffer, std::size_t size, std::size_t n, void* self);
@@ -60,6 +64,10 @@ struct Inet::Impl : InetState {
   std::string last_reply;      // the server's last reply line (FTP) or status line (HTTP)
   std::string known_hosts;     // the file an SFTP server's key is checked against
   std::string host_key_fault;  // why that check refused the key
+  // The certificates to trust, read once by the program itself: a FIFO or a device named there
+  // would block libcurl's own open. `ca_fault` says why they could not be read.
+  std::optional<std::string> ca_bytes;
+  std::string ca_fault;
   char error[CURL_ERROR_SIZE] = {};
 };
 
@@ -127,11 +135,17 @@ CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
   error[0] = '\0';
   data.clear();
   data_pos = 0;
-  if (easy == nullptr) return nullptr;
+  if (easy == nullptr) {
+    Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
+    return nullptr;
+  }
 
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, settings.connect_timeout_ms);
   curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, settings.request_timeout_ms);
+  // Also for the reply to the QUIT that ends an FTP session, which no request time-out bounds.
+  curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                   std::max(1L, (settings.request_timeout_ms + 999) / 1000));
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
@@ -143,8 +157,16 @@ CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
   // Mode 0 leaves libcurl to the environment's proxy variables; an empty text goes direct.
   if (access_type == 1) curl_easy_setopt(easy, CURLOPT_PROXY, "");
   if (access_type == 2) curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
-  // Trust for a server with a certificate of its own, as the curl tool takes it.
-  if (!settings.ca_file.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, settings.ca_file.c_str());
+  // Trust for a server with a certificate of its own, as the curl tool takes it. Unreadable,
+  // it trusts nothing: a TLS connection fails, a plain one goes ahead.
+  if (!settings.ca_file.empty()) {
+    if (!ca_bytes && !ReadRegularFile(settings.ca_file, &ca_bytes.emplace(), kMaxCaBytes)) {
+      ca_bytes->clear();
+      ca_fault = "Datei nicht lesbar: " + settings.ca_file;
+    }
+    curl_blob blob{ca_bytes->data(), ca_bytes->size(), CURL_BLOB_NOCOPY};
+    curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
+  }
   return easy;
 }
 
@@ -161,12 +183,13 @@ bool Inet::Impl::Finish(CURLcode rc, bool http) {
   }
   if (rc == CURLE_ABORTED_BY_CALLBACK) return Fail(rc, "Abgebrochen");
   if (!host_key_fault.empty()) return Fail(rc, host_key_fault);
+  if (rc == CURLE_SSL_CACERT_BADFILE && !ca_fault.empty()) return Fail(rc, ca_fault);
   if (status >= 400 && !last_reply.empty())
     return Fail(static_cast<std::int32_t>(status), last_reply);
   return Fail(rc, error[0] != '\0' ? error : curl_easy_strerror(rc));
 }
 
-void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
+bool Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp,ftps,sftp");
   // Through an HTTP proxy an FTP session needs a tunnel.
   curl_easy_setopt(h, CURLOPT_HTTPPROXYTUNNEL, 1L);
@@ -180,16 +203,20 @@ void Inet::Impl::ApplyLogin(CURL* h, const ServerUrl& server) {
     // would show the server who this is and can use up its tries before the password.
     curl_easy_setopt(h, CURLOPT_SSH_AUTH_TYPES,
                      static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
-    // With a known_hosts file the server's key must be in it; without one any key is taken.
-    const std::string& known = settings.known_hosts_file;
-    struct stat st {};
-    if (!known.empty() && stat(known.c_str(), &st) == 0) {
-      known_hosts = known;
-      curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS, known_hosts.c_str());
-      curl_easy_setopt(h, CURLOPT_SSH_KEYFUNCTION, &Impl::OnHostKey);
-      curl_easy_setopt(h, CURLOPT_SSH_KEYDATA, this);
+    // The server's key must be in known_hosts. Without a file to check it against the password
+    // is not sent: any server could be asking. Looked at first, without waiting: libssh2's own
+    // open would block on a FIFO.
+    known_hosts = settings.known_hosts_file;
+    if (known_hosts.empty() || !OpenForReading(known_hosts).is_open()) {
+      return Fail(CURLE_PEER_FAILED_VERIFICATION,
+                  "Schlüssel des Servers nicht prüfbar, Datei nicht lesbar: " +
+                      (known_hosts.empty() ? std::string("~/.ssh/known_hosts") : known_hosts));
     }
+    curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS, known_hosts.c_str());
+    curl_easy_setopt(h, CURLOPT_SSH_KEYFUNCTION, &Impl::OnHostKey);
+    curl_easy_setopt(h, CURLOPT_SSH_KEYDATA, this);
   }
+  return true;
 }
 
 // libcurl logs in with each request; what can fail before it is the URL.
@@ -199,8 +226,7 @@ bool Inet::Impl::Login(const ServerUrl& server) {
 
 bool Inet::Impl::Put(const ServerUrl& server, std::string bytes, const std::string& remote) {
   CURL* h = Begin(0, false);
-  if (h == nullptr) return Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
-  ApplyLogin(h, server);
+  if (h == nullptr || !ApplyLogin(h, server)) return false;
   const std::string target = server.FileUrl(remote);
   upload = bytes;
   curl_easy_setopt(h, CURLOPT_URL, target.c_str());
@@ -215,14 +241,14 @@ bool Inet::Impl::Put(const ServerUrl& server, std::string bytes, const std::stri
 
 long long Inet::Impl::RemoteSize(const ServerUrl& server, const std::string& remote) {
   CURL* h = Begin(0, false);
-  if (h == nullptr) return -1;
-  ApplyLogin(h, server);
+  if (h == nullptr || !ApplyLogin(h, server)) return -1;
   const std::string target = server.FileUrl(remote);
   curl_easy_setopt(h, CURLOPT_URL, target.c_str());
   // FTP asks SIZE, SFTP the file's attributes; nothing is transferred.
   curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
   curl_off_t size = -1;
-  if (Perform(h) != CURLE_OK || curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK) {
+  if (Perform(h) != CURLE_OK ||
+      curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK) {
     size = -1;
   }
   return size;
@@ -230,8 +256,7 @@ long long Inet::Impl::RemoteSize(const ServerUrl& server, const std::string& rem
 
 bool Inet::Impl::Dir(const ServerUrl& server) {
   CURL* h = Begin(kMaxListingBytes, false);
-  if (h == nullptr) return Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
-  ApplyLogin(h, server);
+  if (h == nullptr || !ApplyLogin(h, server)) return false;
   const std::string target = server.FolderUrl();
   curl_easy_setopt(h, CURLOPT_URL, target.c_str());
   const bool ok = Finish(Perform(h), false);
@@ -278,9 +303,7 @@ std::unique_ptr<InetState> Inet::MakeImpl() { return std::make_unique<Impl>(); }
 std::string Inet::OpenURL() {
   Impl& d = static_cast<Impl&>(*impl_);
   bool ok = false;
-  if (CURL* h = d.Begin(kMaxBodyBytes, true); h == nullptr) {
-    d.Fail(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
-  } else {
+  if (CURL* h = d.Begin(kMaxBodyBytes, true); h != nullptr) {
     curl_easy_setopt(h, CURLOPT_URL, d.url.c_str());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -16,14 +17,38 @@ bool WordByte(char ch) {
   return std::isalnum(c) || c == '_' || c >= 0x80;
 }
 
+std::string Base64(std::string_view bytes) {
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+      group = group << 8 | (i + k < bytes.size() ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    }
+    for (std::size_t k = 0; k < 4; ++k) {
+      out += i + k <= bytes.size() ? kDigits[(group >> (18 - 6 * k)) & 63] : '=';
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 void SecretMask::Add(std::string_view secret) {
   if (secret.empty()) return;
   const std::string typed(secret);
-  const std::string plain = PercentDecode(typed);
-  const std::string escaped = PercentEncode(typed);
-  for (const std::string& s : {typed, plain, escaped}) {
+  Remember({typed, PercentDecode(typed), PercentEncode(typed)});
+}
+
+void SecretMask::AddLogin(std::string_view user, std::string_view password) {
+  if (password.empty()) return;
+  Add(password);
+  const std::string typed = std::string(user) + ":" + std::string(password);
+  Remember({Base64(typed), Base64(PercentDecode(user) + ":" + PercentDecode(password))});
+}
+
+void SecretMask::Remember(std::initializer_list<std::string> spellings) {
+  for (const std::string& s : spellings) {
     if (!s.empty() && std::find(spellings_.begin(), spellings_.end(), s) == spellings_.end()) {
       spellings_.push_back(s);
     }
@@ -49,6 +74,10 @@ std::string SecretMask::Apply(std::string text) const {
     }
   }
   return text;
+}
+
+bool SendableAsTyped(std::string_view password) {
+  return password.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
 std::string EscapeControls(std::string_view text) {

@@ -243,9 +243,15 @@ RunOutcome frmMain::CheckAndPublish() {
 
 RunOutcome frmMain::CheckAndPublishInTurn() {
   // Checks of all instances take turns: an older upload must never land after a newer one.
-  const RunLock lock(program_folder_ + kRunLockFileName, kRunLockWait);
-  if (lock.busy()) {
+  const std::string lock_path = program_folder_ + kRunLockFileName;
+  const RunLock lock(lock_path, run_lock_wait);
+  if (!lock.taken()) {
     failure_ = kCheckBusy;
+    // A lock that cannot be taken is no reason to go ahead: the run would overlap another.
+    if (!lock.fault().empty()) {
+      failure_ = "Sperrdatei nicht nutzbar: " + lock_path + " (" + lock.fault() + ")";
+      log_.WriteLog(failure_);
+    }
     log_.WriteLog(kCheckBusy);
     if (!Unattended()) boxes_.MsgBox(kCheckBusy, MsgKind::kInfo);
     return RunOutcome::kNoAddress;

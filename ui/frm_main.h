@@ -61,6 +61,8 @@ class frmMain {
   const std::string& failure() const { return failure_; }
 
   void cmdNow_Click();
+  // How long a check waits for its turn before it gives up.
+  std::chrono::milliseconds run_lock_wait = kRunLockWait;
 
   // Copies the settings record into the controls and opens both pagers on their defaults.
   void ShowSettings();

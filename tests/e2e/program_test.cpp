@@ -314,11 +314,11 @@ TEST_F(ProgramTest, KilledDuringTheUploadTheNextRunPublishes) {
                FileExists(box_.File("installed/pellvane.due")));
 }
 
-// Links planted in the program folder are replaced, not followed; a template of 16 MiB in one
-// line is published, a larger one (a sparse TiB) refused at once, unread.
+// Links planted in the program folder, the lock's too, are replaced, not followed; a template of 16
+// MiB in one line is published, a larger one (a sparse TiB) refused at once, unread.
 TEST_F(ProgramTest, PlantedLinksAndHugeTemplates) {
   Seed(ftp_.Url());
-  for (const std::string name : {"tmp.htm", "pellvane.log"}) {
+  for (const std::string name : {"tmp.htm", "pellvane.log", "pellvane.lock"}) {
     WriteFile(box_.File("victim-" + name), "keep");
     ASSERT_EQ(symlink(box_.File("victim-" + name).c_str(), box_.File(name).c_str()), 0);
   }
@@ -336,7 +336,7 @@ TEST_F(ProgramTest, PlantedLinksAndHugeTemplates) {
   EXPECT_EQ(r.status, 0);
   EXPECT_LT(r.max_rss_kb, kSmallRunKb) << "the page is held once, not copied as it grows";
   EXPECT_EQ(Uploaded().size(), kMaxTemplateBytes + 3);
-  for (const std::string name : {"tmp.htm", "pellvane.log"}) {
+  for (const std::string name : {"tmp.htm", "pellvane.log", "pellvane.lock"}) {
     EXPECT_EQ(ReadFile(box_.File("victim-" + name)), "keep") << name;
   }
 }
@@ -346,7 +346,7 @@ TEST_F(ProgramTest, PlantedLinksAndHugeTemplates) {
 TEST_F(ProgramTest, SecondRunWaitsForTheFirstAndKeepsAnEditMadeMeanwhile) {
   Seed(ftp_.Url());
   auto first = std::make_unique<RunLock>(box_.File("pellvane.lock"), std::chrono::milliseconds(0));
-  ASSERT_FALSE(first->busy());
+  ASSERT_TRUE(first->taken());
   std::thread second([this] { EXPECT_EQ(box_.Run(PELLVANE_BIN, {"-now"}).status, 0); });
   std::this_thread::sleep_for(std::chrono::seconds(1));
   EXPECT_FALSE(FileExists(ftp_.root() + "/slot0.html")) << "ran beside the first";
@@ -414,6 +414,11 @@ TEST_F(ProgramTest, SettingsCommandsSetGetAndShowTheWindowsValues) {
     EXPECT_EQ(std::tuple(refused.status, refused.out), std::tuple(1, std::string())) << arg;
     EXPECT_TRUE(refused.err.starts_with("pellvane: ") && Lines(refused.err).size() == 1)
         << arg << ": " << refused.err;
+  }
+  for (const std::string& input : {std::string("geh\neim\n"), std::string("geh\0eim", 7)}) {
+    const ProgramResult refused = run("--set ftppass0", input);
+    EXPECT_TRUE(refused.status == 1 && refused.err.starts_with("pellvane: ftppass0 kann so nicht "))
+        << refused.err;
   }
   EXPECT_EQ(run("--show").out, before) << "a refusal changes nothing";
   box_.Seed([](SettingsRecord& r) { r.ppass = "x"; });

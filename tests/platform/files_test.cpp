@@ -1,11 +1,15 @@
 // The local files: where the program folder is, the run log's lines, and the filled template.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <filesystem>
+#include <optional>
 
 #include "platform/program_folder.h"
+#include "platform/run_lock.h"
 #include "publish/template_fill.h"
 #include "support/harness.h"
 
@@ -100,6 +104,51 @@ TEST(FillTemplateTest, ReplacesEveryMarkerEndsEachLineCrCrLfAndFailsLeavingTheOl
     EXPECT_EQ(FillTemplate(files, in, out, "1.2.3.4", kIpMarker), result) << in << out;
     EXPECT_EQ(ReadFile(page), "old page");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.path()), {}), 2);
+  }
+}
+
+// Whatever is planted at the lock ($L, in a folder of root's with mode $M), no run goes ahead
+// without the lock, and none is shut out for ever by what it may replace: a link (its target
+// kept), a FIFO, an empty folder, a second name of a file, root's file that the user cannot
+// open where the user may replace it. A root run's lock is the user's too. Each case tries
+// once, without waiting, in a child as root (0) or as nobody.
+TEST(RunLockTest, PlantedFilesAreReplacedOrRefusedNeverLockedAround) {
+  Sandbox box;
+  chmod(box.path().c_str(), 0711);
+  const std::string folder = box.File("run"), lock = folder + "/pellvane.lock";
+  const Texts outcomes = {"taken", "busy", "ein Ordner", "nicht ersetzbar", "nicht anlegbar"};
+  for (const auto& [plant, uid, outcome] :
+       std::initializer_list<std::tuple<std::string, uid_t, std::string>>{
+           {"ln -s ../victim $L", 0, "taken"},
+           {"mkfifo $L", 0, "taken"},
+           {"mkdir $L", 0, "taken"},
+           {"ln ../victim $L", 0, "taken"},
+           {"mkdir $L; touch $L/x", 0, "ein Ordner"},
+           {"chmod 1777 $D; : held", 65534, "busy"},
+           {"chmod 777 $D; touch $L; chmod 600 $L", 65534, "taken"},
+           {"chmod 1777 $D; touch $L; chmod 600 $L", 65534, "nicht ersetzbar"},
+           {"chmod 1777 $D; touch $L; chown 65533 $L", 65534, "nicht ersetzbar"},
+           {"chmod 555 $D", 65534, "nicht anlegbar"}}) {
+    SCOPED_TRACE(plant + " as " + std::to_string(uid));
+    std::filesystem::remove_all(folder);
+    mkdir(folder.c_str(), 0700);
+    WriteFile(box.File("victim"), "keep");
+    ASSERT_EQ(RunProgram({"/bin/sh", "-c", "cd $D; " + plant}, {{"D", folder}, {"L", lock}}).status,
+              0);
+    std::optional<RunLock> holder;
+    if (plant.ends_with("held")) holder.emplace(lock, std::chrono::seconds(0));
+    EXPECT_EQ(outcomes.at(InChild([&] {
+      if (uid != 0 && (setgid(uid) != 0 || setuid(uid) != 0)) return 9;
+      const RunLock run(lock, std::chrono::milliseconds(0));
+      const auto fault = std::find(outcomes.begin(), outcomes.end(), run.fault());
+      return static_cast<int>(run.fault().empty() ? static_cast<long>(run.state())
+                                                  : fault - outcomes.begin());
+    })),
+              outcome);
+    EXPECT_EQ(ReadFile(box.File("victim")), "keep");
+    struct stat st {};
+    EXPECT_TRUE(outcome != "taken" || (lstat(lock.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                                       st.st_nlink == 1 && (st.st_mode & 0777) == 0644));
   }
 }
 

@@ -5,7 +5,9 @@ A path answers what the test left in --pages (a file named by the path, "%2F" fo
 the status, a line end, the body), 404 otherwise. Query faults: delay_ms=N, status=N, size=N (N
 digits as the body), trickle_ms=N (a byte every N ms), close_after=N (hang up after N body
 bytes), redirect=PATH (a 302), hang=1, nolength=1 (the close ends the body), chunked=1,
-reason=TEXT (%XX decoded). Request lines go to --commands.
+reason=TEXT (%XX decoded), reason_header=NAME (that request header's value as the reason, as a
+server or proxy may repeat what it got). Request lines go to --commands; asked as a proxy, it
+answers for the URL it is asked for.
 """
 import argparse
 import os
@@ -37,7 +39,8 @@ class Echo(BaseHTTPRequestHandler):
             status, body = b"404", b"Not Found"
         time.sleep(3600 if "hang" in q else max(n("delay_ms"), 0) / 1000)
         code = n("status") if "status" in q else 302 if "redirect" in q else int(status)
-        self.send_response(code, q.get("reason"))
+        repeated = self.headers.get(q.get("reason_header", ""))
+        self.send_response(code, repeated if "reason_header" in q else q.get("reason"))
         self.send_header("Connection", "close")
         if "redirect" in q:
             self.send_header("Location", q["redirect"])

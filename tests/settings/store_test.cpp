@@ -1,5 +1,5 @@
 // The settings in the store: the 41 values saved and loaded, grouped reads, and files that are
-// no store.
+// no store or were planted in its place.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -13,16 +13,6 @@ namespace pellvane {
 namespace {
 
 using namespace testing;
-
-// The bytes of a new database file after `sql` ran on it.
-std::string Database(const std::string& sql) {
-  const Sandbox box;
-  sqlite3* db = nullptr;
-  sqlite3_open(box.File("db").c_str(), &db);
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
-  sqlite3_close(db);
-  return ReadFile(box.File("db"));
-}
 
 // The stored values as name=text in the order they were made, as another program reads them.
 Texts StoredValues(const std::string& file) {
@@ -78,25 +68,46 @@ TEST_F(StoreTest, GroupedReadsSeeWritesMadeAmongThemAndAfter) {
   EXPECT_EQ(reg.GetValue("lastip"), Variant(std::string("198.51.100.2")));
 }
 
+// Whatever stands at the store ($S) and is no store of this account is never opened for
+// writing: the settings read as empty, saving them writes nothing anywhere. $G is a good
+// store, $V another file.
 TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
-  const std::string keys = "CREATE TABLE keys(id INTEGER PRIMARY KEY, parent INTEGER, name TEXT);";
-  for (const auto& [what, bytes] : std::initializer_list<std::pair<std::string, std::string>>{
-           {"an SQLite header alone", "SQLite format 3"},
-           {"other tables", Database("CREATE TABLE t(x); INSERT INTO t VALUES(1);")},
-           {"a column missing",
-            Database(keys + "CREATE TABLE vals(key INTEGER, name TEXT, data BLOB);")}}) {
-    SCOPED_TRACE(what);
+  const Sandbox good;
+  ASSERT_EQ(good.Run(PELLVANE_BIN, {"--set", "ftppass0=geheim"}).status, 0);
+  const std::string tables = "python3 -c \"import sqlite3; sqlite3.connect('$S').executescript('";
+  for (const char* plant : {
+           "printf 'SQLite format 3' > $S",
+           "CREATE TABLE t(x); INSERT INTO t VALUES(1);')\"",
+           "CREATE TABLE keys(id INTEGER PRIMARY KEY, parent INTEGER, name TEXT); "
+           "CREATE TABLE vals(key INTEGER, name TEXT, data BLOB);')\"",
+           // The pages of the values and their index.
+           "cp $G $S; dd if=/dev/zero of=$S bs=4096 seek=3 count=2 conv=notrunc 2>/dev/null",
+           "cp $G $V; ln -s $V $S",
+           ": > $V; ln -s $V $S",
+           "cp $G $S; : > $V; ln -s $V $S-wal",
+           "cp $G $S; : > $V; ln -s $V $S-shm",
+           "cp $G $S; chown 65534 $S",
+       }) {
+    SCOPED_TRACE(plant);
     Sandbox box;
-    WriteFile(box.StoreFile(), bytes);
+    const std::string shell = plant[0] == 'C' ? tables + plant : plant;
+    ASSERT_EQ(
+        RunProgram({"/bin/sh", "-c", shell},
+                   {{"S", box.StoreFile()}, {"G", good.StoreFile()}, {"V", box.File("victim")}})
+            .status,
+        0);
+    // Every entry: its kind, size, time of change and a link's target.
+    const Texts find = {"/usr/bin/find", box.path(),         "-mindepth", "1",
+                        "-printf",       "%y %s %C@ %l %p\n"};
+    const std::string before = RunProgram(find).out;
     Settings settings(dialogs_, StorePath());
     EXPECT_FALSE(settings.InitSettingsKey());
     settings.record() = SampleRecord("1");
     settings.LoadSettings();
-    EXPECT_EQ(settings.record(), DefaultRecord());
+    EXPECT_TRUE(!settings.loaded() && settings.record() == DefaultRecord());
     settings.record() = SampleRecord("2");
     settings.SaveSettings();
-    EXPECT_TRUE(ReadFile(box.StoreFile()) == bytes) << "the file changed";
-    EXPECT_FALSE(FileExists(box.StoreFile() + "-wal"));
+    EXPECT_EQ(RunProgram(find).out, before);
   }
   EXPECT_TRUE(dialogs_.boxes.empty());
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/environment.h"
 #include "support/harness.h"
 #include "support/servers.h"
 #include "transfer/inet.h"
@@ -58,7 +59,7 @@ TEST_F(FetchTest, FetchesWholeBodiesAndFailsWithCodeAndTextButNoBody) {
   const std::string cap = std::to_string(kCap), over = std::to_string(kCap + 1);
   const std::string ip = "203.0.113.7", big = "Antwort größer als 64 KiB";
   echo_.Serve("/new", "198.51.100.2");
-  inet_.emplace(TransferSettings{1000, 500, "", ""});
+  inet_.emplace(TransferSettings{1000, 500, "", "", {}});
   Watch();
   for (const Case& c : std::initializer_list<Case>{
            {"/ip", 0, ip},
@@ -73,6 +74,9 @@ TEST_F(FetchTest, FetchesWholeBodiesAndFailsWithCodeAndTextButNoBody) {
             "HTTP/1.1 404 Not Found\\rFTP Fertig\\x1b[2J"},
            {"http://pell:p%40ss@" + echo_.Url("/ip?status=401&reason=p%40ss%20wrong").substr(7),
             401, "HTTP/1.1 401 *** wrong"},
+           {"http://pell:Echo%2Fpw7@" +
+                echo_.Url("/ip?status=401&reason_header=Authorization").substr(7),
+            401, "HTTP/1.1 401 Basic ***"},
            {"http://127.0.0.1:1/ip", CURLE_COULDNT_CONNECT, ""},
            {"/ip?size=" + over, CURLE_FILESIZE_EXCEEDED, big},
            {"/ip?nolength=1&size=" + over, CURLE_FILESIZE_EXCEEDED, big},
@@ -99,7 +103,7 @@ TEST_F(FetchTest, FetchesWholeBodiesAndFailsWithCodeAndTextButNoBody) {
 }
 
 // Access type 2 goes through the Proxy text, 1 goes direct whatever the environment says, 0
-// follows the environment's proxy.
+// follows the environment's proxy; a login sent to either never shows.
 TEST_F(FetchTest, AccessTypesChooseTheProxy) {
   ProxyServer proxy;
   struct Case {
@@ -127,6 +131,17 @@ TEST_F(FetchTest, AccessTypesChooseTheProxy) {
     inet_->SetProxy(c.proxy_text);
     EXPECT_EQ(Fetch("/ip"), c.answered ? "203.0.113.7" : "") << inet_->ResponseInfo();
     EXPECT_EQ(handled("GET " + echo_.Url("/ip")) - seen, c.through_proxy);
+  }
+  // A proxy (the echo page, asked as one) that repeats the login it got in Basic spelling,
+  // named by the Proxy text or by the environment, shows it masked.
+  const std::string via = "127.0.0.1:" + std::to_string(echo_.port());
+  for (const auto& [type, env_proxy] : {std::pair(2, ""), std::pair(0, "http://pell:Env-pw7@")}) {
+    Env env({{"http_proxy", env_proxy + via}});
+    inet_.emplace(TransferFromEnvironment());
+    inet_->SetAccessType(type);
+    inet_->SetProxy("pell:Proxy-pw7@" + via);
+    EXPECT_EQ(Fetch("http://127.0.0.1:1/ip?status=407&reason_header=Proxy-Authorization"), "");
+    EXPECT_EQ(inet_->ResponseInfo(), "HTTP/1.1 407 Basic ***") << type;
   }
 }
 

@@ -4,6 +4,9 @@
 // TLS trust; over SFTP, the home folder, the login and the host key check.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <optional>
 
@@ -118,7 +121,7 @@ TEST_P(RemoteTest, OneLoginUploadsEveryByteListsInChunksAndCloses) {
 }
 
 // A local file that cannot be read uploads nothing, not even an empty file over the page. A
-// password the server repeats in its reply is masked.
+// password the server repeats in its reply is masked; one with a line end or a NUL is not sent.
 TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
   struct Fault {
     std::string url, password, remote;
@@ -129,6 +132,7 @@ TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
   };
   const std::string host = server_->Url().substr(server_->Url().find("://") + 3);
   const std::string pw = "Kennwort-7q", url = server_->Url();
+  const std::string unsendable = "Kennwort nicht sendbar: Zeilenende oder NUL-Zeichen darin";
   EXPECT_TRUE(inet_->Execute("", "dir"));  // a listing no failure may hand out later
   for (const Fault& f :
        {Fault{url, "geheim-falsch", "denied.htm", 530, "530 "},
@@ -140,7 +144,11 @@ TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
         Fault{url, pw, "unread.htm", CURLE_READ_ERROR, "Datei nicht lesbar: " + box_.File("no"),
               nullptr, box_.File("no")},
         Fault{"", pw, "refused.htm", 550, "550 ", "STOR 0 550 No room."},
-        Fault{"", pw, "repeated.htm", 530, "530 ", "PASS 0 530 Kennwort-7q is wrong."}}) {
+        Fault{"", pw, "repeated.htm", 530, "530 ", "PASS 0 530 Kennwort-7q is wrong."},
+        Fault{url, "Kennwort-7q\r\nDELE x", "lf.htm", 530, unsendable},
+        Fault{url, std::string("Kennwort-7q\0x", 13), "nul.htm", 530, unsendable},
+        Fault{GetParam() + std::string("://pell:Kennwort%0A7q@") + host, "", "lf-url.htm", 530,
+              unsendable}}) {
     SCOPED_TRACE(f.remote);
     std::unique_ptr<ChildServer> own = f.script ? Start({.script = {f.script}}) : nullptr;
     if (own) Connect(*own);
@@ -157,6 +165,18 @@ TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
     EXPECT_FALSE(FileExists((own ? own : server_)->root() + "/" + f.remote));
     EXPECT_TRUE(own || inet_->GetChunk(1024).empty());
   }
+}
+
+// The session ends within the request time-out also when the server never answers its QUIT.
+TEST_P(RemoteTest, AServerSilentOnQuitKeepsTheCloseWithinTheTimeOut) {
+  const std::unique_ptr<ChildServer> silent = Start({.script = {"QUIT 600000 221 Bye."}});
+  env_.Set("PELLVANE_REQUEST_TIMEOUT", "1");
+  Connect(*silent);
+  EXPECT_TRUE(inet_->Execute("", "put " + Local("page") + " quit.htm")) << inet_->ResponseInfo();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(inet_->Execute("", "close"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(Count(silent->Commands(), "QUIT"), 1);
 }
 
 // The size the server kept is compared with the bytes sent; a server that cannot tell is taken
@@ -206,6 +226,12 @@ TEST_P(FtpTest, TlsTheServerCannotProveFailsBeforeThePassword) {
     inet_->SetURL(u);
     EXPECT_FALSE(inet_->Execute("", "put " + Local("clear") + " clear.htm")) << u;
   }
+  // Certificates named by a FIFO: read by nobody, trusted for nothing, waited on never.
+  ASSERT_EQ(mkfifo(box_.File("ca.pem").c_str(), 0600), 0);
+  env_.Set("CURL_CA_BUNDLE", box_.File("ca.pem"));
+  Connect(*server_);
+  EXPECT_FALSE(inet_->Execute("", "put " + Local("clear") + " clear.htm"));
+  EXPECT_EQ(inet_->ResponseInfo(), "Datei nicht lesbar: " + box_.File("ca.pem"));
   EXPECT_EQ(Count(plain.Commands(), "PASS "), 0);
   EXPECT_EQ(Count(server_->Commands(), "PASS "), 0);
 }
@@ -213,8 +239,9 @@ TEST_P(FtpTest, TlsTheServerCannotProveFailsBeforeThePassword) {
 INSTANTIATE_TEST_SUITE_P(Ftps, FtpTest, ::testing::Values("ftps"),
                          [](const auto& info) { return std::string(info.param); });
 
-// Relative names land in the login's home. The server's key is checked against known_hosts when
-// the file exists, before the password is sent; a refused login names neither password.
+// Relative names land in the login's home. The server's key is checked against known_hosts,
+// in the account's home also without HOME, before the password is sent; without a file to
+// check it against (missing, a FIFO) no login is tried. A refused login names no password.
 TEST(SftpTest, UploadsIntoHomeAfterTheKeyCheckAndTheLogin) {
   // libssh2 1.10 copies overlapping memory when it orders host key methods; ASan stops there.
   if (kSanitized) GTEST_SKIP() << "libssh2 host key ordering trips ASan";
@@ -224,6 +251,7 @@ TEST(SftpTest, UploadsIntoHomeAfterTheKeyCheckAndTheLogin) {
   SftpServer server("Kennwort-7q"), other("");
   fs::create_directories(box.File(".ssh"));
   WriteFile(box.File("page"), "page");
+  const std::string known = box.File(".ssh/known_hosts");
   struct Case {
     const SftpServer& known;
     std::string password;
@@ -233,8 +261,8 @@ TEST(SftpTest, UploadsIntoHomeAfterTheKeyCheckAndTheLogin) {
   for (const Case& c : {Case{server, "Kennwort-7q", 0, ""},
                         Case{server, "geheim", CURLE_LOGIN_DENIED, "Authentication failure"},
                         Case{other, "Kennwort-7q", CURLE_PEER_FAILED_VERIFICATION,
-                             "Schlüssel des Servers fehlt in " + box.File(".ssh/known_hosts")}}) {
-    WriteFile(box.File(".ssh/known_hosts"), ReadFile(c.known.KnownHosts()));
+                             "Schlüssel des Servers fehlt in " + known}}) {
+    WriteFile(known, ReadFile(c.known.KnownHosts()));
     Inet inet(TransferFromEnvironment());
     Login(inet, server);
     inet.SetPassword(c.password);
@@ -242,6 +270,16 @@ TEST(SftpTest, UploadsIntoHomeAfterTheKeyCheckAndTheLogin) {
     EXPECT_EQ(std::pair(inet.ResponseCode(), inet.PutVerified()), std::pair(c.code, c.code == 0));
     EXPECT_NE(inet.ResponseInfo().find(c.info), std::string::npos) << inet.ResponseInfo();
     EXPECT_EQ(inet.ResponseInfo().find("geheim"), std::string::npos);
+  }
+  for (const std::string kind : {"missing", "fifo", "no HOME"}) {
+    std::filesystem::remove(known);
+    if (kind == "fifo") mkfifo(known.c_str(), 0600);
+    Env home({{"HOME", kind == "no HOME" ? std::nullopt : std::optional(box.path())}});
+    Inet inet(TransferFromEnvironment());
+    Login(inet, server);
+    EXPECT_FALSE(inet.Execute("", "put " + box.File("page") + " home.htm"));
+    const std::string home_dir = kind == "no HOME" ? getpwuid(getuid())->pw_dir : box.path();
+    EXPECT_NE(inet.ResponseInfo().find(home_dir + "/.ssh/known_hosts"), std::string::npos) << kind;
   }
   EXPECT_EQ(ReadFile(server.root() + "/home/home.htm"), "page");
   EXPECT_EQ(server.Commands(), (Texts{"login accepted", "login refused"}));

@@ -3,6 +3,9 @@
 // and a local FTP server.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "platform/program_folder.h"
 #include "support/harness.h"
 #include "support/servers.h"
 
@@ -146,6 +149,20 @@ TEST_F(WindowModelTest, AFailingDiskKeepsTheChangeDueUntilItIsWell) {
   Check(Open()->window);
   EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 1);
   EXPECT_EQ(ReadFile(ftp_.root() + "/slot0.html"), "<p>203.0.113.7</p>\r\r\n");
+}
+
+// A lock that cannot be taken (a full folder planted at it) skips the check as a busy one
+// does and says why.
+TEST_F(WindowModelTest, ALockThatCannotBeTakenSkipsTheCheckAndSaysWhy) {
+  SeedServers();
+  const std::string lock = box_.path() + kRunLockFileName;
+  std::filesystem::create_directories(lock + "/inside");
+  auto m = Open();
+  m->window.run_lock_wait = std::chrono::milliseconds(0);
+  EXPECT_EQ(Check(m->window), Texts{kCheckBusy});
+  const std::string why = "Sperrdatei nicht nutzbar: " + lock + " (ein Ordner)";
+  EXPECT_EQ(std::pair(m->window.failure(), Count(LogTexts(box_.Log()), why)), std::pair(why, 1L));
+  EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 0);
 }
 
 // The window's check sees what a scheduled -now published since the window opened; a box of it

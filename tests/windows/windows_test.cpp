@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <filesystem>
 
 #include "platform/ansi.h"
 #include "platform/clock.h"
+#include "platform/run_lock.h"
+#include "platform/wide_text.h"
 #include "settings/backup.h"
 #include "settings/hp_reg.h"
 #include "support/harness.h"
@@ -142,6 +145,23 @@ TEST(WindowsProgramTest, NowEndsWithItsStatusAndSaysWhyOnItsConsole) {
   EXPECT_NE(backup.out.find("Einstellungen in " + box.path() + "\\pellvane.sav gesichert."),
             std::string::npos)
       << backup.out;
+}
+
+// Whatever is planted at the lock, no run goes ahead without it: a link (its target kept) is
+// replaced, a folder with files in it is refused.
+TEST(WindowsRunLockTest, PlantedFilesAreReplacedOrRefusedNeverLockedAround) {
+  Sandbox box;
+  const std::string lock = box.path() + "\\pellvane.lock", victim = box.path() + "\\v";
+  WriteFile(victim, "keep");
+  ASSERT_TRUE(CreateSymbolicLinkW(Widen(lock).c_str(), Widen(victim).c_str(),
+                                  SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE));
+  EXPECT_TRUE(RunLock(lock, std::chrono::milliseconds(0)).taken());
+  EXPECT_EQ(ReadFile(victim), "keep");
+  std::filesystem::remove(Widen(lock));
+  std::filesystem::create_directories(Widen(lock + "\\inside"));
+  const RunLock refused(lock, std::chrono::milliseconds(0));
+  EXPECT_EQ(std::pair(refused.state(), refused.fault()),
+            std::pair(RunLock::State::kUnusable, std::string("ein Ordner")));
 }
 
 }  // namespace
