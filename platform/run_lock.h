@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "platform/safe_file.h"
@@ -17,10 +18,12 @@ class RunLock {
     kUnusable,  // the file cannot serve as a lock (see fault()), also after the whole wait
   };
 
-  // Waits at most `wait` for the lock on `path`, which is created when missing. What is planted
-  // there instead of a lock file of this account (a link, a FIFO, a device, an empty folder, a
-  // file of another account or one it cannot open) is removed, never followed or waited on.
-  RunLock(const std::string& path, std::chrono::milliseconds wait);
+  // Waits at most `wait` for the lock on `path`, which is created when missing; `waiting` runs
+  // between two tries (the window's yield). What is planted there instead of a lock file of
+  // this account (a link, a FIFO, a device, an empty folder, a file of another account or one
+  // it cannot open) is removed, never followed or waited on.
+  RunLock(const std::string& path, std::chrono::milliseconds wait,
+          const std::function<void()>& waiting = {});
 
   State state() const { return state_; }
   bool taken() const { return state_ == State::kTaken; }

@@ -54,51 +54,20 @@ void frmMain::Build() {
     optUseDefProxy[i] = std::make_unique<OptionButton>("optUseDefProxy", fraProxy, i);
   }
 
-  // Captions and texts as laid out; ShowSettings replaces the placeholders before showing.
-  lblCurWebsrv.SetCaption("Webserver x");
-  lblDefWSrv.SetCaption("Standart Server");
-  chkUseFTP.SetCaption("FTP Verwenden");
-  lblCurFTPSrv.SetCaption("FTPserver x");
-  Label1.SetCaption("Standart Server");
-  Label2.SetCaption("Remotefile:");
-  Label3.SetCaption("Userame:");
-  Label4.SetCaption("Password:");
-  Label5.SetCaption("HTML-Templatefile:");
-  cmdSelectFile.SetCaption("...");
-  optUseDefProxy[1]->SetCaption("Keinen Proxy verwenden");
-  optUseDefProxy[0]->SetCaption("Standart Proxy verwenden");
-  optUseDefProxy[2]->SetCaption("Proxy angeben");
-  lblProxy.SetCaption("Proxy Server:");
-  lblProxyPort.SetCaption("Port:");
-  cmdNow.SetCaption("Jetzt Prüfen!");
-  chkLOG.SetCaption("LOG-File benutzen");
-  cmdLOG.SetCaption("Log ansehen");
-  cmdEnd.SetCaption("Beenden");
-  lblHREF.SetCaption(PELLVANE_ECHO_HOST);
-
-  txtWserver[0]->SetText(kEchoUrl);
-  for (int i = 1; i < kSlots; ++i) txtWserver[i]->SetText(txtWserver[i]->name());
-  for (int i = 0; i < kSlots; ++i) {
-    const std::string n = std::to_string(i);
-    txtFTPserver[i]->SetText("txtFTPserver" + n);
-    txtRemoteFile[i]->SetText("txtRemoteFile" + n);
-    txtFTPUser[i]->SetText("txtFTPUser" + n);
-    txtFTPPass[i]->SetText("txtFTPPass" + n);
-    txtHTMLTemplate[i]->SetText("txtTemplate" + n);
-    optDefWserver[i]->SetCaption("Option1");
-    optDefFTPserver[i]->SetCaption("Option1");
-    for (Control* c : WebSlot(i)) c->SetVisible(i == 0);
-    for (Control* c : FtpSlot(i)) c->SetVisible(i == 0);
-    txtHTMLTemplate[i]->SetVisible(false);
+  // Captions, texts and what is hidden, as laid out; ShowSettings replaces the placeholders
+  // before showing.
+  layout_ = Layout(*this);
+  for (const Placement& p : layout_) {
+    if (p.control == nullptr) continue;
+    if (p.kind == Kind::kText) {
+      static_cast<TextBox*>(p.control)->SetText(p.text);
+    } else {
+      p.control->SetCaption(p.text);
+    }
+    p.control->SetVisible(!p.hidden);
   }
   optDefWserver[0]->Select();
   optDefFTPserver[0]->Select();
-  txtProxySrv.SetText("txtProxySrv");
-  txtProxyPort.SetText("txtProxyPort");
-  txtProxyUser.SetText("txtProxyUser");
-  txtProxyPass.SetText("txtProxyPass");
-  txtProxyUser.SetVisible(false);
-  txtProxyPass.SetVisible(false);
 }
 
 void frmMain::StoreOnChange(TextBox& box, std::string& field) {
@@ -164,7 +133,7 @@ void frmMain::WireHandlers() {
   cmdSelectFile.OnClick([this] { cmdSelectFile_Click(); });
   cmdLOG.OnClick([this] { cmdLOG_Click(); });
   cmdNow.OnClick([this] { cmdNow_Click(); });
-  cmdEnd.OnClick([this] { Form_Unload(); });
+  cmdEnd.OnClick([this] { Close(); });
 }
 
 bool frmMain::Unattended() const {
@@ -204,18 +173,30 @@ std::optional<RunOutcome> frmMain::Form_Load() {
 }
 
 void frmMain::Form_Unload() {
+  // Marked first: a close that the log's yield lets through meanwhile finds it unloading.
   if (unloaded_) return;
+  unloaded_ = true;
   log_.WriteLog("Beende Programm");
   log_.WriteLog("");
   settings_.SaveSettings();
   cmdEnd.SetEnabled(false);
-  unloaded_ = true;
+  if (observer_) observer_();
+}
+
+void frmMain::Close() {
+  close_asked_ = true;
+  if (!busy_) Form_Unload();
 }
 
 void frmMain::cmdNow_Click() {
   cmdNow.SetEnabled(false);
+  busy_ = true;
+  if (observer_) observer_();
   CheckAndPublish();
+  busy_ = false;
   cmdNow.SetEnabled(true);
+  if (observer_) observer_();
+  if (close_asked_) Form_Unload();
 }
 
 RunOutcome frmMain::SettingsUnreadable() {
@@ -244,7 +225,7 @@ RunOutcome frmMain::CheckAndPublish() {
 RunOutcome frmMain::CheckAndPublishInTurn() {
   // Checks of all instances take turns: an older upload must never land after a newer one.
   const std::string lock_path = program_folder_ + kRunLockFileName;
-  const RunLock lock(lock_path, run_lock_wait);
+  const RunLock lock(lock_path, run_lock_wait, [this] { log_.Yield(); });
   if (!lock.taken()) {
     failure_ = kCheckBusy;
     // A lock that cannot be taken is no reason to go ahead: the run would overlap another.

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@
 #include "transfer/inet.h"
 #include "ui/controls.h"
 #include "ui/held_boxes.h"
+#include "ui/layout.h"
 
 namespace pellvane {
 
@@ -56,6 +58,13 @@ class frmMain {
   // Logs the end, saves, and marks the window unloaded; the caller then ends the process.
   void Form_Unload();
   bool unloaded() const { return unloaded_; }
+  // The end button and the close box: the window unloads at once, or, in the middle of a
+  // check, as soon as the check has ended; a check is never cut off half way.
+  void Close();
+  // A check and its publish run: the views show the busy cursor and take no input meanwhile.
+  bool busy() const { return busy_; }
+  // Runs when busy() or unloaded() changes; the views follow with the cursor and by closing.
+  void SetObserver(std::function<void()> observer) { observer_ = std::move(observer); }
   // Why the run that ended by itself failed, in the run's own words ("FTP fehlgeschlagen
   // (530 : ...)"); empty when it did not fail.
   const std::string& failure() const { return failure_; }
@@ -84,6 +93,9 @@ class frmMain {
 
   // The body the latest check fetched.
   std::string CurIP;
+
+  // Every control as laid out, for the views.
+  const std::vector<Placement>& layout() const { return layout_; }
 
   // The text box that has the keyboard focus after a focus hand-over; for the view.
   const TextBox* focused() const { return focused_; }
@@ -161,10 +173,14 @@ class frmMain {
   std::string program_folder_;
   std::string command_line_;
   FileSystem& files_;
+  std::vector<Placement> layout_;
   const TextBox* focused_ = nullptr;
   std::string reported_;  // the state-event handler's line for the latest request
   std::string failure_;
   bool unloaded_ = false;
+  bool busy_ = false;
+  bool close_asked_ = false;
+  std::function<void()> observer_;
   bool filling_ = false;
 };
 

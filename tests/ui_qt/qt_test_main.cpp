@@ -3,7 +3,7 @@
 
 #include <QApplication>
 
-#include "ui/qt/qt_dialogs.h"
+#include "views/qt/qt_dialogs.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -13,13 +13,17 @@
 #include <QTest>
 #include <QTimer>
 
+#include "platform/program_folder.h"
+#include "platform/run_lock.h"
 #include "support/harness.h"
 #include "support/servers.h"
-#include "ui/qt/main_view.h"
-#include "ui/qt/qt_dialogs.h"
+#include "views/qt/main_view.h"
+#include "views/qt/qt_dialogs.h"
 
 namespace pellvane::testing {
 namespace {
+
+using namespace std::chrono_literals;
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -64,6 +68,7 @@ TEST_F(WindowTest, TheMakerLinksHandAndMaskedPasswords) {
   Open([](SettingsRecord& r) {
     r.useftp = true;
     r.ftppass[1] = "geheim";
+    r.ftpuser[1] = std::string(40000, 'u');  // longer than a line edit's usual limit
   });
   const QCursor cursor = Widget<QLabel>(model_->window.lblHREF)->cursor();
   EXPECT_EQ(std::pair(cursor.pixmap().size(), cursor.hotSpot()),
@@ -76,14 +81,19 @@ TEST_F(WindowTest, TheMakerLinksHandAndMaskedPasswords) {
   QTest::keyClicks(edit, "1");
   EXPECT_EQ(box_.Stored().ftppass[1], "geheimä1");
   EXPECT_EQ(edit->displayText(), "********");
+  QTest::keyClicks(Widget<QLineEdit>(*model_->window.txtFTPUser[1]), "v");
+  EXPECT_TRUE(box_.Stored().ftpuser[1] == std::string(40000, 'u') + "v") << "cut";
   EXPECT_EQ(Widget<QLineEdit>(model_->window.txtProxyPass)->echoMode(), QLineEdit::Password);
   QTest::mouseClick(Widget(model_->window.cmdEnd), Qt::LeftButton);
   EXPECT_TRUE(model_->window.unloaded());
   EXPECT_FALSE(view_->isVisible());
 }
 
-TEST_F(WindowTest, FocusFollowsTabAndThePagersArrows) {
-  Open([](SettingsRecord& r) { r.useftp = true; });
+TEST_F(WindowTest, FocusFollowsTabAndThePagersArrowsAndTheSessionsEndUnloads) {
+  Open([](SettingsRecord& r) {
+    r.useftp = true;
+    r.writelog = true;
+  });
   // Tab goes along the command row left to right, not in the order the buttons were made.
   Texts chain;
   for (QWidget* w = view_->findChild<QWidget*>("cmdNow"); chain.size() < 4;
@@ -110,6 +120,10 @@ TEST_F(WindowTest, FocusFollowsTabAndThePagersArrows) {
     QCoreApplication::processEvents();
     EXPECT_EQ(QApplication::focusWidget(), Widget(*(*boxes)[2])) << bar->name();
   }
+  // The desktop session's end: the event loop ends without closing the window first.
+  QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+  QApplication::exec();
+  EXPECT_EQ(Count(LogTexts(box_.Log()), "Beende Programm"), 1);
 }
 
 TEST_F(WindowTest, ChooserSpeaksGermanAndTheTypedFileLandsInTheShownSlot) {
@@ -138,39 +152,53 @@ TEST_F(WindowTest, ChooserSpeaksGermanAndTheTypedFileLandsInTheShownSlot) {
   EXPECT_EQ(Widget<QLineEdit>(*model_->window.txtHTMLTemplate[3])->text().toStdString(), page);
 }
 
-TEST_F(WindowTest, CheckShowsPlainOkBoxesAndRepaintsWhileItWaits) {
+// While it waits for a slow echo page or for another instance's check, the window handles its
+// timers under the busy pointer; its boxes have the usual one. A close asked for meanwhile
+// closes it once the check has ended.
+TEST_F(WindowTest, CheckShowsPlainOkBoxesAndStaysAliveAndBusyWhileItWaits) {
   EchoServer echo;
   echo.Serve("/ip", "203.0.113.7");
   Open([&](SettingsRecord& r) {
-    r.wserver[2] = echo.Url("/ip");
-    r.wserver[3] = echo.Url("/ip?delay_ms=1000");
+    r.wserver[2] = echo.Url("/ip?delay_ms=1000");
+    r.wserver[3] = echo.Url("/ip");
     r.proxycon = 1;
   });
+  const auto pointer = [] {
+    const QCursor* c = QApplication::overrideCursor();
+    return std::string(c == nullptr ? "usual" : c->shape() == Qt::WaitCursor ? "busy" : "arrow");
+  };
   Texts messages;
   AnswerModals([&](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->windowTitle(), "Pellvane");
-    EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
-    EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+    EXPECT_EQ(std::tuple(box->windowTitle(), box->icon(), box->standardButtons()),
+              std::tuple(QString("Pellvane"), QMessageBox::NoIcon, QMessageBox::Ok));
     EXPECT_FALSE(Widget(model_->window.cmdNow)->isEnabled());
-    messages.push_back(box->text().toStdString());
+    messages.push_back(pointer() + " " + box->text().toStdString());
     box->button(QMessageBox::Ok)->click();
   });
-  Widget<QScrollBar>(model_->window.vscrWserver)->setValue(2);
-  QTest::mouseClick(Widget(model_->window.cmdNow), Qt::LeftButton);
-  EXPECT_TRUE(Widget(model_->window.cmdNow)->isEnabled());
-  EXPECT_EQ(messages, Texts{"Ihrer aktuelle IP-Adresse: 203.0.113.7"});
-  // A slow echo page, logging off: the window keeps handling its timers meanwhile.
-  int ticks = 0;
+  std::unique_ptr<RunLock> other;
+  Texts seen;
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&] {
-    ticks += !Widget(model_->window.cmdNow)->isEnabled() && !QApplication::activeModalWidget();
+    if (!model_->window.busy() || QApplication::activeModalWidget()) return;
+    seen.push_back(pointer());
+    if (other && seen.size() >= 3) {
+      EXPECT_FALSE(view_->close());
+      other.reset();
+    }
   });
   timer.start(50);
-  Widget<QScrollBar>(model_->window.vscrWserver)->setValue(3);
-  QTest::mouseClick(Widget(model_->window.cmdNow), Qt::LeftButton);
-  EXPECT_GE(ticks, 5);
+  for (const int slot : {2, 3}) {
+    if (slot == 3) other = std::make_unique<RunLock>(box_.path() + kRunLockFileName, 0ms);
+    Widget<QScrollBar>(model_->window.vscrWserver)->setValue(slot);
+    QTest::mouseClick(Widget(model_->window.cmdNow), Qt::LeftButton);
+    EXPECT_GE(Count(std::exchange(seen, {}), "busy"), 3);
+    EXPECT_EQ(std::exchange(messages, {}).back(), "arrow Ihrer aktuelle IP-Adresse: 203.0.113.7");
+    EXPECT_EQ(pointer(), "usual");
+    EXPECT_EQ(model_->window.unloaded(), slot == 3);
+  }
+  EXPECT_FALSE(view_->isVisible());
 }
 
 }  // namespace

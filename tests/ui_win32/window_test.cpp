@@ -1,18 +1,23 @@
-// The Win32 view under Wine over the real registry: the fixed frame at its client size, the
-// pager's arrows, captions and focus, one keystroke in the registry, the FTP switch greying
-// the FTP fields; and the program itself, whose window modes show the window until its close
-// box ends them with their log line, and whose message boxes have an OK button alone.
+// The Win32 view under Wine over the real registry: the fixed frame at its client size and its
+// captions whole at any dpi, the pager's arrows, captions and focus, one keystroke in the
+// registry, the FTP switch greying the FTP fields, options the focus never selects, a waiting
+// check; and the program itself, whose window modes show the window until its close box or the
+// session's end ends them with their log line, and whose message boxes have an OK button alone.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <future>
 #include <mutex>
 #include <thread>
 #include <tuple>
 
+#include "platform/program_folder.h"
+#include "platform/run_lock.h"
 #include "platform/wide_text.h"
 #include "support/harness.h"
-#include "ui/win32/main_window.h"
+#include "support/servers.h"
+#include "views/win32/main_window.h"
 
 namespace pellvane::testing {
 namespace {
@@ -71,6 +76,7 @@ class BoxAnswerer {
 
 class Win32WindowTest : public ::testing::Test {
  protected:
+  Win32WindowTest() { UseMonitorDpi(); }
   void Open(const std::function<void(SettingsRecord&)>& edit = [](SettingsRecord&) {}) {
     box_.Seed(edit);
     model_ = std::make_unique<WindowModel>(dialogs_, box_);
@@ -87,15 +93,39 @@ class Win32WindowTest : public ::testing::Test {
   std::unique_ptr<MainWindow> view_;
 };
 
-TEST_F(Win32WindowTest, OpensFixedAtItsClientSizeWithItsCaptions) {
+// At the screen's dpi (PELLVANE_TEST_DPI, when set, names it) and after a move to a monitor of
+// 120 dpi the client area keeps its proportions and no label is cut with the fonts this Wine
+// has: its text is no wider than the label.
+TEST_F(Win32WindowTest, OpensFixedAtItsClientSizeWithItsCaptionsWholeAtItsMonitorsDpi) {
   Open();
   HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  const int screen_dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
-  RECT client{};
-  GetClientRect(view_->hwnd(), &client);
-  EXPECT_EQ(client.right, MulDiv(4950, dpi, 1440));
-  EXPECT_EQ(client.bottom, MulDiv(6915, dpi, 1440));
+  const char* want = std::getenv("PELLVANE_TEST_DPI");  // the dpi the run should be at
+  EXPECT_EQ(screen_dpi, want != nullptr ? std::atoi(want) : screen_dpi);
+  for (const int dpi : {screen_dpi, 120}) {
+    RECT client{20, 20, 40, 40};
+    if (dpi != screen_dpi) {
+      SendMessageW(view_->hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                   reinterpret_cast<LPARAM>(&client));
+    }
+    GetClientRect(view_->hwnd(), &client);
+    EXPECT_EQ(std::pair(client.right, client.bottom),
+              (std::pair<LONG, LONG>(MulDiv(4950, dpi, 1440), MulDiv(6915, dpi, 1440))));
+    Texts cut;
+    for (const Placement& p : W().layout()) {
+      if (p.kind != Kind::kLabel && p.kind != Kind::kLink) continue;
+      HWND label = H(*p.control);
+      HDC dc = GetDC(label);
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+      RECT text{};
+      DrawTextW(dc, Widen(Text(label)).c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
+      ReleaseDC(label, dc);
+      GetClientRect(label, &client);
+      if (text.right > client.right) cut.push_back(Text(label) + " " + std::to_string(text.right));
+    }
+    EXPECT_EQ(cut, Texts{}) << "at " << dpi << " dpi";
+  }
   EXPECT_EQ(
       GetWindowLongW(view_->hwnd(), GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),
       0);
@@ -122,18 +152,19 @@ TEST_F(Win32WindowTest, PagerArrowsShowTheSlotNameItAndHandTheFocusOn) {
   }
 }
 
-// A keystroke in the visible web slot is in the registry at once; so is the FTP switch, which
-// greys the FTP fields. The end button unloads the model.
+// A keystroke in the visible web slot is in the registry at once, its text whole however long;
+// so is the FTP switch, which greys the FTP fields. The end button unloads the model.
 TEST_F(Win32WindowTest, EditsAreStoredAtOnceAndTheFtpSwitchGreysTheFtpFields) {
-  Open([](SettingsRecord& r) {
-    r.wserver[2] = "http://a";
+  const std::string url = "http://" + std::string(40000, 'a');  // over an edit box's first limit
+  Open([&](SettingsRecord& r) {
+    r.wserver[2] = url;
     r.wdefserver = 2;
     r.useftp = false;
   });
   HWND edit = H(*W().txtWserver[2]);
-  SendMessageW(edit, EM_SETSEL, 8, 8);
+  SendMessageW(edit, EM_SETSEL, url.size(), url.size());
   SendMessageW(edit, WM_CHAR, L'b', 0);
-  EXPECT_EQ(box_.Stored().wserver[2], "http://ab");
+  EXPECT_TRUE(box_.Stored().wserver[2] == url + "b") << "cut";
   for (const bool on : {true, false}) {
     SendMessageW(H(W().chkUseFTP), BM_CLICK, 0, 0);
     EXPECT_EQ(SendMessageW(H(W().chkUseFTP), BM_GETCHECK, 0, 0), on ? BST_CHECKED : BST_UNCHECKED);
@@ -148,7 +179,7 @@ TEST_F(Win32WindowTest, EditsAreStoredAtOnceAndTheFtpSwitchGreysTheFtpFields) {
   EXPECT_TRUE(W().unloaded());
 }
 
-TEST_F(Win32WindowTest, TheProgramShowsItsWindowUntilItsCloseBox) {
+TEST_F(Win32WindowTest, TheProgramShowsItsWindowUntilItsCloseBoxOrTheSessionsEnd) {
   box_.Seed([](SettingsRecord& r) { r.writelog = true; });
   BoxAnswerer boxes;
   // -restore without a backup tells so, then opens the window all the same.
@@ -165,11 +196,80 @@ TEST_F(Win32WindowTest, TheProgramShowsItsWindowUntilItsCloseBox) {
       if (IsWindowVisible(found)) window = found;
     }
     ASSERT_NE(window, nullptr) << "no window shown";
+    if (args == Texts{"x"}) {  // the user logs off
+      EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+      SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+      EXPECT_FALSE(IsWindow(window)) << "open after the session's end";
+    }
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(run.get().status, 0);
     EXPECT_EQ(boxes.Seen(), shown);
   }
   EXPECT_EQ(Count(LogTexts(box_.Log()), "Beende Programm"), 3);
+}
+
+// Windows' radio buttons click when they get the focus unselected, unless BM_SETDONTCLICK told
+// them not to; Wine's never do. Buttons made while it is the class's procedure go Windows' way.
+WNDPROC wine_button = nullptr;
+LRESULT CALLBACK WindowsButton(HWND b, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == BM_SETDONTCLICK) SetPropW(b, L"dontclick", wparam ? b : nullptr);
+  const bool click = message == WM_SETFOCUS && !GetPropW(b, L"dontclick") &&
+                     (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_RADIOBUTTON &&
+                     SendMessageW(b, BM_GETCHECK, 0, 0) == BST_UNCHECKED;
+  const LRESULT result = CallWindowProcW(wine_button, b, message, wparam, lparam);
+  if (click) SendMessageW(GetParent(b), WM_COMMAND, BN_CLICKED << 16, reinterpret_cast<LPARAM>(b));
+  return result;
+}
+// Makes `proc` the procedure of the class BUTTON; returns the one before.
+WNDPROC SetButtonProc(WNDPROC proc) {
+  HWND probe = CreateWindowW(L"BUTTON", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  const LONG_PTR old = SetClassLongPtrW(probe, GCLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+  DestroyWindow(probe);
+  return reinterpret_cast<WNDPROC>(old);
+}
+
+// The focus on an unselected option, as Tab moves it on Windows, stores nothing; a click does.
+// While another instance's check holds the run lock the window handles its events under the
+// busy pointer, and a click on its close box meanwhile closes it once the check has ended.
+TEST_F(Win32WindowTest, FocusNeverSelectsAndAWaitingCheckStaysAliveBusyAndClosesAfterIt) {
+  wine_button = SetButtonProc(&WindowsButton);
+  EchoServer echo;
+  echo.Serve("/ip", "203.0.113.7");
+  Open([&](SettingsRecord& r) {
+    r.wserver[2] = echo.Url("/ip");
+    r.proxycon = 1;
+  });
+  SetButtonProc(wine_button);
+  const SettingsRecord stored = box_.Stored();
+  W().vscrWserver.SetValue(2);
+  for (const OptionButton* option :
+       {W().optUseDefProxy[2].get(), W().optUseDefProxy[0].get(), W().optDefWserver[2].get()}) {
+    SetFocus(H(*option));
+    Pump();
+    EXPECT_EQ(std::pair(GetFocus(), option->value()), std::pair(H(*option), false));
+  }
+  EXPECT_TRUE(box_.Stored() == stored);
+  SendMessageW(H(*W().optDefWserver[2]), BM_CLICK, 0, 0);
+  EXPECT_EQ(box_.Stored().wdefserver, 2);
+
+  BoxAnswerer boxes;
+  static std::unique_ptr<RunLock> other;
+  other = std::make_unique<RunLock>(box_.path() + kRunLockFileName, std::chrono::seconds(0));
+  static Texts seen;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+    HWND window = FindWindowW(L"PellvaneMain", nullptr);
+    if (!other) return;
+    SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), HTCLIENT);
+    seen.push_back(GetCursor() == LoadCursorW(nullptr, IDC_WAIT) ? "busy" : "usual");
+    if (seen.size() < 3) return;
+    PostMessageW(window, WM_NCLBUTTONDOWN, HTCLOSE, 0);
+    other.reset();
+  });
+  HWND window = view_->hwnd();
+  SendMessageW(H(W().cmdNow), BM_CLICK, 0, 0);
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(seen, (Texts{"busy", "busy", "busy"}));
+  EXPECT_EQ(std::pair(W().unloaded(), IsWindow(window) == FALSE), std::pair(true, true));
 }
 
 }  // namespace

@@ -9,9 +9,9 @@
 #include "app/environment.h"
 #include "app/exit_status.h"
 #include "app/session.h"
-#include "ui/qt/main_view.h"
-#include "ui/qt/qt_dialogs.h"
-#include "ui/qt/screenshot.h"
+#include "views/qt/main_view.h"
+#include "views/qt/qt_dialogs.h"
+#include "views/qt/screenshot.h"
 
 int main(int argc, char** argv) {
   // Taken before Qt removes the arguments it knows.

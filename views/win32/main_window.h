@@ -1,5 +1,5 @@
 // The main window in plain Win32: one standard control per model control at its laid-out
-// place in twips, scaled by the screen's dpi, in tab-index order. It only mirrors the model
+// place in twips, scaled by its monitor's dpi, in tab-index order. It only mirrors the model
 // and feeds user input back to it. The window's thread only.
 #pragma once
 
@@ -8,20 +8,17 @@
 
 #include "platform/run_log.h"
 #include "ui/frm_main.h"
-#include "ui/win32/win32_dialogs.h"
+#include "views/win32/win32_dialogs.h"
 
 // After the program's own headers, whose names (Yield, the registry's) its macros would replace.
 #include <windows.h>
 
 namespace pellvane {
 
-// A place in twips, relative to the containing frame.
-struct Twips {
-  int left, top, width, height;
-};
-
-// The window's client area in twips.
-inline constexpr Twips kClientArea{0, 0, 4950, 6915};
+// Declares the process aware of each monitor's dpi (of the system's before Windows 10 1703), so
+// that twips become as many pixels as the monitor asks for, not a scaled-up blur. Call it
+// before the first window opens.
+void UseMonitorDpi();
 
 class MainWindow {
  public:
@@ -41,7 +38,6 @@ class MainWindow {
   void Run();
 
  private:
-  enum class Kind { kLabel, kText, kCheck, kOption, kScroll, kButton };
   struct Bound {
     Control* model;
     Kind kind;
@@ -53,20 +49,19 @@ class MainWindow {
 
   int Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
   HWND Create(const wchar_t* cls, DWORD style, Twips at, POINT origin);
-  HWND Frame(Twips at, POINT origin);
-  HWND Add(Control& model, Kind kind, const wchar_t* cls, DWORD style, Twips at, POINT origin,
-           int tab);
-  void BuildWebPager();
-  void BuildFtpPart();
-  void BuildProxyPart();
-  void BuildCommandPart();
+  void Build();
+  HWND Add(const Placement& p, POINT origin);
+  // Positions, sizes and fonts at dpi_; the window at `where`'s top-left corner, or where it is.
+  void Place(const RECT* where);
+  void GrowLink();
   void ChainTabOrder();
 
   void Sync(HWND control, const Bound& bound);
   void Command(HWND control, int code);
   void Scrolled(HWND bar, int code);
   void HandFocusOn(HWND bar);
-  void Close();
+  // The busy cursor during a check; destroying the window once the model is unloaded.
+  void ShowState();
 
   frmMain& window_;
   Win32Dialogs& dialogs_;
@@ -78,6 +73,7 @@ class MainWindow {
   HWND link_ = nullptr;
   bool muted_ = false;  // set while the model's state is copied into a control
   std::vector<HWND> frames_;
+  std::vector<std::pair<HWND, Twips>> placed_;  // every control at its place in the window
   std::unordered_map<HWND, Bound> bound_;
   std::unordered_map<const Control*, HWND> handles_;
   std::vector<std::pair<int, HWND>> tab_order_;

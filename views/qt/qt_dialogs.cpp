@@ -1,5 +1,6 @@
-#include "ui/qt/qt_dialogs.h"
+#include "views/qt/qt_dialogs.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -17,7 +18,11 @@ void QtDialogs::MsgBox(const std::string& text, MsgKind) {
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(text));
   box.setStandardButtons(QMessageBox::Ok);
+  // A box waits for the user: the usual pointer over it, even in the middle of a check.
+  const bool busy = QApplication::overrideCursor() != nullptr;
+  if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
   box.exec();
+  if (busy) QApplication::restoreOverrideCursor();
 }
 
 std::optional<std::string> QtDialogs::ChooseFile(const FileChooserRequest& request) {

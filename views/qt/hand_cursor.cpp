@@ -1,4 +1,4 @@
-#include "ui/qt/hand_cursor.h"
+#include "views/qt/hand_cursor.h"
 
 #include <QPainter>
 #include <QPainterPath>

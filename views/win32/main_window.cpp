@@ -1,6 +1,7 @@
-#include "ui/win32/main_window.h"
+#include "views/win32/main_window.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/wide_text.h"
 
@@ -20,6 +21,8 @@ constexpr DWORD kMasked = kEdit | ES_PASSWORD;
 constexpr UINT kHandFocus = WM_APP + 1;
 // The size of the window's fonts, 8.25 points, in hundredths of a point.
 constexpr int kFontCentipoints = 825;
+// The system's dialog font: Microsoft Sans Serif on Windows, Tahoma under Wine.
+constexpr wchar_t kFace[] = L"MS Shell Dlg";
 
 WNDPROC scroll_bar_proc = nullptr;
 
@@ -41,7 +44,15 @@ bool IsUserInput(UINT message) {
          (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WM_INPUT;
 }
 
-// Lets pending paint, timer and posted window messages run, but drops mouse and keyboard input.
+// A click on the close box or Alt+F4: a request to close, which the model keeps for the end
+// of a check.
+bool AsksToClose(const MSG& msg) {
+  return (msg.message == WM_NCLBUTTONDOWN && msg.wParam == HTCLOSE) ||
+         (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4);
+}
+
+// Lets pending paint, timer and posted window messages run, but drops mouse and keyboard input
+// but for a request to close.
 void YieldToPaint() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -49,18 +60,67 @@ void YieldToPaint() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
-    if (!IsUserInput(msg.message)) DispatchMessageW(&msg);
+    if (AsksToClose(msg)) {
+      PostMessageW(GetAncestor(msg.hwnd, GA_ROOT), WM_CLOSE, 0, 0);
+    } else if (!IsUserInput(msg.message)) {
+      DispatchMessageW(&msg);
+    }
   }
 }
 
-HFONT WindowFont(int dpi, bool underline, const wchar_t* face) {
+// The font of `height` pixels (the character height, without the leading).
+HFONT WindowFont(int height, bool underline, const wchar_t* face) {
   LOGFONTW font{};
-  font.lfHeight = -MulDiv(kFontCentipoints, dpi, 7200);
+  font.lfHeight = -height;
   font.lfWeight = FW_NORMAL;
   font.lfUnderline = underline ? TRUE : FALSE;
   font.lfCharSet = DEFAULT_CHARSET;
   lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
   return CreateFontIndirectW(&font);
+}
+
+// The room a caption has on one line at `dpi`, or nothing for a control whose caption may
+// break into a second line or is cut by design (the default markers, as small as their box).
+std::optional<int> CaptionRoom(const Placement& p, int dpi) {
+  const bool one_line = p.at.height <= 255 && p.at.width > 255;
+  if (!one_line) return std::nullopt;
+  const int width = MulDiv(p.at.width, dpi, kTwipsPerInch);
+  if (p.kind == Kind::kLabel) return width;
+  // The box or the dot with the gap beside it.
+  if (p.kind == Kind::kCheck || p.kind == Kind::kOption) return width - MulDiv(18, dpi, 96);
+  return std::nullopt;
+}
+
+// The window's font size at `dpi`: 8.25 points, or, where the fonts at hand are wider than
+// the laid-out captions allow (Wine's own, for one), the largest that shows each one whole.
+int FittingFontHeight(const std::vector<Placement>& layout, int dpi) {
+  const int nominal = MulDiv(kFontCentipoints, dpi, 7200);
+  HDC dc = GetDC(nullptr);
+  int height = nominal;
+  for (bool fits = false; !fits && height > nominal * 2 / 3; height -= fits ? 0 : 1) {
+    HFONT font = WindowFont(height, false, kFace);
+    HGDIOBJ old = SelectObject(dc, font);
+    fits = true;
+    for (const Placement& p : layout) {
+      const std::optional<int> room = CaptionRoom(p, dpi);
+      if (!room) continue;
+      const std::wstring text = Widen(p.control->caption());
+      SIZE size{};
+      GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+      fits = fits && size.cx <= *room;
+    }
+    SelectObject(dc, old);
+    DeleteObject(font);
+  }
+  ReleaseDC(nullptr, dc);
+  return height;
+}
+
+// A function of user32 that older Windows lack; null there.
+template <typename F>
+F User32(const char* name) {
+  return reinterpret_cast<F>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
 }
 
 void RegisterClassOnce(WNDPROC proc) {
@@ -80,36 +140,42 @@ void RegisterClassOnce(WNDPROC proc) {
 
 }  // namespace
 
+void UseMonitorDpi() {
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2: also the frame, the message boxes and the chooser.
+  const auto per_monitor = User32<BOOL(WINAPI*)(HANDLE)>("SetProcessDpiAwarenessContext");
+  if (per_monitor == nullptr || !per_monitor(reinterpret_cast<HANDLE>(-4))) SetProcessDPIAware();
+}
+
 MainWindow::MainWindow(frmMain& window, Win32Dialogs& dialogs, RunLog& log)
     : window_(window), dialogs_(dialogs), log_(log) {
-  HDC screen = GetDC(nullptr);
-  dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  // The system's dialog font: Microsoft Sans Serif on Windows, Tahoma under Wine.
-  font_ = WindowFont(dpi_, false, L"MS Shell Dlg");
-  link_font_ = WindowFont(dpi_, true, L"MS Sans Serif");
-
   RegisterClassOnce(&MainWindow::Proc);
-  RECT frame{0, 0, Px(kClientArea.width), Px(kClientArea.height)};
-  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
-  hwnd_ = CreateWindowExW(0, kClassName, Widen(kProductName).c_str(), kWindowStyle, CW_USEDEFAULT,
-                          CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  // Placed and sized at its monitor's dpi once its controls are made.
+  hwnd_ =
+      CreateWindowExW(0, kClassName, Widen(kProductName).c_str(), kWindowStyle, CW_USEDEFAULT,
+                      CW_USEDEFAULT, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   // Until now the messages went to DefWindowProcW; from here on to Handle.
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
-  BuildWebPager();
-  BuildFtpPart();
-  BuildProxyPart();
-  BuildCommandPart();
+  Build();
   ChainTabOrder();
+  const auto dpi_of = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  if (dpi_of != nullptr) {
+    dpi_ = static_cast<int>(dpi_of(hwnd_));
+  } else {
+    HDC screen = GetDC(nullptr);
+    dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  Place(nullptr);
 
   dialogs_.SetOwner(hwnd_);
   log_.SetYieldHook(YieldToPaint);
+  window_.SetObserver([this] { ShowState(); });
 }
 
 MainWindow::~MainWindow() {
   log_.SetYieldHook(nullptr);
+  window_.SetObserver(nullptr);
   for (auto& [control, bound] : bound_) bound.model->SetObserver(nullptr);
   if (hwnd_ != nullptr) {
     // Gone without being closed: no handler runs and no quit message is left behind.
@@ -127,121 +193,117 @@ HWND MainWindow::HandleOf(const Control& control) const {
 }
 
 HWND MainWindow::Create(const wchar_t* cls, DWORD style, Twips at, POINT origin) {
-  HWND control = CreateWindowExW(0, cls, L"", kChild | style, Px(origin.x + at.left),
-                                 Px(origin.y + at.top), Px(at.width), Px(at.height), hwnd_, nullptr,
+  HWND control = CreateWindowExW(0, cls, L"", kChild | style, 0, 0, 0, 0, hwnd_, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  placed_.emplace_back(control, Twips{origin.x + at.left, origin.y + at.top, at.width, at.height});
   return control;
 }
 
-HWND MainWindow::Frame(Twips at, POINT origin) {
-  HWND frame = Create(L"BUTTON", BS_GROUPBOX, at, origin);
-  frames_.push_back(frame);
-  return frame;
+void MainWindow::Place(const RECT* where) {
+  DeleteObject(font_);
+  DeleteObject(link_font_);
+  const int font_height = FittingFontHeight(window_.layout(), dpi_);
+  font_ = WindowFont(font_height, false, kFace);
+  link_font_ = WindowFont(font_height, true, L"MS Sans Serif");
+  for (const auto& [control, at] : placed_) {
+    SetWindowPos(control, nullptr, Px(at.left), Px(at.top), Px(at.width), Px(at.height),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(control, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(control == link_ ? link_font_ : font_), TRUE);
+  }
+  GrowLink();
+  const int width = Px(kClientArea.width);
+  const int height = Px(kClientArea.height);
+  RECT frame{0, 0, width, height};
+  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+  SetWindowPos(hwnd_, nullptr, where != nullptr ? where->left : 0,
+               where != nullptr ? where->top : 0, frame.right - frame.left,
+               frame.bottom - frame.top,
+               SWP_NOZORDER | SWP_NOACTIVATE | (where != nullptr ? 0 : SWP_NOMOVE));
+  // The frame as drawn may be another than the estimate (its title bar at another dpi): the
+  // client area decides.
+  RECT outer{};
+  RECT inner{};
+  GetWindowRect(hwnd_, &outer);
+  GetClientRect(hwnd_, &inner);
+  SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left + width - inner.right,
+               outer.bottom - outer.top + height - inner.bottom,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 }
 
-HWND MainWindow::Add(Control& model, Kind kind, const wchar_t* cls, DWORD style, Twips at,
-                     POINT origin, int tab) {
-  HWND control = Create(cls, style, at, origin);
-  if (kind == Kind::kText && (style & ES_PASSWORD) != 0) {
-    SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
+void MainWindow::Build() {
+  // Every control is a child of the window itself, placed at its containers' offsets.
+  std::unordered_map<std::string, POINT> origins;
+  for (const Placement& p : window_.layout()) {
+    const POINT origin = p.container.empty() ? POINT{0, 0} : origins.at(p.container);
+    if (p.control == nullptr) {
+      origins[p.name] = {origin.x + p.at.left, origin.y + p.at.top};
+      if (p.kind == Kind::kFrame) frames_.push_back(Create(L"BUTTON", BS_GROUPBOX, p.at, origin));
+    } else {
+      Add(p, origin);
+    }
   }
-  const Bound bound{&model, kind};
+}
+
+HWND MainWindow::Add(const Placement& p, POINT origin) {
+  const wchar_t* cls = L"BUTTON";
+  DWORD style = 0;
+  switch (p.kind) {
+    case Kind::kLabel:
+      cls = L"STATIC";
+      style = kLabel;
+      break;
+    case Kind::kLink:
+      cls = L"STATIC";
+      style = SS_NOTIFY;
+      break;
+    case Kind::kText:
+      cls = L"EDIT";
+      style = (p.masked ? kMasked : kEdit) | WS_BORDER;
+      break;
+    case Kind::kCheck:
+      style = BS_CHECKBOX | BS_MULTILINE | WS_TABSTOP;
+      break;
+    case Kind::kOption:
+      style = BS_RADIOBUTTON | WS_TABSTOP;
+      break;
+    case Kind::kScroll:
+      cls = L"SCROLLBAR";
+      style = SBS_VERT | WS_TABSTOP;
+      break;
+    case Kind::kButton:
+      style = BS_PUSHBUTTON | WS_TABSTOP;
+      break;
+    case Kind::kFrame:
+    case Kind::kGroup:
+      break;
+  }
+  HWND control = Create(cls, style, p.at, origin);
+  if (p.masked) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
+  // A box takes as long a text as it may hold, not the 30,000 characters it starts with.
+  if (p.kind == Kind::kText) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
+  // The focus alone must never select an option: only a click or the space bar does.
+  if (p.kind == Kind::kOption) SendMessageW(control, BM_SETDONTCLICK, TRUE, 0);
+  const Bound bound{p.control, p.kind};
   bound_[control] = bound;
-  handles_[&model] = control;
-  if (tab >= 0) tab_order_.emplace_back(tab, control);
-  model.SetObserver([this, control, bound] { Sync(control, bound); });
+  handles_[p.control] = control;
+  if (p.tab >= 0) tab_order_.emplace_back(p.tab, control);
+  p.control->SetObserver([this, control, bound] { Sync(control, bound); });
   Sync(control, bound);
+  if (p.kind == Kind::kScroll) {
+    scroll_bar_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::ScrollProc)));
+  }
+  if (p.kind == Kind::kLink) link_ = control;
   return control;
 }
 
-void MainWindow::BuildWebPager() {
-  frmMain& w = window_;
-  const POINT at{0, 0};
-  Frame({0, 0, 4935, 975}, at);
-  Add(w.lblCurWebsrv, Kind::kLabel, L"STATIC", kLabel, {120, 240, 1935, 255}, at, -1);
-  Add(w.lblDefWSrv, Kind::kLabel, L"STATIC", kLabel, {3600, 240, 1215, 255}, at, -1);
-  for (int i = 0; i < kSlots; ++i) {
-    Add(*w.txtWserver[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 480, 3495, 375}, at,
-        i == 0 ? 7 : 8 + i);
-  }
-  HWND bar = Add(w.vscrWserver, Kind::kScroll, L"SCROLLBAR", SBS_VERT | WS_TABSTOP,
-                 {3600, 480, 255, 375}, at, 8);
-  scroll_bar_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::ScrollProc)));
-  for (int i = 0; i < kSlots; ++i) {
-    Add(*w.optDefWserver[i], Kind::kOption, L"BUTTON", BS_RADIOBUTTON | WS_TABSTOP,
-        {0, 0, 255, 255}, {4200, 480}, 6 - i);
-  }
-}
-
-void MainWindow::BuildFtpPart() {
-  frmMain& w = window_;
-  const POINT at{0, 1080};
-  Frame({0, 0, 4935, 2535}, at);
-  // Stands on the frame's top edge in place of a caption, hiding the line behind it.
-  Add(w.chkUseFTP, Kind::kCheck, L"BUTTON", BS_CHECKBOX | WS_TABSTOP, {120, 0, 1455, 255}, at, 37);
-  Add(w.lblCurFTPSrv, Kind::kLabel, L"STATIC", kLabel, {120, 240, 1935, 255}, at, -1);
-  Add(w.Label1, Kind::kLabel, L"STATIC", kLabel, {3600, 240, 1215, 255}, at, -1);
-  HWND bar = Add(w.vscrFtpserver, Kind::kScroll, L"SCROLLBAR", SBS_VERT | WS_TABSTOP,
-                 {3600, 480, 255, 375}, at, 16);
-  SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::ScrollProc));
-  Add(w.Label2, Kind::kLabel, L"STATIC", kLabel, {120, 1080, 855, 255}, at, -1);
-  Add(w.Label3, Kind::kLabel, L"STATIC", kLabel, {120, 1320, 735, 255}, at, -1);
-  Add(w.Label4, Kind::kLabel, L"STATIC", kLabel, {2400, 1320, 735, 255}, at, -1);
-  Add(w.Label5, Kind::kLabel, L"STATIC", kLabel, {120, 2160, 1455, 255}, at, -1);
-  for (int i = 0; i < kSlots; ++i) {
-    Add(*w.txtFTPserver[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 480, 3495, 375}, at,
-        20 + i);
-    Add(*w.optDefFTPserver[i], Kind::kOption, L"BUTTON", BS_RADIOBUTTON | WS_TABSTOP,
-        {0, 0, 255, 255}, {4200, 1560}, 25 + i);
-    Add(*w.txtRemoteFile[i], Kind::kText, L"EDIT", kEdit | WS_BORDER,
-        {960, 960, i == 0 ? 3615 : 2655, 375}, at, 39 + i);
-    Add(*w.txtFTPUser[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 1560, 2175, 375}, at,
-        44 + i);
-    Add(*w.txtFTPPass[i], Kind::kText, L"EDIT", kMasked | WS_BORDER, {2400, 1560, 2175, 375}, at,
-        49 + i);
-    Add(*w.txtHTMLTemplate[i], Kind::kText, L"EDIT", kEdit | WS_BORDER, {1680, 2040, 2535, 375}, at,
-        i == 0 ? 65 : 67 + i);
-  }
-  Add(w.cmdSelectFile, Kind::kButton, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, {4200, 2040, 375, 375},
-      at, 67);
-}
-
-void MainWindow::BuildProxyPart() {
-  frmMain& w = window_;
-  const POINT at{0, 3720};
-  Frame({0, 0, 4935, 2175}, at);
-  const DWORD option = BS_RADIOBUTTON | WS_TABSTOP;
-  Add(*w.optUseDefProxy[1], Kind::kOption, L"BUTTON", option, {240, 240, 2295, 255}, at, 38);
-  Add(*w.optUseDefProxy[0], Kind::kOption, L"BUTTON", option, {240, 480, 2295, 255}, at, 35);
-  Add(*w.optUseDefProxy[2], Kind::kOption, L"BUTTON", option, {240, 720, 1455, 255}, at, 36);
-  const POINT fields{360, 3720 + 960};
-  Frame({0, 0, 3855, 975}, fields);
-  Add(w.lblProxy, Kind::kLabel, L"STATIC", kLabel, {120, 240, 1575, 255}, fields, -1);
-  Add(w.txtProxySrv, Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 480, 3015, 375}, fields, 32);
-  Add(w.lblProxyPort, Kind::kLabel, L"STATIC", kLabel, {3240, 240, 495, 255}, fields, -1);
-  Add(w.txtProxyPort, Kind::kText, L"EDIT", kEdit | WS_BORDER, {3240, 480, 495, 375}, fields, 56);
-  // Below the frame's visible height and hidden by the model: they only carry the values.
-  Add(w.txtProxyUser, Kind::kText, L"EDIT", kEdit | WS_BORDER, {120, 960, 3615, 375}, fields, 33);
-  Add(w.txtProxyPass, Kind::kText, L"EDIT", kMasked | WS_BORDER, {120, 1440, 3615, 375}, fields,
-      34);
-}
-
-void MainWindow::BuildCommandPart() {
-  frmMain& w = window_;
-  const POINT at{0, 6000};
-  Frame({0, 0, 4935, 855}, at);
-  const DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
-  Add(w.cmdNow, Kind::kButton, L"BUTTON", button, {120, 240, 1095, 375}, at, 58);
-  Add(w.chkLOG, Kind::kCheck, L"BUTTON", BS_CHECKBOX | BS_MULTILINE | WS_TABSTOP,
-      {1320, 240, 1095, 375}, at, 63);
-  Add(w.cmdLOG, Kind::kButton, L"BUTTON", button, {2520, 240, 1095, 375}, at, 64);
-  Add(w.cmdEnd, Kind::kButton, L"BUTTON", button, {3720, 240, 1095, 375}, at, 59);
-
-  link_ = Add(w.lblHREF, Kind::kLabel, L"STATIC", SS_NOTIFY, {3360, 600, 1455, 255}, at, -1);
-  SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(link_font_), FALSE);
-  // The host name is wider than the laid-out label: it grows to the left and shows whole.
+// The host name is wider than the laid-out label: it grows to the left and shows whole.
+void MainWindow::GrowLink() {
+  const auto it = std::find_if(placed_.begin(), placed_.end(),
+                               [this](const auto& placed) { return placed.first == link_; });
+  if (it == placed_.end()) return;
+  const Twips at = it->second;
   HDC dc = GetDC(link_);
   HGDIOBJ old = SelectObject(dc, link_font_);
   const std::wstring text = TextOf(link_);
@@ -249,9 +311,8 @@ void MainWindow::BuildCommandPart() {
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &needed);
   SelectObject(dc, old);
   ReleaseDC(link_, dc);
-  const int right = Px(3360 + 1455);
-  const int width = std::max<int>(Px(1455), needed.cx);
-  SetWindowPos(link_, nullptr, right - width, Px(6000 + 600), width, Px(255),
+  const int width = std::max<int>(Px(at.width), needed.cx);
+  SetWindowPos(link_, nullptr, Px(at.left + at.width) - width, Px(at.top), width, Px(at.height),
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -318,7 +379,10 @@ void MainWindow::Sync(HWND control, const Bound& bound) {
       break;
     }
     case Kind::kLabel:
+    case Kind::kLink:
     case Kind::kButton:
+    case Kind::kFrame:
+    case Kind::kGroup:
       SetTextOf(control, model.caption());
       break;
   }
@@ -349,16 +413,15 @@ void MainWindow::Command(HWND control, int code) {
       if (code == BN_CLICKED) static_cast<OptionButton*>(bound.model)->Select();
       break;
     case Kind::kButton:
-      if (code == BN_CLICKED) {
-        static_cast<CommandButton*>(bound.model)->Click();
-        // The end button has unloaded the model; the window goes with it.
-        if (window_.unloaded() && hwnd_ != nullptr) DestroyWindow(hwnd_);
-      }
+      if (code == BN_CLICKED) static_cast<CommandButton*>(bound.model)->Click();
+      break;
+    case Kind::kLink:
+      if (code == STN_CLICKED) window_.lblHREF_Click();
       break;
     case Kind::kLabel:
-      if (code == STN_CLICKED && control == link_) window_.lblHREF_Click();
-      break;
     case Kind::kScroll:
+    case Kind::kFrame:
+    case Kind::kGroup:
       break;
   }
 }
@@ -411,11 +474,19 @@ void MainWindow::HandFocusOn(HWND bar) {
   if (HWND box = HandleOf(*window_.focused())) SetFocus(box);
 }
 
-void MainWindow::Close() {
-  // While a check or an upload runs the window takes no input, its close box included.
-  if (!window_.cmdNow.enabled()) return;
-  window_.Form_Unload();
-  DestroyWindow(hwnd_);
+void MainWindow::ShowState() {
+  if (window_.unloaded()) {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    return;
+  }
+  // The pointer changes at once where it stands over the window, not only when it moves.
+  POINT at{};
+  GetCursorPos(&at);
+  HWND under = WindowFromPoint(at);
+  if (under == hwnd_ || IsChild(hwnd_, under)) {
+    SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  }
 }
 
 LRESULT CALLBACK MainWindow::ScrollProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -451,13 +522,29 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
     case WM_SETCURSOR:
+      // During a check the busy pointer over the whole window, its controls included.
+      if (window_.busy()) {
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+        return TRUE;
+      }
       if (reinterpret_cast<HWND>(wparam) == link_) {
         SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
         return TRUE;
       }
       break;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another dpi: laid out anew at it, where the system suggests.
+      dpi_ = HIWORD(wparam);
+      Place(reinterpret_cast<const RECT*>(lparam));
+      return 0;
     case WM_CLOSE:
-      Close();
+      window_.Close();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      // The session ends: the process goes right after, so the window unloads now, check or not.
+      if (wparam != FALSE) window_.Form_Unload();
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);

@@ -1,8 +1,9 @@
-#include "ui/qt/bindings.h"
+#include "views/qt/bindings.h"
 
 #include <QFontMetrics>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <limits>
 
 namespace pellvane {
 namespace {
@@ -53,6 +54,9 @@ void Mirror(Label& model, QLabel* widget) {
 }
 
 void Mirror(TextBox& model, QLineEdit* widget) {
+  // Qt's own limit of 32,767 characters would cut a longer stored text, and the first edit
+  // would store it cut.
+  widget->setMaxLength(std::numeric_limits<int>::max());
   Observe(model, widget, [&model, widget] {
     // Setting an equal text would only move the cursor to the end while the user types.
     const QString text = Q(model.text());

@@ -1,11 +1,11 @@
-#include "ui/qt/screenshot.h"
+#include "views/qt/screenshot.h"
 
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
 
-#include "ui/qt/bindings.h"
+#include "views/qt/bindings.h"
 
 namespace pellvane {
 

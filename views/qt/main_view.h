@@ -9,18 +9,13 @@
 
 #include "platform/run_log.h"
 #include "ui/frm_main.h"
-#include "ui/qt/qt_dialogs.h"
+#include "views/qt/qt_dialogs.h"
 
-class QFrame;
+class QLabel;
 class QStyle;
 class QScrollBar;
 
 namespace pellvane {
-
-// A place in twips (15 to a device-independent pixel), relative to the containing frame.
-struct Twips {
-  int left, top, width, height;
-};
 
 class MainView final : public QWidget {
  public:
@@ -38,20 +33,20 @@ class MainView final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // One widget of kind W for the model control of kind C.
   template <typename W, typename C>
-  W* Add(C& control, QWidget* parent, Twips at, int tab = -1);
-  QFrame* AddFrame(const char* name, QWidget* parent, Twips at);
-  QWidget* AddContainer(const char* name, QWidget* parent, Twips at);
-  void BuildWebPager();
-  void BuildFtpPart();
-  void BuildProxyPart();
-  void BuildCommandPart();
+  W* Add(const Placement& p, QWidget* parent);
+  void Build();
+  void MakeLink(QLabel* link);
   void HandFocusOn(ScrollBar& control, QScrollBar* bar);
   void ChainTabOrder();
+  // The busy cursor during a check; closing once the model is unloaded.
+  void ShowState();
 
   frmMain& window_;
   RunLog& log_;
   QStyle* asterisks_;  // the password boxes' style
+  bool busy_ = false;  // the busy cursor is shown
   std::vector<Control*> mirrored_;
   std::unordered_map<const Control*, QWidget*> widgets_;
   std::vector<std::pair<int, QWidget*>> tab_order_;

@@ -7,14 +7,13 @@
 #include "app/session.h"
 #include "platform/clock.h"
 #include "platform/console.h"
-#include "ui/win32/main_window.h"
-#include "ui/win32/win32_dialogs.h"
+#include "views/win32/main_window.h"
+#include "views/win32/win32_dialogs.h"
 
 namespace pellvane {
 
 int StartWindow(int argc, char** argv) {
-  // Twips become as many pixels as the screen's dpi asks for, not a scaled-up blur.
-  SetProcessDPIAware();
+  UseMonitorDpi();
   const SessionConfig config = ConfigFromEnvironment(JoinArguments(Arguments(argc, argv)));
   Win32Dialogs dialogs(config.program_folder);
   SystemClock clock;

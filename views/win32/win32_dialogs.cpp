@@ -1,4 +1,4 @@
-#include "ui/win32/win32_dialogs.h"
+#include "views/win32/win32_dialogs.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
