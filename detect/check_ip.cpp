@@ -1,9 +1,7 @@
 #include "detect/check_ip.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "detect/ip_valid.h"
+#include "platform/text.h"
 #include "transfer/secret_text.h"
 #include "transfer/server_url.h"
 
@@ -44,24 +42,6 @@ bool AskSlot(const CheckContext& ctx, TextField& slot, std::string& failure) {
 
 }  // namespace
 
-bool HasScheme(std::string_view text, std::initializer_list<std::string_view> schemes) {
-  return std::any_of(schemes.begin(), schemes.end(), [text](std::string_view scheme) {
-    return text.size() >= scheme.size() &&
-           std::equal(scheme.begin(), scheme.end(), text.begin(), [](char a, char b) {
-             return std::tolower(static_cast<unsigned char>(a)) ==
-                    std::tolower(static_cast<unsigned char>(b));
-           });
-  });
-}
-
-void ApplyProxy(Inet& inet, const SettingsRecord& record) {
-  inet.SetURL("");
-  inet.SetAccessType(record.proxycon);
-  if (inet.AccessType() == 2 && !record.proxysrv.empty() && !record.proxyport.empty()) {
-    inet.SetProxy(record.proxysrv + ":" + record.proxyport);
-  }
-}
-
 std::string ShownAnswer(std::string_view answer) {
   std::string shown;
   std::size_t chars = 0;
@@ -84,7 +64,7 @@ CheckResult CheckIP(const CheckContext& ctx) {
   ctx.log.WriteLog("Checke IP");
   ctx.cur_ip.clear();
   ctx.inet.Cancel();
-  ApplyProxy(ctx.inet, record);
+  ApplyProxy(ctx.inet, ProxyModeFrom(record.proxycon), record.proxysrv, record.proxyport);
   ctx.inet.SetProtocol(icDefault);
   ctx.log.WriteLog("...alte IP-Adresse: " + record.lastip);
   CheckResult result;

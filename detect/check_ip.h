@@ -44,12 +44,6 @@ struct CheckResult {
   std::string failure;
 };
 
-// True when the text starts with one of the schemes, in any letter case.
-bool HasScheme(std::string_view text, std::initializer_list<std::string_view> schemes);
-
-// Applies the stored proxy mode to the component before a request.
-void ApplyProxy(Inet& inet, const SettingsRecord& record);
-
 // The answer as the log shows a refused one: control characters escaped, at most 80
 // characters, "…" where it was cut.
 std::string ShownAnswer(std::string_view answer);

@@ -1,5 +1,6 @@
 // What the program asks of the desktop: message boxes, the template file chooser, opening
-// the maker's page and the log. The Qt view implements it; headless runs use HeadlessDialogs.
+// the maker's page and the log. Each view implements it (Qt, Win32); headless runs use
+// HeadlessDialogs.
 // Not safe from two threads: the window's thread only.
 #pragma once
 

@@ -9,6 +9,7 @@ class RealInput final : public InputFile {
  public:
   explicit RealInput(SafeFile file) : file_(std::move(file)) {}
   long Read(char* buffer, std::size_t size) override { return file_.Read(buffer, size); }
+  std::string Error() const override { return file_.ErrorText(); }
   long long Size() const override { return file_.Size(); }
 
  private:
@@ -21,6 +22,7 @@ class RealReplacement final : public ReplacementFile {
   bool is_open() const { return file_.is_open(); }
   bool Write(std::string_view bytes) override { return file_.Write(bytes); }
   bool Commit() override { return file_.Commit(); }
+  std::string Error() const override { return file_.ErrorText(); }
 
  private:
   NewFile file_;
@@ -28,18 +30,18 @@ class RealReplacement final : public ReplacementFile {
 
 class RealFiles final : public FileSystem {
  public:
-  std::unique_ptr<InputFile> OpenForReading(const std::string& path) override {
+  Opened<InputFile> OpenForReading(const std::string& path) override {
     SafeFile file = pellvane::OpenForReading(path);
-    if (!file.is_open()) return nullptr;
-    return std::make_unique<RealInput>(std::move(file));
+    if (!file.is_open()) return {nullptr, file.ErrorText()};
+    return {std::make_unique<RealInput>(std::move(file)), ""};
   }
   bool Append(const std::string& path, std::string_view bytes, int mode) override {
     return OpenForAppend(path, mode).WriteAll(bytes);
   }
-  std::unique_ptr<ReplacementFile> Replace(const std::string& path, int mode) override {
+  Opened<ReplacementFile> Replace(const std::string& path, int mode) override {
     auto file = std::make_unique<RealReplacement>(path, mode);
-    if (!file->is_open()) return nullptr;
-    return file;
+    if (!file->is_open()) return {nullptr, file->Error()};
+    return {std::move(file), ""};
   }
 };
 

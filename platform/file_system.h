@@ -17,6 +17,8 @@ class InputFile {
   virtual ~InputFile() = default;
   // Reads up to `size` bytes; 0 at the end, -1 on an error.
   virtual long Read(char* buffer, std::size_t size) = 0;
+  // Why the last Read failed, in the system's words.
+  virtual std::string Error() const = 0;
   // The file's size in bytes as it stands now; -1 when it cannot be told.
   virtual long long Size() const = 0;
 };
@@ -29,18 +31,31 @@ class ReplacementFile {
   virtual bool Write(std::string_view bytes) = 0;
   // Flushes the file to disk and renames it over the path; false when any step failed.
   virtual bool Commit() = 0;
+  // Why the last Write or Commit failed, in the system's words.
+  virtual std::string Error() const = 0;
+};
+
+// A file a FileSystem opened, or why it could not; used like the pointer it holds. A caller
+// that needs no reason takes the pointer alone.
+template <typename File>
+struct Opened {
+  std::unique_ptr<File> file;  // null when the open failed
+  std::string error;           // then the system's words for why
+  explicit operator bool() const { return file != nullptr; }
+  File* operator->() const { return file.get(); }
+  operator std::unique_ptr<File>() && { return std::move(file); }
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
   // Nothing when the path is no regular file or cannot be opened; never waits on a FIFO.
-  virtual std::unique_ptr<InputFile> OpenForReading(const std::string& path) = 0;
+  virtual Opened<InputFile> OpenForReading(const std::string& path) = 0;
   // Appends the bytes in one write, creating the file with `mode`; a link or anything but a
   // regular file at the path is refused. False when not all of them were written.
   virtual bool Append(const std::string& path, std::string_view bytes, int mode) = 0;
   // Nothing when the new file cannot be made (a folder, FIFO or device at the path).
-  virtual std::unique_ptr<ReplacementFile> Replace(const std::string& path, int mode) = 0;
+  virtual Opened<ReplacementFile> Replace(const std::string& path, int mode) = 0;
 };
 
 // The program's own files, through platform/safe_file.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iterator>
 #include <map>
 #include <utility>
 
@@ -296,6 +297,7 @@ LSTATUS RegistryStore::EnsureSchema() {
 }
 
 sqlite3_stmt* RegistryStore::Prepare(Stmt which) {
+  static_assert(std::size(kSql) == kStmtCount, "one SQL text per statement, in the enum's order");
   if (stmts_[which] == nullptr) {
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v3(db_, kSql[which], -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) !=

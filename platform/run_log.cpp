@@ -16,8 +16,8 @@ void RunLog::WriteLog(std::string_view text) const {
     line += text;
   }
   line += "\r\n";
-  // One write() per line, so that two instances appending at once never interleave a line.
-  // A short or failed write loses the line, as any other failure does.
+  // Each line is appended in one call, at the file's end, so that two instances appending at
+  // once do not mix their lines; a failed write loses the line, as any other failure does.
   files_.Append(path_, ToAnsiLossy(line), 0644);
   Yield();
 }

@@ -4,10 +4,17 @@
 
 namespace pellvane {
 
+SafeFile SafeFile::Failed(int error) {
+  SafeFile file;
+  file.error_ = error;
+  return file;
+}
+
 SafeFile& SafeFile::operator=(SafeFile&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = other.fd_;
+    error_ = other.error_;
     other.fd_ = -1;
   }
   return *this;
@@ -18,7 +25,10 @@ SafeFile::~SafeFile() { Close(); }
 bool SafeFile::WriteAll(std::string_view bytes) {
   while (!bytes.empty()) {
     const long n = WriteSome(bytes.data(), bytes.size());
-    if (n <= 0) return false;
+    if (n <= 0) {
+      error_ = LastError();
+      return false;
+    }
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
   return true;
@@ -26,7 +36,15 @@ bool SafeFile::WriteAll(std::string_view bytes) {
 
 bool SafeFile::Close() {
   if (fd_ < 0) return true;
-  return CloseDescriptor(std::exchange(fd_, -1));
+  if (CloseDescriptor(std::exchange(fd_, -1))) return true;
+  error_ = LastError();
+  return false;
+}
+
+bool NewFile::Fail(int error) {
+  failed_ = true;
+  error_ = error;
+  return false;
 }
 
 bool ReadRegularFile(const std::string& path, std::string* bytes, std::size_t limit) {
@@ -43,8 +61,7 @@ bool ReadRegularFile(const std::string& path, std::string* bytes, std::size_t li
 
 bool NewFile::Write(std::string_view bytes) {
   if (!is_open() || failed_) return false;
-  failed_ = !file_.WriteAll(bytes);
-  return !failed_;
+  return file_.WriteAll(bytes) || Fail(SafeFile::LastError());
 }
 
 }  // namespace pellvane

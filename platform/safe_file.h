@@ -9,12 +9,20 @@
 
 namespace pellvane {
 
+// The system's words for one of its error codes (errno on Linux, GetLastError on Windows), or
+// ours for kNotAFile.
+std::string SystemErrorText(int code);
+// A path that holds something else than a regular file: a folder, a device, a FIFO, a link.
+inline constexpr int kNotAFile = -1;
+
 // An open file descriptor, closed when the object goes.
 class SafeFile {
  public:
   SafeFile() = default;
   explicit SafeFile(int fd) : fd_(fd) {}
-  SafeFile(SafeFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  // A file that could not be opened, for the system's error `error`.
+  static SafeFile Failed(int error);
+  SafeFile(SafeFile&& other) noexcept : fd_(other.fd_), error_(other.error_) { other.fd_ = -1; }
   SafeFile& operator=(SafeFile&& other) noexcept;
   SafeFile(const SafeFile&) = delete;
   SafeFile& operator=(const SafeFile&) = delete;
@@ -29,6 +37,10 @@ class SafeFile {
   bool WriteAll(std::string_view bytes);
   // Closes now; false when the close reported a late write error.
   bool Close();
+  // Why the open, or the last read, write or close, failed.
+  std::string ErrorText() const { return SystemErrorText(error_); }
+  // The system's error code of the call that just failed on this thread.
+  static int LastError();
 
  private:
   // One write of up to `size` bytes, as much as the platform takes at once: the count
@@ -37,6 +49,7 @@ class SafeFile {
   static bool CloseDescriptor(int fd);
 
   int fd_ = -1;
+  int error_ = 0;
 };
 
 // A regular file opened for reading; closed (not open) for anything else or on failure.
@@ -64,12 +77,18 @@ class NewFile {
   bool Write(std::string_view bytes);
   // Flushes the file to disk and renames it over the path; false when any step failed.
   bool Commit();
+  // Why the file could not be made, or the step that failed, failed.
+  std::string ErrorText() const { return SystemErrorText(error_); }
 
  private:
+  // Notes the error of the step that just failed; returns false.
+  bool Fail(int error);
+
   std::string path_;
   std::string temp_;
   SafeFile file_;
   bool failed_ = false;
+  int error_ = 0;
 };
 
 // True when anything (a link included, not followed) stands at `path`.

@@ -5,17 +5,20 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace pellvane {
 namespace {
 
 // Keeps the descriptor only when it names a regular file; blocking again from then on.
 SafeFile RegularOnly(int fd) {
+  if (fd < 0) return SafeFile::Failed(errno);
   SafeFile file(fd);
   struct stat st {};
-  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return SafeFile();
+  if (fstat(fd, &st) != 0) return SafeFile::Failed(errno);
+  if (!S_ISREG(st.st_mode)) return SafeFile::Failed(kNotAFile);
   const int flags = fcntl(fd, F_GETFL);
-  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return SafeFile();
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return SafeFile::Failed(errno);
   return file;
 }
 
@@ -25,11 +28,12 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Only a regular file or a link may be replaced: never a device, a FIFO or a folder.
-bool Replaceable(const std::string& path) {
+// Only a regular file or a link may be replaced, never a device, a FIFO or a folder: 0 when
+// the path may be replaced, else why not.
+int NotReplaceable(const std::string& path) {
   struct stat st {};
-  return lstat(path.c_str(), &st) != 0 ? errno == ENOENT
-                                       : S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
+  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
+  return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode) ? 0 : kNotAFile;
 }
 
 // Makes the folder's entries (a rename, a removal) durable.
@@ -45,6 +49,7 @@ long SafeFile::Read(char* buffer, std::size_t size) {
   do {
     n = read(fd_, buffer, size);
   } while (n < 0 && errno == EINTR);
+  if (n < 0) error_ = errno;
   return static_cast<long>(n);
 }
 
@@ -63,6 +68,12 @@ long SafeFile::WriteSome(const char* data, std::size_t size) {
 
 bool SafeFile::CloseDescriptor(int fd) { return close(fd) == 0; }
 
+int SafeFile::LastError() { return errno; }
+
+std::string SystemErrorText(int code) {
+  return code == kNotAFile ? "keine Datei" : std::strerror(code);
+}
+
 SafeFile OpenForReading(const std::string& path) {
   return RegularOnly(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
 }
@@ -74,16 +85,20 @@ SafeFile OpenForAppend(const std::string& path, int mode) {
 }
 
 NewFile::NewFile(const std::string& path, int mode) : path_(path) {
-  if (!Replaceable(path)) return;
+  if (const int error = NotReplaceable(path); error != 0) {
+    Fail(error);
+    return;
+  }
   temp_ = path + ".XXXXXX";
   // mkstemp creates the name exclusively: no link or FIFO planted under it can be opened.
   const int fd = mkstemp(temp_.data());
   if (fd < 0) {
+    Fail(errno);
     temp_.clear();
     return;
   }
   file_ = SafeFile(fd);
-  if (fchmod(fd, static_cast<mode_t>(mode)) != 0) failed_ = true;
+  if (fchmod(fd, static_cast<mode_t>(mode)) != 0) Fail(errno);
 }
 
 NewFile::~NewFile() {
@@ -92,10 +107,11 @@ NewFile::~NewFile() {
 
 bool NewFile::Commit() {
   if (!is_open() || failed_) return false;
-  if (fsync(file_.fd()) != 0 || !file_.Close() || !Replaceable(path_)) return false;
-  if (rename(temp_.c_str(), path_.c_str()) != 0) return false;
+  if (fsync(file_.fd()) != 0 || !file_.Close()) return Fail(errno);
+  if (const int error = NotReplaceable(path_); error != 0) return Fail(error);
+  if (rename(temp_.c_str(), path_.c_str()) != 0) return Fail(errno);
   temp_.clear();
-  return SyncFolderOf(path_);
+  return SyncFolderOf(path_) || Fail(errno);
 }
 
 bool PathExists(const std::string& path) {

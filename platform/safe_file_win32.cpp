@@ -19,28 +19,35 @@ unsigned Part(std::size_t size) { return size > 1u << 30 ? 1u << 30 : static_cas
 // Keeps the handle only when it names a regular file on a disk (no device, pipe or console,
 // and not a link: links are opened as themselves and refused), as a C runtime descriptor.
 SafeFile RegularOnly(HANDLE h, int flags) {
-  if (h == INVALID_HANDLE_VALUE) return SafeFile();
+  if (h == INVALID_HANDLE_VALUE) return SafeFile::Failed(static_cast<int>(GetLastError()));
   BY_HANDLE_FILE_INFORMATION info{};
   if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
     CloseHandle(h);
-    return SafeFile();
+    return SafeFile::Failed(kNotAFile);
   }
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), flags | _O_BINARY);
-  if (fd < 0) CloseHandle(h);
-  return SafeFile(fd);
+  if (fd >= 0) return SafeFile(fd);
+  CloseHandle(h);
+  return SafeFile::Failed(ERROR_TOO_MANY_OPEN_FILES);
 }
 
-// Only a regular file or a link may be replaced: never a folder or a device.
-bool Replaceable(const std::string& path) {
+// Only a regular file or a link may be replaced, never a folder or a device: 0 when the path
+// may be replaced, else why not.
+int NotReplaceable(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
-  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? 0 : static_cast<int>(error);
+  }
+  const bool file = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+                    (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+  return file ? 0 : kNotAFile;
 }
 
 std::string RandomSuffix() {
-  static std::mt19937_64 random{std::random_device{}()};
+  // One engine per thread: new files may be made on several threads at once.
+  thread_local std::mt19937_64 random{std::random_device{}()};
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::string suffix = ".";
   for (int i = 0; i < 8; ++i) suffix += kLetters[random() % (sizeof kLetters - 1)];
@@ -49,7 +56,11 @@ std::string RandomSuffix() {
 
 }  // namespace
 
-long SafeFile::Read(char* buffer, std::size_t size) { return _read(fd_, buffer, Part(size)); }
+long SafeFile::Read(char* buffer, std::size_t size) {
+  const long n = _read(fd_, buffer, Part(size));
+  if (n < 0) error_ = LastError();
+  return n;
+}
 
 long long SafeFile::Size() const {
   struct _stati64 st {};
@@ -61,6 +72,22 @@ long SafeFile::WriteSome(const char* data, std::size_t size) {
 }
 
 bool SafeFile::CloseDescriptor(int fd) { return _close(fd) == 0; }
+
+int SafeFile::LastError() { return static_cast<int>(GetLastError()); }
+
+std::string SystemErrorText(int code) {
+  if (code == kNotAFile) return "keine Datei";
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string out = n > 0 ? Narrow(std::wstring_view(text, n)) : std::string();
+  LocalFree(text);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ')) {
+    out.pop_back();
+  }
+  return out.empty() ? "Fehler " + std::to_string(code) : out;
+}
 
 SafeFile OpenForReading(const std::string& path) {
   return RegularOnly(CreateFileW(Widen(path).c_str(), GENERIC_READ, kShareAll, nullptr,
@@ -76,16 +103,23 @@ SafeFile OpenForAppend(const std::string& path, int) {
 }
 
 NewFile::NewFile(const std::string& path, int) : path_(path) {
-  if (!Replaceable(path)) return;
+  if (const int error = NotReplaceable(path); error != 0) {
+    Fail(error);
+    return;
+  }
   // CREATE_NEW makes the name exclusively; nothing planted under it is opened.
+  DWORD error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < 16 && !file_.is_open(); ++attempt) {
     temp_ = path + RandomSuffix();
     const HANDLE h = CreateFileW(Widen(temp_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    if (h == INVALID_HANDLE_VALUE && (error = GetLastError()) != ERROR_FILE_EXISTS) break;
     if (h != INVALID_HANDLE_VALUE) file_ = RegularOnly(h, _O_WRONLY);
   }
-  if (!file_.is_open()) temp_.clear();
+  if (!file_.is_open()) {
+    Fail(static_cast<int>(error));
+    temp_.clear();
+  }
 }
 
 NewFile::~NewFile() {
@@ -96,11 +130,12 @@ NewFile::~NewFile() {
 bool NewFile::Commit() {
   if (!is_open() || failed_) return false;
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(file_.fd()));
-  if (!FlushFileBuffers(handle) || !file_.Close() || !Replaceable(path_)) return false;
+  if (!FlushFileBuffers(handle) || !file_.Close()) return Fail(SafeFile::LastError());
+  if (const int error = NotReplaceable(path_); error != 0) return Fail(error);
   // A link at the path is replaced itself; its target is left alone.
   if (!MoveFileExW(Widen(temp_).c_str(), Widen(path_).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return false;
+    return Fail(SafeFile::LastError());
   }
   temp_.clear();
   return true;

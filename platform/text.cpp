@@ -22,4 +22,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool StartsWithNoCase(std::string_view text, std::string_view head) {
+  return text.size() >= head.size() && EqualsNoCase(text.substr(0, head.size()), head);
+}
+
+bool HasScheme(std::string_view text, std::initializer_list<std::string_view> schemes) {
+  return std::any_of(schemes.begin(), schemes.end(),
+                     [text](std::string_view scheme) { return StartsWithNoCase(text, scheme); });
+}
+
 }  // namespace pellvane

@@ -1,7 +1,7 @@
 #include "publish/publish_ip.h"
 
-#include "detect/check_ip.h"
 #include "platform/program_folder.h"
+#include "platform/text.h"
 #include "publish/template_fill.h"
 #include "transfer/server_url.h"
 
@@ -56,12 +56,12 @@ std::optional<std::string> WhyPublish(const PublishContext& ctx, const std::stri
   if (now.user != was.user) return "Username geändert";
   if (now.remote != was.remote) return "Remotefile geändert";
   PageDigest digest;
-  const FillResult filled = FillPieces(ctx.files, ctx.slot.template_file.text(), address, kIpMarker,
-                                       [&digest](std::string_view piece) {
-                                         digest.Add(piece);
-                                         return true;
-                                       });
-  if (filled != FillResult::kOk || digest.Text() != was.page) return "Template geändert";
+  const Filled filled = FillPieces(ctx.files, ctx.slot.template_file.text(), address, kIpMarker,
+                                   [&digest](std::string_view piece) {
+                                     digest.Add(piece);
+                                     return true;
+                                   });
+  if (filled.result != FillResult::kOk || digest.Text() != was.page) return "Template geändert";
   return std::nullopt;
 }
 
@@ -70,7 +70,7 @@ PublishResult PublishIP(const PublishContext& ctx, const std::string& lastip_bef
   if (!record.useftp) return {};
   ctx.log.WriteLog("Starte FTP Verbindung mit " +
                    ServerUrl(ctx.slot.server.text()).WithoutPassword());
-  ApplyProxy(ctx.inet, record);
+  ApplyProxy(ctx.inet, ProxyModeFrom(record.proxycon), record.proxysrv, record.proxyport);
   ctx.inet.SetProtocol(icFTP);
   const std::string server = ServerText(ctx.slot.server.text());
   if (server != ctx.slot.server.text()) ctx.slot.server.SetText(server);
@@ -81,17 +81,16 @@ PublishResult PublishIP(const PublishContext& ctx, const std::string& lastip_bef
   PageDigest digest;
   std::string cause;  // the first step that failed
   bool ok = false;
-  switch (const FillResult filled =
-              FillTemplate(ctx.files, template_path, local, ctx.cur_ip, kIpMarker, &page)) {
+  const Filled filled = FillTemplate(ctx.files, template_path, local, ctx.cur_ip, kIpMarker, &page);
+  switch (filled.result) {
     case FillResult::kTemplateUnreadable:
     case FillResult::kTemplateTooLarge: {
-      const std::string why = FillFailureReason(filled);
-      cause = "Template nicht lesbar: " + template_path + (why.empty() ? "" : " (" + why + ")");
+      cause = "Template nicht lesbar: " + template_path + " (" + filled.error + ")";
       ctx.log.WriteLog(cause);
       break;
     }
     case FillResult::kOutputUnwritable:
-      cause = "Seite nicht schreibbar: " + local;
+      cause = "Seite nicht schreibbar: " + local + " (" + filled.error + ")";
       ctx.log.WriteLog(cause);
       break;
     case FillResult::kOk: {

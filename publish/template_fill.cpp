@@ -100,10 +100,6 @@ std::string ReplaceMarker(std::string& text, std::string_view value, std::string
   return text;
 }
 
-std::string FillFailureReason(FillResult result) {
-  return result == FillResult::kTemplateTooLarge ? "größer als 16 MiB" : std::string();
-}
-
 void PageDigest::Add(std::string_view bytes) {
   for (const char c : bytes) {
     hash_ ^= static_cast<unsigned char>(c);
@@ -121,59 +117,70 @@ std::string PageDigest::Text() const {
 
 namespace {
 
-// The template open for reading, unless it cannot be opened or is too large.
+constexpr const char* kTooLarge = "größer als 16 MiB";
+
+// The template open for reading, unless it cannot be opened or is too large; `filled` then
+// says why not.
 std::unique_ptr<InputFile> OpenTemplate(FileSystem& files, const std::string& path,
-                                        FillResult& result) {
-  std::unique_ptr<InputFile> input = files.OpenForReading(path);
-  result = !input                              ? FillResult::kTemplateUnreadable
-           : input->Size() > kMaxTemplateBytes ? FillResult::kTemplateTooLarge
-                                               : FillResult::kOk;
-  return result == FillResult::kOk ? std::move(input) : nullptr;
+                                        Filled& filled) {
+  Opened<InputFile> input = files.OpenForReading(path);
+  if (!input) {
+    filled = {FillResult::kTemplateUnreadable, input.error};
+  } else if (input->Size() > kMaxTemplateBytes) {
+    filled = {FillResult::kTemplateTooLarge, kTooLarge};
+  } else {
+    return std::move(input.file);
+  }
+  return nullptr;
 }
 
-FillResult FillFrom(InputFile& input, std::string_view value, std::string_view marker,
-                    const std::function<bool(std::string_view)>& out) {
+// An output that refuses a piece gives kOutputUnwritable without a reason: its owner knows it.
+Filled FillFrom(InputFile& input, std::string_view value, std::string_view marker,
+                const std::function<bool(std::string_view)>& out) {
   LineFiller filler(value, marker);
   std::string filled;
   std::vector<char> buffer(kChunk);
   long long total = 0;
   for (long n; (n = input.Read(buffer.data(), buffer.size())) != 0;) {
-    if (n < 0) return FillResult::kTemplateUnreadable;
+    if (n < 0) return {FillResult::kTemplateUnreadable, input.Error()};
     // A file that grows while it is read is held to the bound all the same.
-    if ((total += n) > kMaxTemplateBytes) return FillResult::kTemplateTooLarge;
+    if ((total += n) > kMaxTemplateBytes) return {FillResult::kTemplateTooLarge, kTooLarge};
     filler.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)), filled);
-    if (!out(filled)) return FillResult::kOutputUnwritable;
+    if (!out(filled)) return {FillResult::kOutputUnwritable, ""};
     filled.clear();
   }
   filler.Finish(filled);
-  return out(filled) ? FillResult::kOk : FillResult::kOutputUnwritable;
+  return out(filled) ? Filled{} : Filled{FillResult::kOutputUnwritable, ""};
 }
 
 }  // namespace
 
-FillResult FillPieces(FileSystem& files, const std::string& template_path, std::string_view value,
-                      std::string_view marker, const std::function<bool(std::string_view)>& out) {
-  FillResult result;
-  const std::unique_ptr<InputFile> input = OpenTemplate(files, template_path, result);
-  return input ? FillFrom(*input, value, marker, out) : result;
+Filled FillPieces(FileSystem& files, const std::string& template_path, std::string_view value,
+                  std::string_view marker, const std::function<bool(std::string_view)>& out) {
+  Filled filled;
+  const std::unique_ptr<InputFile> input = OpenTemplate(files, template_path, filled);
+  return input ? FillFrom(*input, value, marker, out) : filled;
 }
 
-FillResult FillTemplate(FileSystem& files, const std::string& template_path,
-                        const std::string& output_path, std::string_view value,
-                        std::string_view marker, std::string* page) {
-  FillResult result;
-  const std::unique_ptr<InputFile> input = OpenTemplate(files, template_path, result);
-  if (!input) return result;
-  const std::unique_ptr<ReplacementFile> output = files.Replace(output_path, 0644);
-  if (!output) return FillResult::kOutputUnwritable;
+Filled FillTemplate(FileSystem& files, const std::string& template_path,
+                    const std::string& output_path, std::string_view value, std::string_view marker,
+                    std::string* page) {
+  Filled filled;
+  const std::unique_ptr<InputFile> input = OpenTemplate(files, template_path, filled);
+  if (!input) return filled;
+  const Opened<ReplacementFile> output = files.Replace(output_path, 0644);
+  if (!output) return {FillResult::kOutputUnwritable, output.error};
   // The page is about as large as its template: held whole, it is not copied as it grows.
   if (page) page->reserve(static_cast<std::size_t>(std::max(0LL, input->Size())) + kChunk);
-  result = FillFrom(*input, value, marker, [&](std::string_view piece) {
+  filled = FillFrom(*input, value, marker, [&](std::string_view piece) {
     if (page) page->append(piece);
     return output->Write(piece);
   });
-  if (result != FillResult::kOk) return result;
-  return output->Commit() ? FillResult::kOk : FillResult::kOutputUnwritable;
+  if (filled.result == FillResult::kOk && !output->Commit()) {
+    filled.result = FillResult::kOutputUnwritable;
+  }
+  if (filled.result == FillResult::kOutputUnwritable) filled.error = output->Error();
+  return filled;
 }
 
 }  // namespace pellvane

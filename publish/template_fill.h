@@ -25,9 +25,11 @@ enum class FillResult {
   kOutputUnwritable,
 };
 
-// Why a template could not be filled, for "Template nicht lesbar: <path>" to append; empty
-// when the system gave no reason of its own.
-std::string FillFailureReason(FillResult result);
+// How a fill came out, and for a failure why, in the system's words where it gave them.
+struct Filled {
+  FillResult result = FillResult::kOk;
+  std::string error;
+};
 
 // Tells pages apart by their bytes, handed over in pieces of any size: FNV-1a over the bytes,
 // with their count.
@@ -48,13 +50,13 @@ std::string ReplaceMarker(std::string& text, std::string_view value, std::string
 // Fills the template piece by piece, handing each filled piece to `out`, which answers false
 // when it cannot take it (kOutputUnwritable). A line ends at CR LF or a lone CR; a bare LF stays
 // inside its line. Bytes pass through unchanged.
-FillResult FillPieces(FileSystem& files, const std::string& template_path, std::string_view value,
-                      std::string_view marker, const std::function<bool(std::string_view)>& out);
+Filled FillPieces(FileSystem& files, const std::string& template_path, std::string_view value,
+                  std::string_view marker, const std::function<bool(std::string_view)>& out);
 
 // Copies the template into a new output file, through `files`, with each line filled; `page`,
 // when given, gets the bytes written as well.
-FillResult FillTemplate(FileSystem& files, const std::string& template_path,
-                        const std::string& output_path, std::string_view value,
-                        std::string_view marker, std::string* page = nullptr);
+Filled FillTemplate(FileSystem& files, const std::string& template_path,
+                    const std::string& output_path, std::string_view value, std::string_view marker,
+                    std::string* page = nullptr);
 
 }  // namespace pellvane

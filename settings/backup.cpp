@@ -16,10 +16,15 @@ namespace pellvane {
 namespace {
 
 constexpr std::size_t kMaxText = std::numeric_limits<std::uint16_t>::max();
-constexpr std::size_t kTexts = 35;
-constexpr std::size_t kNumbers = 6;
-// The largest record the layout can hold; bytes after a record are never read.
-constexpr std::size_t kMaxRecordSize = kNumbers * 2 + kTexts * (2 + kMaxText);
+
+// The largest record the layout can hold, from the settings table: a 16-bit count and up to
+// kMaxText bytes per text, 16 bits per number or flag. Bytes after a record are never read.
+std::size_t MaxRecordSize() {
+  std::size_t size = 0;
+  for (const SettingInfo& s : SettingsTable())
+    size += 2 + (s.kind == SettingKind::kText ? kMaxText : 0);
+  return size;
+}
 
 // Calls `f` on every field of the record in the file's order.
 template <typename F>
@@ -38,17 +43,17 @@ void PutU16(std::string& out, std::uint16_t v) {
   out += static_cast<char>(v >> 8);
 }
 
-// The record's image; nothing when a text is too long for its 16-bit count.
-std::optional<std::string> Image(const SettingsRecord& record) {
+// The record's image; nothing when a text does not fit, and `unfit` then says why.
+std::optional<std::string> Image(const SettingsRecord& record, std::string& unfit) {
   std::string out;
-  bool fits = true;
   SettingsRecord copy = record;
   ForEachField(copy, [&](const auto& field) {
     using T = std::decay_t<decltype(field)>;
     if constexpr (std::is_same_v<T, std::string>) {
       // A text that the code page cannot hold would come back changed: no backup then.
       const std::optional<std::string> ansi = ToAnsi(field);
-      if (!ansi || ansi->size() > kMaxText) fits = false;
+      if (!ansi) unfit = "ein Text hat Zeichen außerhalb der Codepage";
+      if (ansi && ansi->size() > kMaxText) unfit = "ein Text ist länger als 65535 Bytes";
       const std::string& text = ansi ? *ansi : field;
       PutU16(out, static_cast<std::uint16_t>(text.size()));
       out += text;
@@ -58,7 +63,7 @@ std::optional<std::string> Image(const SettingsRecord& record) {
       PutU16(out, static_cast<std::uint16_t>(field));
     }
   });
-  if (!fits) return std::nullopt;
+  if (!unfit.empty()) return std::nullopt;
   return out;
 }
 
@@ -100,12 +105,6 @@ std::optional<SettingsRecord> Parse(std::string_view bytes) {
   return record;
 }
 
-// Writes a temporary file beside `path` (owner-only) and renames it over `path`.
-bool WriteAtomically(FileSystem& files, const std::string& path, const std::string& bytes) {
-  const std::unique_ptr<ReplacementFile> file = files.Replace(path, 0600);
-  return file && file->Write(bytes) && file->Commit();
-}
-
 // At most `limit` bytes of the file; nothing when it cannot be read.
 std::optional<std::string> ReadUpTo(FileSystem& files, const std::string& path, std::size_t limit) {
   const std::unique_ptr<InputFile> file = files.OpenForReading(path);
@@ -123,8 +122,10 @@ std::optional<std::string> ReadUpTo(FileSystem& files, const std::string& path, 
 
 }  // namespace
 
-bool BackupFailed(const std::string& folder, const RunLog& log, Dialogs& dialogs) {
-  const std::string message = "Backup fehlgeschlagen: " + folder + kBackupFileName;
+bool BackupFailed(const std::string& folder, const std::string& reason, const RunLog& log,
+                  Dialogs& dialogs) {
+  const std::string message =
+      "Backup fehlgeschlagen: " + folder + kBackupFileName + " (" + reason + ")";
   log.WriteLog(message);
   dialogs.MsgBox(message, MsgKind::kError);
   return false;
@@ -134,8 +135,15 @@ bool BackupSettings(const SettingsRecord& record, const std::string& folder, con
                     Dialogs& dialogs, FileSystem& files) {
   log.WriteLog("Starte Backup...");
   const std::string path = folder + kBackupFileName;
-  const std::optional<std::string> image = Image(record);
-  if (!image || !WriteAtomically(files, path, *image)) return BackupFailed(folder, log, dialogs);
+  std::string unfit;
+  const std::optional<std::string> image = Image(record, unfit);
+  if (!image) return BackupFailed(folder, unfit, log, dialogs);
+  // A temporary file beside the backup (owner-only), renamed over it once written whole.
+  const Opened<ReplacementFile> file = files.Replace(path, 0600);
+  if (!file) return BackupFailed(folder, file.error, log, dialogs);
+  if (!file->Write(*image) || !file->Commit()) {
+    return BackupFailed(folder, file->Error(), log, dialogs);
+  }
   const std::string message =
       "Backup beendet...\rEinstellungen in " + folder + kBackupFileName + " gesichert.";
   log.WriteLog(message);
@@ -147,7 +155,7 @@ bool RestoreSettings(SettingsRecord& record, const std::string& folder, const Ru
                      Dialogs& dialogs, FileSystem& files) {
   log.WriteLog("Starte Wiederherstellung...");
   const std::string path = folder + kBackupFileName;
-  const std::optional<std::string> bytes = ReadUpTo(files, path, kMaxRecordSize);
+  const std::optional<std::string> bytes = ReadUpTo(files, path, MaxRecordSize());
   std::optional<SettingsRecord> restored;
   if (bytes) restored = Parse(*bytes);
   if (!restored) {

@@ -16,8 +16,9 @@ namespace pellvane {
 bool BackupSettings(const SettingsRecord& record, const std::string& folder, const RunLog& log,
                     Dialogs& dialogs, FileSystem& files);
 
-// Logs and shows the failure message of a backup; returns false.
-bool BackupFailed(const std::string& folder, const RunLog& log, Dialogs& dialogs);
+// Logs and shows the failure message of a backup, with `reason` in brackets; returns false.
+bool BackupFailed(const std::string& folder, const std::string& reason, const RunLog& log,
+                  Dialogs& dialogs);
 
 // Reads folder + "/pellvane.sav" into the record. A missing, short or broken file leaves the
 // record untouched, logs and shows the failure message and returns false.

@@ -150,9 +150,7 @@ bool Settings::ReloadValue(std::string_view name) {
   return true;
 }
 
-void Settings::SaveSettings() {
-  // Settings that could not be loaded are not known: writing them would replace the stored ones.
-  if (load_failed_) return;
+std::string Settings::SaveSettings() {
   std::vector<std::pair<std::size_t, std::string>> changed;
   const std::vector<SettingInfo>& table = SettingsTable();
   for (std::size_t i = 0; i < table.size(); ++i) {
@@ -160,14 +158,22 @@ void Settings::SaveSettings() {
     if (stored_[i] != text) changed.emplace_back(i, std::move(text));
   }
   // Filling the window runs a save per field; most of them have nothing to write.
-  if (changed.empty()) return;
+  if (changed.empty()) return {};
+  // Settings that could not be loaded are not known: writing them would replace the stored ones.
+  if (load_failed_) return registry_.store_path() + " war beim Start nicht lesbar";
   CReadWriteReg& reg = RegAccess();
-  if (!reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath)) return;
+  std::string refused;
+  const bool open = reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath);
   for (const auto& [i, text] : changed) {
-    if (reg.CreateValue(table[i].value_name, Variant(text), static_cast<std::int32_t>(REG_SZ))) {
+    if (open &&
+        reg.CreateValue(table[i].value_name, Variant(text), static_cast<std::int32_t>(REG_SZ))) {
       stored_[i] = text;
+    } else {
+      refused += (refused.empty() ? "" : ", ") + table[i].value_name;
     }
   }
+  if (refused.empty()) return {};
+  return registry_.store_path() + " nicht schreibbar (" + refused + ")";
 }
 
 }  // namespace pellvane

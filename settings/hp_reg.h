@@ -1,5 +1,5 @@
 // The settings record and its registry home, HKEY_LOCAL_MACHINE\SOFTWARE\Brackfell\Pellvane:
-// make sure the key exists, load the record from its 41 values, save all 41 back.
+// make sure the key exists, load the record from its 41 values, save back the ones it changed.
 // Not safe from two threads.
 #pragma once
 
@@ -43,8 +43,8 @@ class Settings {
   // Writes, each as REG_SZ and in the registry's order, the values that differ from what this
   // object last loaded or wrote (all 41 on an empty store), so that values another instance
   // changed meanwhile survive; before any load, all 41. Writes nothing when the last load
-  // could not open the key.
-  void SaveSettings();
+  // could not open the key. Empty when everything that changed was written; else why not.
+  std::string SaveSettings();
   // Reads the one setting named `name` (such as "lastip") again, for a decision that must see
   // what another instance stored meanwhile; the rest of the record stays as it is. False, the
   // field unchanged, when it cannot be read.

@@ -1,8 +1,6 @@
 #include "transfer/inet.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -15,6 +13,18 @@
 #include "transfer/url_escape.h"
 
 namespace pellvane {
+
+ProxyMode ProxyModeFrom(int stored) {
+  return stored == 1 ? ProxyMode::kDirect : stored == 2 ? ProxyMode::kNamed : ProxyMode::kSystem;
+}
+
+void ApplyProxy(Inet& inet, ProxyMode mode, const std::string& server, const std::string& port) {
+  inet.SetURL("");
+  inet.SetAccessType(mode);
+  if (inet.AccessType() == ProxyMode::kNamed && !server.empty() && !port.empty()) {
+    inet.SetProxy(server + ":" + port);
+  }
+}
 
 bool IsReplyLine(std::string_view line) {
   return line.size() >= 3 &&
@@ -63,19 +73,15 @@ bool InetState::PutChecked(const ServerUrl& server, const std::string& local,
     held_path.clear();
     held_bytes.clear();
   } else {
-    errno = 0;
     SafeFile file = OpenForReading(local);
     char buffer[1 << 16];
     long n = file.is_open() ? 0 : -1;
     while (file.is_open() && (n = file.Read(buffer, sizeof buffer)) > 0) {
       bytes.append(buffer, static_cast<std::size_t>(n));
     }
-    // A folder opens as well but is no file, which would empty the remote file.
-    if (n < 0) {
-      return Fail(kReadError, "Datei nicht lesbar: " + local +
-                                  (errno != 0 ? std::string(" (") + std::strerror(errno) + ")"
-                                              : std::string(" (keine Datei)")));
-    }
+    // A folder is refused at the open: it would read as nothing and empty the remote file.
+    if (n < 0)
+      return Fail(kReadError, "Datei nicht lesbar: " + local + " (" + file.ErrorText() + ")");
   }
   const long long sent = static_cast<long long>(bytes.size());
   put_verified = false;
@@ -97,8 +103,8 @@ void Inet::Cancel() { impl_->cancel = true; }
 
 void Inet::SetURL(std::string url) { impl_->url = std::move(url); }
 const std::string& Inet::URL() const { return impl_->url; }
-void Inet::SetAccessType(int access_type) { impl_->access_type = access_type; }
-int Inet::AccessType() const { return impl_->access_type; }
+void Inet::SetAccessType(ProxyMode mode) { impl_->access_type = mode; }
+ProxyMode Inet::AccessType() const { return impl_->access_type; }
 void Inet::SetProxy(std::string proxy) { impl_->proxy = std::move(proxy); }
 const std::string& Inet::Proxy() const { return impl_->proxy; }
 void Inet::SetProtocol(int protocol) { impl_->protocol = protocol; }

@@ -30,6 +30,13 @@ inline constexpr std::size_t kMaxBodyBytes = 64 * 1024;
 inline constexpr int icDefault = 1;  // taken from the URL
 inline constexpr int icFTP = 2;
 
+// How requests reach their servers (the stored proxy mode): the system's proxy settings,
+// directly, or through the Proxy text.
+enum class ProxyMode { kSystem = 0, kDirect = 1, kNamed = 2 };
+
+// A stored proxy mode; a number outside 0..2 means the system's proxy settings.
+ProxyMode ProxyModeFrom(int stored);
+
 // What the component is handed by whoever starts the program.
 struct TransferSettings {
   long connect_timeout_ms = kConnectTimeoutMs;  // never 0: libcurl reads that as no limit
@@ -52,9 +59,8 @@ class Inet {
 
   void SetURL(std::string url);
   const std::string& URL() const;
-  // 0 the system's proxy settings, 1 direct, 2 the Proxy text.
-  void SetAccessType(int access_type);
-  int AccessType() const;
+  void SetAccessType(ProxyMode mode);
+  ProxyMode AccessType() const;
   void SetProxy(std::string proxy);
   const std::string& Proxy() const;
   void SetProtocol(int protocol);
@@ -94,5 +100,9 @@ class Inet {
   static std::unique_ptr<InetState> MakeImpl();
   std::unique_ptr<InetState> impl_;
 };
+
+// Sets the component up before a request: URL emptied, the access type `mode`, and with a named
+// proxy whose server and port are both given, Proxy "server:port"; else Proxy stays as it was.
+void ApplyProxy(Inet& inet, ProxyMode mode, const std::string& server, const std::string& port);
 
 }  // namespace pellvane

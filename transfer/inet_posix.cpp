@@ -154,9 +154,9 @@ CURL* Inet::Impl::Begin(std::size_t limit, bool fails) {
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Impl::OnProgress);
   curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
-  // Mode 0 leaves libcurl to the environment's proxy variables; an empty text goes direct.
-  if (access_type == 1) curl_easy_setopt(easy, CURLOPT_PROXY, "");
-  if (access_type == 2) curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
+  // The system's proxy leaves libcurl to the environment's variables; an empty text goes direct.
+  if (access_type == ProxyMode::kDirect) curl_easy_setopt(easy, CURLOPT_PROXY, "");
+  if (access_type == ProxyMode::kNamed) curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
   // Trust for a server with a certificate of its own, as the curl tool takes it. Unreadable,
   // it trusts nothing: a TLS connection fails, a plain one goes ahead.
   if (!settings.ca_file.empty()) {

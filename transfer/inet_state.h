@@ -50,7 +50,7 @@ struct InetState {
   bool PutChecked(const ServerUrl& server, const std::string& local, const std::string& remote);
 
   std::string url, proxy, user, password;
-  int access_type = 0;
+  ProxyMode access_type = ProxyMode::kSystem;
   int protocol = icDefault;
   TransferSettings settings;
   std::atomic<bool> cancel{false};

@@ -9,7 +9,6 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/safe_file.h"
 #include "platform/text.h"
 #include "platform/wide_text.h"
 #include "transfer/inet.h"
@@ -125,7 +124,7 @@ struct Inet::Impl : InetState {
   bool Close() override;
 
   HINTERNET session = nullptr;
-  int session_access = -1;
+  ProxyMode session_access = ProxyMode::kSystem;
   std::string session_proxy;
   HINTERNET ftp = nullptr;  // the FTP login, kept from one command to the next
   std::string ftp_key;      // the server and user it is for
@@ -138,9 +137,9 @@ HINTERNET Inet::Impl::Session() {
     return session;
   }
   EndSession();
-  const DWORD type = access_type == 1   ? INTERNET_OPEN_TYPE_DIRECT
-                     : access_type == 2 ? INTERNET_OPEN_TYPE_PROXY
-                                        : INTERNET_OPEN_TYPE_PRECONFIG;
+  const DWORD type = access_type == ProxyMode::kDirect  ? INTERNET_OPEN_TYPE_DIRECT
+                     : access_type == ProxyMode::kNamed ? INTERNET_OPEN_TYPE_PROXY
+                                                        : INTERNET_OPEN_TYPE_PRECONFIG;
   const std::wstring named = Widen(proxy);
   session = InternetOpenW(L"Pellvane", type,
                           type == INTERNET_OPEN_TYPE_PROXY ? named.c_str() : nullptr, nullptr, 0);

@@ -1,8 +1,8 @@
 #include <curl/curl.h>
 
-#include <cctype>
 #include <memory>
 
+#include "platform/text.h"
 #include "transfer/server_url.h"
 
 namespace pellvane {
@@ -21,17 +21,6 @@ std::string Part(CURLU* url, CURLUPart part, bool* found = nullptr) {
   std::string out = ok ? text : "";
   curl_free(text);
   return out;
-}
-
-bool StartsWithNoCase(const std::string& text, const std::string& head) {
-  if (text.size() < head.size()) return false;
-  for (std::size_t i = 0; i < head.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) !=
-        std::tolower(static_cast<unsigned char>(head[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace

@@ -23,6 +23,9 @@ void MakeTextSlots(Slots<T>& slots, const std::string& name) {
   for (int i = 0; i < kSlots; ++i) slots[i] = std::make_unique<T>(name + std::to_string(i));
 }
 
+// Why a run that needs the stored settings cannot go on.
+const std::string kNotLoaded = "Einstellungen nicht lesbar: ";
+
 // A stored default outside the slots opens the first one.
 int SlotOrFirst(int index) { return index >= 0 && index < kSlots ? index : 0; }
 
@@ -78,7 +81,11 @@ void frmMain::StoreOnChange(TextBox& box, std::string& field) {
 }
 
 void frmMain::Save() {
-  if (!filling_) settings_.SaveSettings();
+  if (filling_) return;
+  // An edit that cannot be stored is lost at the end of the run: say so.
+  if (const std::string failure = settings_.SaveSettings(); !failure.empty()) {
+    log_.WriteLog("Einstellungen nicht gespeichert: " + failure);
+  }
 }
 
 void frmMain::WireHandlers() {
@@ -155,15 +162,17 @@ std::optional<RunOutcome> frmMain::Form_Load() {
   }
   if (mode == "-backup") {
     // Settings that could not be loaded must not replace a good backup with empty ones.
-    const bool ok = settings_.loaded() ? BackupSettings(settings_.record(), program_folder_, log_,
-                                                        dialogs_, files_)
-                                       : BackupFailed(program_folder_, log_, dialogs_);
+    const bool ok =
+        settings_.loaded()
+            ? BackupSettings(settings_.record(), program_folder_, log_, dialogs_, files_)
+            : BackupFailed(program_folder_, kNotLoaded + settings_.registry().store_path(), log_,
+                           dialogs_);
     Form_Unload();
     return ok ? RunOutcome::kDone : RunOutcome::kBackupFailed;
   }
   if (mode == "-restore") {
     if (RestoreSettings(settings_.record(), program_folder_, log_, dialogs_, files_)) {
-      settings_.SaveSettings();
+      Save();
       ShowSettings();
     }
     return std::nullopt;
@@ -200,7 +209,7 @@ void frmMain::cmdNow_Click() {
 }
 
 RunOutcome frmMain::SettingsUnreadable() {
-  failure_ = "Einstellungen nicht lesbar: " + settings_.registry().store_path();
+  failure_ = kNotLoaded + settings_.registry().store_path();
   log_.WriteLog(failure_);
   return RunOutcome::kNoAddress;
 }
@@ -308,7 +317,7 @@ void frmMain::ShowSettings() {
   txtProxyPass.SetText(r.ppass);
   txtWserver[0]->SetText(kEchoUrl);
   filling_ = false;
-  settings_.SaveSettings();
+  Save();
   EnableFTPControls();
   EnableProxyControls();
   EnableLogControls();

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <clocale>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 
@@ -82,26 +84,30 @@ TEST(FillTemplateTest, ReplacesEveryMarkerEndsEachLineCrCrLfAndFailsLeavingTheOl
            {b + "\ry", b + "\r\r\ny\r\r\n"},
            {a + "'!!!***", a + "'!!!***\r\r\n"}}) {
     WriteFile(t, in);
-    ASSERT_EQ(FillTemplate(RealFileSystem(), t, page, "1.2.3.4", kIpMarker), FillResult::kOk);
+    ASSERT_EQ(FillTemplate(RealFileSystem(), t, page, "1.2.3.4", kIpMarker).result,
+              FillResult::kOk);
     EXPECT_EQ(ReadFile(page), out) << ::testing::PrintToString(in.substr(0, 60));
     std::string line = in;  // without a CR one line, filled in place alike
     EXPECT_TRUE(in.find('\r') != std::string::npos ||
                 ReplaceMarker(line, "1.2.3.4", kIpMarker) + (in.empty() ? "" : "\r\r\n") == out);
   }
-  // Failures leave the old page and nothing beside it.
-  for (const auto& [in, out, faults, result] :
-       std::initializer_list<std::tuple<std::string, std::string, FileFaults, FillResult>>{
-           {box.File("missing.html"), page, {}, FillResult::kTemplateUnreadable},
-           {box.path(), page, {}, FillResult::kTemplateUnreadable},
-           {t, page, {.deny_open = true}, FillResult::kTemplateUnreadable},
-           {t, box.path(), {}, FillResult::kOutputUnwritable},
-           {t, page, {.room = 0}, FillResult::kOutputUnwritable},
-           {t, page, {.room = 5}, FillResult::kOutputUnwritable},
-           {t, page, {.fail_commit = true}, FillResult::kOutputUnwritable}}) {
+  // Failures leave the old page and nothing beside it, and say why.
+  using R = FillResult;
+  for (const auto& [in, out, faults, result, why] :
+       std::initializer_list<std::tuple<std::string, std::string, FileFaults, R, std::string>>{
+           {box.File("missing.html"), page, {}, R::kTemplateUnreadable, std::strerror(ENOENT)},
+           {box.path(), page, {}, R::kTemplateUnreadable, "keine Datei"},
+           {t, page, {.deny_open = true}, R::kTemplateUnreadable, kRefused},
+           {t, box.path(), {}, R::kOutputUnwritable, "keine Datei"},
+           {t, box.File("no/tmp.htm"), {}, R::kOutputUnwritable, std::strerror(ENOENT)},
+           {t, page, {.room = 0}, R::kOutputUnwritable, kDiskFull},
+           {t, page, {.room = 5}, R::kOutputUnwritable, kDiskFull},
+           {t, page, {.fail_commit = true}, R::kOutputUnwritable, kNotCommitted}}) {
     WriteFile(t, "a\r\nb\r\n");
     WriteFile(page, "old page");
     FaultyFiles files(faults);
-    EXPECT_EQ(FillTemplate(files, in, out, "1.2.3.4", kIpMarker), result) << in << out;
+    const Filled filled = FillTemplate(files, in, out, "1.2.3.4", kIpMarker);
+    EXPECT_EQ(std::tie(filled.result, filled.error), std::tie(result, why)) << in << out;
     EXPECT_EQ(ReadFile(page), "old page");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.path()), {}), 2);
   }

@@ -16,6 +16,7 @@ for name in ("--root", "--user", "--password", "--port-file", "--commands", "--s
 p.add_argument("--cert")
 p.add_argument("--key")
 p.add_argument("--exit-after-upload", action="store_true")
+p.add_argument("--login-folder")
 p.add_argument("--keep-bytes", type=int, default=-1)
 a = p.parse_args()
 log = open(a.commands, "a", buffering=1, encoding="utf-8", errors="replace")
@@ -39,6 +40,10 @@ class Handler(TLS_FTPHandler if a.cert else FTPHandler):
         Handler.uploaded = True
         if a.keep_bytes >= 0:  # a full disk that still answers 226
             os.truncate(file, a.keep_bytes)
+
+    def on_login(self, username):
+        if a.login_folder:
+            self.fs.cwd = a.login_folder
 
 
 if a.cert:

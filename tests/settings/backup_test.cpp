@@ -88,13 +88,18 @@ TEST_F(BackupTest, FieldsAreWrittenInOrderByteForByteAndSaidSo) {
 TEST_F(BackupTest, AFailedBackupKeepsTheOldOneWhole) {
   WriteFile(Sav(), "old backup");
   record_.ftppass[2] = std::string(65536, 'p');
-  for (const FileFaults& faults : std::initializer_list<FileFaults>{
-           {}, {.deny_open = true}, {.room = 0}, {.room = 81}, {.fail_commit = true}}) {
+  for (const auto& [faults, reason] : std::initializer_list<std::pair<FileFaults, std::string>>{
+           {{}, "ein Text ist länger als 65535 Bytes"},
+           {{.deny_open = true}, kRefused},
+           {{.room = 0}, kDiskFull},
+           {{.room = 81}, kDiskFull},
+           {{.fail_commit = true}, kNotCommitted}}) {
     FaultyFiles files(faults);
     EXPECT_FALSE(Backup(files));
     EXPECT_EQ(ReadFile(Sav()), "old backup");
-    EXPECT_EQ(dialogs_.boxes.back(),
-              std::make_pair("Backup fehlgeschlagen: " + Sav(), MsgKind::kError));
+    EXPECT_EQ(
+        dialogs_.boxes.back(),
+        std::make_pair("Backup fehlgeschlagen: " + Sav() + " (" + reason + ")", MsgKind::kError));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box_.path()), {}), 2);
     record_.ftppass[2].resize(65535);  // fits
   }

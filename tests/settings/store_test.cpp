@@ -46,7 +46,7 @@ TEST_F(StoreTest, SavingWritesOnlyWhatThisInstanceChanged) {
   StoreText("lastip", "198.51.100.9");  // another instance, meanwhile
   settings.SaveSettings();
   settings.record().ftpuser[2] = "u";
-  settings.SaveSettings();
+  EXPECT_EQ(settings.SaveSettings(), "");
   values = StoredValues(box_.StoreFile());
   EXPECT_EQ(values[36], "lastip=198.51.100.9") << "another instance's value survives";
   EXPECT_EQ(box_.Stored().ftpuser[2], "u") << "every save writes its changes";
@@ -106,7 +106,7 @@ TEST_F(StoreTest, FileThatIsNoStoreIsNeverWrittenAndReadsAsEmpty) {
     settings.LoadSettings();
     EXPECT_TRUE(!settings.loaded() && settings.record() == DefaultRecord());
     settings.record() = SampleRecord("2");
-    settings.SaveSettings();
+    EXPECT_EQ(settings.SaveSettings(), StorePath() + " war beim Start nicht lesbar");
     EXPECT_EQ(RunProgram(find).out, before);
   }
   EXPECT_TRUE(dialogs_.boxes.empty());

@@ -176,13 +176,24 @@ class FaultyReplacement final : public ReplacementFile {
       : real_(std::move(real)), files_(files) {}
   bool Write(std::string_view bytes) override {
     const std::string_view fits = files_.Fit(bytes);
-    return real_->Write(fits) && fits.size() == bytes.size();
+    if (!real_->Write(fits)) return Failed(real_->Error());
+    return fits.size() == bytes.size() || Failed(kDiskFull);
   }
-  bool Commit() override { return !files_.faults.fail_commit && real_->Commit(); }
+  bool Commit() override {
+    if (files_.faults.fail_commit) return Failed(kNotCommitted);
+    return real_->Commit() || Failed(real_->Error());
+  }
+  std::string Error() const override { return error_; }
 
  private:
+  bool Failed(std::string error) {
+    error_ = std::move(error);
+    return false;
+  }
+
   std::unique_ptr<ReplacementFile> real_;
   FaultyFiles& files_;
+  std::string error_;
 };
 }  // namespace
 
@@ -192,8 +203,9 @@ std::string_view FaultyFiles::Fit(std::string_view bytes) {
   return bytes.substr(0, n);
 }
 
-std::unique_ptr<InputFile> FaultyFiles::OpenForReading(const std::string& path) {
-  return faults.deny_open && Hits(path) ? nullptr : RealFileSystem().OpenForReading(path);
+Opened<InputFile> FaultyFiles::OpenForReading(const std::string& path) {
+  if (faults.deny_open && Hits(path)) return {nullptr, kRefused};
+  return RealFileSystem().OpenForReading(path);
 }
 
 bool FaultyFiles::Append(const std::string& path, std::string_view bytes, int mode) {
@@ -203,11 +215,12 @@ bool FaultyFiles::Append(const std::string& path, std::string_view bytes, int mo
   return RealFileSystem().Append(path, fits, mode) && fits.size() == bytes.size();
 }
 
-std::unique_ptr<ReplacementFile> FaultyFiles::Replace(const std::string& path, int mode) {
-  std::unique_ptr<ReplacementFile> real;
-  if (!faults.deny_open || !Hits(path)) real = RealFileSystem().Replace(path, mode);
-  if (!real || !Hits(path)) return real;
-  return std::make_unique<FaultyReplacement>(std::move(real), *this);
+Opened<ReplacementFile> FaultyFiles::Replace(const std::string& path, int mode) {
+  if (!Hits(path)) return RealFileSystem().Replace(path, mode);
+  if (faults.deny_open) return {nullptr, kRefused};
+  Opened<ReplacementFile> real = RealFileSystem().Replace(path, mode);
+  if (!real) return real;
+  return {std::make_unique<FaultyReplacement>(std::move(real.file), *this), ""};
 }
 
 }  // namespace pellvane::testing

@@ -55,7 +55,7 @@ class Env {
 // Every proxy variable libcurl reads, unset.
 EnvVars NoProxies();
 
-// Records every message box; the file chooser is always cancelled.
+// Records every message box and what is opened; the file chooser is always cancelled.
 class RecordingDialogs final : public Dialogs {
  public:
   void MsgBox(const std::string& text, MsgKind kind) override {
@@ -63,11 +63,12 @@ class RecordingDialogs final : public Dialogs {
     if (while_open) while_open();
   }
   std::optional<std::string> ChooseFile(const FileChooserRequest&) override { return {}; }
-  void OpenUrl(const std::string&) override {}
-  void OpenInEditor(const std::string&) override {}
+  void OpenUrl(const std::string& url) override { opened.push_back(url); }
+  void OpenInEditor(const std::string& path) override { opened.push_back(path); }
   testing::Texts Shown() const;  // the boxes' texts
 
   std::vector<std::pair<std::string, MsgKind>> boxes;
+  testing::Texts opened;  // the URLs and files handed to the desktop
   std::function<void()> while_open;  // runs while a box is open, as a user leaving it open
 };
 
@@ -142,19 +143,23 @@ inline int InChild(const std::function<int()>& body) { return Waited(Spawn(body)
 // program would change it.
 void StoreText(const std::string& name, const std::string& text);
 
-// The real files with the faults of a full or refusing disk put in their way.
+// The real files with the faults of a full or refusing disk put in their way; each fault gives
+// its own reason: kRefused, kDiskFull, kNotCommitted.
 struct FileFaults {
   std::size_t room = SIZE_MAX;  // bytes written until the disk is full; a write across it is cut
   bool deny_open = false;       // every open refused, as without permission
   bool fail_commit = false;     // the sync or rename of every new file fails
   std::string only = "";        // the faults hit only paths that end so; all when empty
 };
+inline constexpr const char* kRefused = "refused by the test";
+inline constexpr const char* kDiskFull = "full by the test";
+inline constexpr const char* kNotCommitted = "not committed by the test";
 class FaultyFiles final : public FileSystem {
  public:
   explicit FaultyFiles(FileFaults f) : faults(f) {}
-  std::unique_ptr<InputFile> OpenForReading(const std::string& path) override;
+  Opened<InputFile> OpenForReading(const std::string& path) override;
   bool Append(const std::string& path, std::string_view bytes, int mode) override;
-  std::unique_ptr<ReplacementFile> Replace(const std::string& path, int mode) override;
+  Opened<ReplacementFile> Replace(const std::string& path, int mode) override;
   // What of `bytes` still fits; takes it from the room left.
   std::string_view Fit(std::string_view bytes);
   bool Hits(const std::string& path) const { return path.ends_with(faults.only); }

@@ -50,6 +50,10 @@ FtpServer::FtpServer(FtpOptions o) : ChildServer(o.tls ? "ftps" : "ftp") {
   WriteFile(dir_ + "/script", script);
   argv.insert(argv.end(), {"--script", dir_ + "/script"});
   if (o.exit_after_upload) argv.push_back("--exit-after-upload");
+  if (!o.login_folder.empty()) {
+    std::filesystem::create_directories(root_ + o.login_folder);
+    argv.insert(argv.end(), {"--login-folder", o.login_folder});
+  }
   if (o.keep_bytes >= 0) argv.insert(argv.end(), {"--keep-bytes", std::to_string(o.keep_bytes)});
   Start(argv);
 }

@@ -53,10 +53,11 @@ class EchoServer : public ChildServer {
 struct FtpOptions {
   std::string user = "pell";
   std::string password = "vane";
-  bool tls = false;  // explicit TLS (ftps://), with the certificate in Certificate()
+  bool tls = false;               // explicit TLS (ftps://), with the certificate in Certificate()
+  std::string login_folder = "";  // where a login starts, as "/home"; the root when empty
   // Lines "<COMMAND> <delay ms> <reply>": that command waits, then gets the reply instead of
   // being carried out. "STOR 0 550 No." refuses every upload.
-  std::vector<std::string> script;
+  std::vector<std::string> script = {};
   bool exit_after_upload = false;  // ends, unanswered, at the first command after an upload
   long keep_bytes = -1;            // keeps only so many bytes of an upload, and says 226
 };

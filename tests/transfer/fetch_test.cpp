@@ -102,16 +102,19 @@ TEST_F(FetchTest, FetchesWholeBodiesAndFailsWithCodeAndTextButNoBody) {
   EXPECT_EQ(inet_->GetChunk(1024), "") << "the body is returned, not kept as chunk data";
 }
 
-// Access type 2 goes through the Proxy text, 1 goes direct whatever the environment says, 0
-// follows the environment's proxy; a login sent to either never shows.
-TEST_F(FetchTest, AccessTypesChooseTheProxy) {
+// The named proxy goes through the proxy server and port, direct goes direct whatever the
+// environment says, the system's follows the environment's proxy; a named proxy without a port
+// keeps the Proxy text it had; a login sent to either never shows.
+TEST_F(FetchTest, ProxyModesChooseTheProxy) {
   ProxyServer proxy;
+  using M = ProxyMode;
   struct Case {
-    int type;
-    std::string proxy_text, env_proxy;
+    M mode;
+    std::string server, port, env_proxy;
     bool answered, through_proxy;
   };
-  const std::string dead = "127.0.0.1:1";
+  const std::string dead = "127.0.0.1:1", host = "127.0.0.1";
+  const std::string port = proxy.HostPort().substr(proxy.HostPort().rfind(':') + 1);
   // The proxy's log lines that name `request`.
   const auto handled = [&proxy](const std::string& request) {
     const Texts lines = proxy.Commands();
@@ -120,28 +123,30 @@ TEST_F(FetchTest, AccessTypesChooseTheProxy) {
     });
   };
   for (const Case& c :
-       {Case{2, proxy.HostPort(), "", true, true}, Case{2, dead, "", false, false},
-        Case{1, dead, "http://" + dead, true, false},
-        Case{0, dead, "http://" + proxy.HostPort(), true, true}, Case{0, dead, "", true, false}}) {
-    SCOPED_TRACE(std::to_string(c.type) + " " + c.proxy_text + " " + c.env_proxy);
+       {Case{M::kNamed, host, port, "", true, true}, Case{M::kNamed, host, "", "", true, true},
+        Case{M::kNamed, host, "1", "", false, false},
+        Case{M::kDirect, host, "1", "http://" + dead, true, false},
+        Case{ProxyModeFrom(7), host, "1", "http://" + proxy.HostPort(), true, true},
+        Case{M::kSystem, host, "1", "", true, false}}) {
+    SCOPED_TRACE(std::to_string(static_cast<int>(c.mode)) + " " + c.port + " " + c.env_proxy);
     const auto env_proxy = c.env_proxy.empty() ? std::nullopt : std::optional(c.env_proxy);
     Env env({{"http_proxy", env_proxy}, {"ALL_PROXY", env_proxy}});
     const long seen = handled("GET " + echo_.Url("/ip"));
-    inet_->SetAccessType(c.type);
-    inet_->SetProxy(c.proxy_text);
+    ApplyProxy(*inet_, c.mode, c.server, c.port);
     EXPECT_EQ(Fetch("/ip"), c.answered ? "203.0.113.7" : "") << inet_->ResponseInfo();
     EXPECT_EQ(handled("GET " + echo_.Url("/ip")) - seen, c.through_proxy);
   }
   // A proxy (the echo page, asked as one) that repeats the login it got in Basic spelling,
   // named by the Proxy text or by the environment, shows it masked.
   const std::string via = "127.0.0.1:" + std::to_string(echo_.port());
-  for (const auto& [type, env_proxy] : {std::pair(2, ""), std::pair(0, "http://pell:Env-pw7@")}) {
+  for (const auto& [mode, env_proxy] :
+       {std::pair(M::kNamed, ""), std::pair(M::kSystem, "http://pell:Env-pw7@")}) {
     Env env({{"http_proxy", env_proxy + via}});
     inet_.emplace(TransferFromEnvironment());
-    inet_->SetAccessType(type);
+    inet_->SetAccessType(mode);
     inet_->SetProxy("pell:Proxy-pw7@" + via);
     EXPECT_EQ(Fetch("http://127.0.0.1:1/ip?status=407&reason_header=Proxy-Authorization"), "");
-    EXPECT_EQ(inet_->ResponseInfo(), "HTTP/1.1 407 Basic ***") << type;
+    EXPECT_EQ(inet_->ResponseInfo(), "HTTP/1.1 407 Basic ***") << env_proxy;
   }
 }
 

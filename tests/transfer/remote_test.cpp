@@ -54,8 +54,9 @@ class RemoteTest : public ::testing::TestWithParam<const char*> {
     Login(*inet_, server);
     inet_->SetStateChanged([this](std::int16_t state) { states_.push_back(state); });
   }
-  // A server of this test's scheme with these options, trusted.
+  // A server of this test's scheme with these options, trusted; its logins start in /home.
   std::unique_ptr<ChildServer> Start(FtpOptions o = {}) {
+    o.login_folder = "/home";
     o.password = "Kennwort-7q";
     o.tls = tls_;
     auto server = std::make_unique<FtpServer>(o);
@@ -77,8 +78,8 @@ class RemoteTest : public ::testing::TestWithParam<const char*> {
 };
 
 TEST_P(RemoteTest, NamesStartInTheUrlFolderOrHomeAbsoluteOnesAtTheRoot) {
-  fs::create_directories(server_->root() + "/ip");
-  fs::create_directories(server_->root() + "/www/my site");
+  fs::create_directories(server_->root() + "/home/ip");
+  fs::create_directories(server_->root() + "/home/www/my site");
   fs::create_directories(box_.File("program \"folder\""));
   const std::string local = box_.File("program \"folder\"/tmp.htm");
   WriteFile(local, "page");
@@ -86,26 +87,28 @@ TEST_P(RemoteTest, NamesStartInTheUrlFolderOrHomeAbsoluteOnesAtTheRoot) {
     std::string url_folder, remote, served;
   };
   for (const Case& c :
-       {Case{"", "rel.htm", "/rel.htm"}, Case{"", "ip/my page.htm", "/ip/my page.htm"},
-        Case{"/www", "in.htm", "/www/in.htm"}, Case{"/www/", "/abs.htm", "/abs.htm"},
-        Case{"/www/my site", "url.htm", "/www/my site/url.htm"},
-        Case{"", "say \"hi\".htm", "/say \"hi\".htm"}}) {
+       {Case{"", "rel.htm", "/home/rel.htm"}, Case{"", "ip/my page.htm", "/home/ip/my page.htm"},
+        Case{"/www", "in.htm", "/home/www/in.htm"}, Case{"/www/", "/abs.htm", "/abs.htm"},
+        Case{"", "/top.htm", "/top.htm"},
+        Case{"/www/my site", "url.htm", "/home/www/my site/url.htm"},
+        Case{"", "say \"hi\".htm", "/home/say \"hi\".htm"}}) {
     inet_->SetURL(server_->Url() + c.url_folder);
     const std::string command = UploadCommand(local, c.remote);
     EXPECT_TRUE(inet_->Execute("", command)) << command << ": " << inet_->ResponseInfo();
     EXPECT_EQ(Served(c.served), "page") << c.url_folder << " " << command;
   }
-  EXPECT_FALSE(FileExists(server_->root() + "/www/abs.htm"));
+  EXPECT_FALSE(FileExists(server_->root() + "/home/www/abs.htm") ||
+               FileExists(server_->root() + "/home/top.htm"));
 }
 
 TEST_P(RemoteTest, OneLoginUploadsEveryByteListsInChunksAndCloses) {
   const std::size_t seen = server_->Commands().size();
   for (int i = 0; i < 40; ++i)
-    WriteFile(server_->root() + "/a-long-file-name-" + std::to_string(i), "x");
+    WriteFile(server_->root() + "/home/a-long-file-name-" + std::to_string(i), "x");
   const std::string bytes = BinaryBytes();
   EXPECT_TRUE(inet_->Execute("", "put " + Local(bytes + bytes) + " one.htm"));
   EXPECT_TRUE(inet_->Execute("", "put " + Local(bytes) + " one.htm")) << inet_->ResponseInfo();
-  EXPECT_EQ(Served("/one.htm"), bytes) << "every byte, and no tail of the older file";
+  EXPECT_EQ(Served("/home/one.htm"), bytes) << "every byte, and no tail of the older file";
   EXPECT_TRUE(inet_->Execute("", "dir"));
   std::string listing;
   for (std::string c = inet_->GetChunk(1024); !c.empty(); c = inet_->GetChunk(1024)) listing += c;
@@ -162,7 +165,7 @@ TEST_P(RemoteTest, FailuresGiveCodeAndTextButNeverThePassword) {
     for (const char* secret : {"geheim", "Kennwort-7q"})
       EXPECT_EQ(inet_->ResponseInfo().find(secret), std::string::npos) << inet_->ResponseInfo();
     EXPECT_EQ(states_, States{icError});
-    EXPECT_FALSE(FileExists((own ? own : server_)->root() + "/" + f.remote));
+    EXPECT_FALSE(FileExists((own ? own : server_)->root() + "/home/" + f.remote));
     EXPECT_TRUE(own || inet_->GetChunk(1024).empty());
   }
 }
@@ -211,10 +214,10 @@ TEST_P(FtpTest, OtherCommandsAreRefusedWithoutReachingTheServer) {
     EXPECT_EQ(inet_->ResponseCode(), 500) << op;
   }
   EXPECT_EQ(server_->Commands().size(), seen);
-  WriteFile(server_->root() + "/keep.htm", "kept");  // line ends send no command of their own
+  WriteFile(server_->root() + "/home/keep.htm", "kept");  // line ends send no command of their own
   EXPECT_FALSE(inet_->Execute("", "put " + local + " \"x.htm\r\nDELE keep.htm\""));
   EXPECT_EQ(Count(server_->Commands(), "DELE"), 0);
-  EXPECT_EQ(Served("/keep.htm"), "kept");
+  EXPECT_EQ(Served("/home/keep.htm"), "kept");
 }
 
 TEST_P(FtpTest, TlsTheServerCannotProveFailsBeforeThePassword) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/program_folder.h"
+#include "settings/settings_table.h"
 #include "support/harness.h"
 #include "support/servers.h"
 
@@ -135,20 +136,62 @@ TEST_F(WindowModelTest, CheckPublishesAChangedAddressOnceFromTheVisibleSlots) {
 }
 
 // A full disk, a refused template, a failed rename in the program folder: nothing is
-// uploaded and the change stays due. With the disk well, it is published.
+// uploaded, the log says why, and the change stays due. With the disk well, it is published.
 TEST_F(WindowModelTest, AFailingDiskKeepsTheChangeDueUntilItIsWell) {
   SeedServers();
-  for (const FileFaults& faults :
-       {FileFaults{.room = 0}, FileFaults{.deny_open = true}, FileFaults{.fail_commit = true}}) {
+  const std::string page = "Seite nicht schreibbar: " + box_.path() + kPageFileName + " (";
+  for (const auto& [faults, logged] : std::initializer_list<std::pair<FileFaults, std::string>>{
+           {{.room = 0}, ""},
+           {{.deny_open = true}, ""},
+           {{.fail_commit = true}, page + kNotCommitted + ")"},
+           {{.room = 0, .only = "tmp.htm"}, page + kDiskFull + ")"},
+           {{.deny_open = true, .only = "t.htm"},
+            "Template nicht lesbar: " + box_.File("t.htm") + " (" + kRefused + ")"}}) {
     FaultyFiles files(faults);
     auto m = std::make_unique<WindowModel>(dialogs_, box_, files);
     EXPECT_EQ(Check(m->window), Texts{"Ihrer aktuelle IP-Adresse: 203.0.113.7"});
+    EXPECT_TRUE(logged.empty() || Count(LogTexts(box_.Log()), logged) == 1) << logged;
     EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 0);
     EXPECT_EQ(box_.Stored().lastip, "198.51.100.1");
   }
   Check(Open()->window);
   EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 1);
   EXPECT_EQ(ReadFile(ftp_.root() + "/slot0.html"), "<p>203.0.113.7</p>\r\r\n");
+}
+
+// A disabled button takes no click, whatever its handler would do; enabled, it does it.
+TEST_F(WindowModelTest, ADisabledButtonTakesNoClick) {
+  SeedServers();
+  auto m = Open();
+  frmMain& w = m->window;
+  for (const auto& [button, ran] :
+       std::initializer_list<std::pair<CommandButton*, std::function<bool()>>>{
+           {&w.cmdLOG, [&] { return !dialogs_.opened.empty(); }},
+           {&w.cmdNow, [&] { return !dialogs_.boxes.empty(); }},
+           {&w.cmdEnd, [&] { return w.unloaded(); }}}) {
+    button->SetEnabled(false);
+    button->Click();
+    EXPECT_FALSE(ran()) << button->name();
+    button->SetEnabled(true);
+    button->Click();
+    EXPECT_TRUE(ran()) << button->name();
+  }
+}
+
+// An edit the store refuses (another program took the settings key away) is not lost unsaid:
+// the log names the values, and the next edit after the key is back saves them too.
+TEST_F(WindowModelTest, AnEditTheStoreRefusesIsLoggedWithItsValues) {
+  box_.Seed([](SettingsRecord& r) { r.writelog = true; });
+  auto m = Open();
+  ASSERT_EQ(EnvRegistry().RegDeleteKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath), ERROR_SUCCESS);
+  m->window.txtProxySrv.SetText("proxy");
+  EXPECT_EQ(LogTexts(box_.Log()).back(),
+            "Einstellungen nicht gespeichert: " + m->settings.registry().store_path() +
+                " nicht schreibbar (proxysrv)");
+  StoreText("lastip", "198.51.100.1");
+  m->window.txtProxyPort.SetText("8080");
+  EXPECT_EQ(std::tuple(box_.Stored().proxysrv, box_.Stored().proxyport),
+            std::tuple("proxy", "8080"));
 }
 
 // A lock that cannot be taken (a full folder planted at it) skips the check as a busy one
