@@ -6,6 +6,7 @@
 // Windows' headers after ours: its registry macros must not meet our constants' declarations.
 #include <winsock2.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
@@ -34,8 +35,7 @@ SOCKET Loopback(int port, bool connected) {
 
 std::string LinuxPath(std::string path) {
   if (path.rfind("Z:", 0) != 0) return path;
-  path.erase(0, 2);
-  for (char& c : path) c = c == '\\' ? '/' : c;
+  std::ranges::replace(path.erase(0, 2), '\\', '/');
   return path;
 }
 

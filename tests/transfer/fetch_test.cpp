@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <thread>
@@ -115,12 +116,9 @@ TEST_F(FetchTest, ProxyModesChooseTheProxy) {
   };
   const std::string dead = "127.0.0.1:1", host = "127.0.0.1";
   const std::string port = proxy.HostPort().substr(proxy.HostPort().rfind(':') + 1);
-  // The proxy's log lines that name `request`.
-  const auto handled = [&proxy](const std::string& request) {
-    const Texts lines = proxy.Commands();
-    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
-      return l.find(request) != std::string::npos;
-    });
+  const auto handled = [&proxy](const std::string& request) {  // the proxy's log lines
+    return std::ranges::count_if(proxy.Commands(),
+                                 [&](auto& l) { return l.find(request) != l.npos; });
   };
   for (const Case& c :
        {Case{M::kNamed, host, port, "", true, true}, Case{M::kNamed, host, "", "", true, true},
