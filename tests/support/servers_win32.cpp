@@ -6,7 +6,6 @@
 // Windows' headers after ours: its registry macros must not meet our constants' declarations.
 #include <winsock2.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
@@ -35,7 +34,8 @@ SOCKET Loopback(int port, bool connected) {
 
 std::string LinuxPath(std::string path) {
   if (path.rfind("Z:", 0) != 0) return path;
-  std::ranges::replace(path.erase(0, 2), '\\', '/');
+  path.erase(0, 2);
+  for (char& c : path) c = c == '\\' ? '/' : c;
   return path;
 }
 
