@@ -137,6 +137,7 @@ SettingsRecord SampleRecord(const std::string& tag);
 // when it died otherwise.
 pid_t Spawn(const std::function<int()>& body);
 int Waited(pid_t child);
+std::vector<char*> ExecArgs(std::vector<std::string>& strings);  // for exec, nullptr at the end
 inline int InChild(const std::function<int()>& body) { return Waited(Spawn(body)); }
 
 // One text stored under `name` in the settings key through the registry calls, as another
