@@ -24,7 +24,7 @@ struct SessionConfig {
 
 struct Session {
   // `dialogs`, `clock` and `files` must outlive the session; `files` holds the run log, the
-  // backup, the filled page and the publish-due mark.
+  // backup and the filled page.
   Session(Dialogs& dialogs, const Clock& clock, const SessionConfig& config,
           FileSystem& files = RealFileSystem());
 

@@ -49,8 +49,6 @@ class RealFiles final : public FileSystem {
   bool Rename(const std::string& from, const std::string& to) override {
     return RenameFile(from, to);
   }
-  bool Exists(const std::string& path) override { return PathExists(path); }
-  bool Remove(const std::string& path) override { return RemoveFile(path); }
 };
 
 }  // namespace

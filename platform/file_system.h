@@ -1,8 +1,7 @@
 // The files a run reads and writes beside the store: the template and the page filled from it,
-// the backup, the run log (and its predecessor) and the publish-due mark, behind one small
-// interface so that a full disk, a refused open or a failed rename can be put in their way. The
-// real one works over platform/safe_file and may be used from several threads; the files it hands
-// out may not.
+// the backup and the run log (and the one before it), behind one small interface so that a full
+// disk, a refused open or a failed rename can be put in their way. The real one works over
+// platform/safe_file and may be used from several threads; the files it hands out may not.
 #pragma once
 
 #include <cstddef>
@@ -63,10 +62,6 @@ class FileSystem {
   virtual std::optional<std::uint64_t> SizeOf(const std::string& path) = 0;
   // Renames a file over another, durably, never following a link; false when it did not happen.
   virtual bool Rename(const std::string& from, const std::string& to) = 0;
-  // Whether anything is at the path, a link or a folder too.
-  virtual bool Exists(const std::string& path) = 0;
-  // Takes away what is at the path, durably, unless it is a folder; false when nothing went.
-  virtual bool Remove(const std::string& path) = 0;
 };
 
 // The program's own files, through platform/safe_file.

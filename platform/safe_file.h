@@ -101,7 +101,5 @@ bool RenameFile(const std::string& from, const std::string& to);
 
 // True when anything (a link included, not followed) stands at `path`.
 bool PathExists(const std::string& path);
-// Removes the file (a link, not its target) durably; false when nothing was removed.
-bool RemoveFile(const std::string& path);
 
 }  // namespace pellvane

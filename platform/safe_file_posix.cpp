@@ -131,10 +131,4 @@ bool PathExists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-bool RemoveFile(const std::string& path) {
-  if (unlink(path.c_str()) != 0) return false;
-  SyncFolderOf(path);
-  return true;
-}
-
 }  // namespace pellvane

@@ -161,6 +161,4 @@ bool PathExists(const std::string& path) {
   return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileW(Widen(path).c_str()) != 0; }
-
 }  // namespace pellvane

@@ -138,6 +138,18 @@ void Settings::LoadSettings() {
   }
 }
 
+bool Settings::ReloadValue(std::string_view name) {
+  const SettingInfo* setting = FindSetting(name);
+  CReadWriteReg& reg = RegAccess();
+  if (setting == nullptr || load_failed_ || !reg.OpenRegistry(HKEY_LOCAL_MACHINE, kSettingsKeyPath))
+    return false;
+  const Variant stored = reg.GetValue(setting->name);
+  Assign(setting->field(record_), stored.IsNothing() ? Variant(setting->default_text) : stored);
+  stored_[static_cast<std::size_t>(setting - SettingsTable().data())] =
+      stored.IsNothing() ? std::nullopt : std::optional(StoredText(*setting, record_));
+  return true;
+}
+
 std::string Settings::SaveSettings() {
   std::vector<std::pair<std::size_t, std::string>> changed;
   const std::vector<SettingInfo>& table = SettingsTable();

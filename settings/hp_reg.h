@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/dialogs.h"
@@ -48,6 +49,10 @@ class Settings {
   // changed meanwhile survive; before any load, all 41. Writes nothing when the last load
   // could not open the key. Empty when everything that changed was written; else why not.
   std::string SaveSettings();
+  // Reads the one setting named `name` (such as "lastip") again, for a decision that must see
+  // what another instance stored meanwhile; the rest of the record stays as it is. False, the
+  // field unchanged, when it cannot be read.
+  bool ReloadValue(std::string_view name);
   // False when the last LoadSettings could not open the settings key.
   bool loaded() const { return !load_failed_; }
   // True when the store held the setting at the last load or write by this object.

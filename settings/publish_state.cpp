@@ -1,7 +1,9 @@
 #include "settings/publish_state.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "settings/settings_table.h"
@@ -40,51 +42,43 @@ std::string Unescaped(std::string_view text) {
   return out;
 }
 
+// The text fields of the published page by their names in the stored value.
+const std::pair<const char*, std::string PageFacts::*> kTextFields[] = {
+    {"address", &PageFacts::address},
+    {"page", &PageFacts::page},
+    {"server", &PageFacts::server},
+    {"user", &PageFacts::user},
+    {"remote", &PageFacts::remote}};
+
 // "name=value" lines, the fields in a fixed order.
 std::string Serialized(const PublishStatus& s) {
   std::string text = std::string("due=") + (s.due ? "1" : "0") + "\n";
   if (!s.published) return text;
-  const PageFacts& p = *s.published;
-  for (const auto& [name, value] :
-       {std::pair{"address", p.address}, std::pair{"page", p.page}, std::pair{"server", p.server},
-        std::pair{"user", p.user}, std::pair{"remote", p.remote},
-        std::pair{"slot", std::to_string(p.slot)}}) {
-    text += std::string(name) + "=" + Escaped(value) + "\n";
+  for (const auto& [name, field] : kTextFields) {
+    text += std::string(name) + "=" + Escaped((*s.published).*field) + "\n";
   }
-  return text;
+  return text + "slot=" + std::to_string(s.published->slot) + "\n";
 }
 
 PublishStatus Parsed(std::string_view text) {
   PublishStatus s;
   PageFacts p;
-  bool any = false;
   while (!text.empty()) {
     const std::size_t end = std::min(text.find('\n'), text.size());
     const std::string_view line = text.substr(0, end);
     text.remove_prefix(std::min(end + 1, text.size()));
-    const std::size_t eq = line.find('=');
-    if (eq == std::string_view::npos) continue;
+    const std::size_t eq = std::min(line.find('='), line.size());
     const std::string_view name = line.substr(0, eq);
-    const std::string value = Unescaped(line.substr(eq + 1));
-    if (name == "due") {
-      s.due = value == "1";
-      continue;
-    }
-    any = true;
-    if (name == "address")
-      p.address = value;
-    else if (name == "page")
-      p.page = value;
-    else if (name == "server")
-      p.server = value;
-    else if (name == "user")
-      p.user = value;
-    else if (name == "remote")
-      p.remote = value;
-    else if (name == "slot")
+    const std::string value = Unescaped(line.substr(std::min(eq + 1, line.size())));
+    if (name == "due") s.due = value == "1";
+    // A slot that does not read as 0..4 matches none, so the page counts as moved.
+    if (name == "slot")
       p.slot = value.size() == 1 && value[0] >= '0' && value[0] <= '4' ? value[0] - '0' : -1;
+    for (const auto& [field_name, field] : kTextFields) {
+      if (name == field_name) p.*field = value;
+    }
+    if (name != "due") s.published = p;
   }
-  if (any) s.published = p;
   return s;
 }
 

@@ -91,7 +91,7 @@ void frmMain::Save() {
 void frmMain::WireHandlers() {
   inet_.SetStateChanged([this](std::int16_t state) {
     reported_ =
-        HandleStateChanged(state, inet_, Unattended(), log_, dialogs_, [this] { log_.Yield(); });
+        HandleStateChanged(state, inet_, Unattended(), log_, boxes_, [this] { log_.Yield(); });
   });
   // The window repaints during a transfer as well, not only between log lines.
   inet_.SetYieldHook([this] { log_.Yield(); });
@@ -240,6 +240,13 @@ std::vector<TextField*> frmMain::WebSlotsToAsk() const {
 
 RunOutcome frmMain::CheckAndPublish() {
   failure_.clear();
+  boxes_.Hold();
+  const RunOutcome outcome = CheckAndPublishInTurn();
+  boxes_.Release();
+  return outcome;
+}
+
+RunOutcome frmMain::CheckAndPublishInTurn() {
   // Checks of all instances take turns: an older upload must never land after a newer one.
   const std::string lock_path = program_folder_ + kRunLockFileName;
   const RunLock lock(lock_path, run_lock_wait, [this] { log_.Yield(); });
@@ -251,14 +258,17 @@ RunOutcome frmMain::CheckAndPublish() {
       log_.WriteLog(failure_);
     }
     log_.WriteLog(kCheckBusy);
-    if (!Unattended()) dialogs_.MsgBox(kCheckBusy);
+    if (!Unattended()) boxes_.MsgBox(kCheckBusy, MsgKind::kInfo);
     return RunOutcome::kNoAddress;
   }
+  // What another instance stored while this run waited for its turn is what it acts on: a run
+  // without the window reads all its settings again, the window the address it compares with.
   if (Unattended()) {
-    // What another instance stored while this run waited for its turn is what it acts on.
     settings_.LoadSettings();
     if (!settings_.loaded()) return SettingsUnreadable();
     ShowSettings();
+  } else {
+    settings_.ReloadValue("lastip");
   }
   PublishState state(settings_.registry());
   const std::string lastip_before = settings_.record().lastip;
@@ -278,7 +288,7 @@ RunOutcome frmMain::CheckAndPublish() {
   const CheckContext check{inet_,
                            settings_,
                            log_,
-                           dialogs_,
+                           boxes_,
                            Unattended(),
                            WebSlotsToAsk(),
                            CurIP,

@@ -19,6 +19,7 @@
 #include "settings/hp_reg.h"
 #include "transfer/inet.h"
 #include "ui/controls.h"
+#include "ui/held_boxes.h"
 #include "ui/layout.h"
 
 namespace pellvane {
@@ -47,7 +48,7 @@ inline constexpr const char* kCheckBusy = "Prüfung übersprungen: eine andere P
 class frmMain {
  public:
   // `log` follows the record's writelog switch; `command_line` is the arguments as one text;
-  // the backup, the filled page and the publish-due mark go through `files`.
+  // the backup and the filled page go through `files`.
   frmMain(Settings& settings, Dialogs& dialogs, const RunLog& log, Inet& inet,
           std::string program_folder, std::string command_line, FileSystem& files);
 
@@ -151,8 +152,9 @@ class frmMain {
   void Save();
   // -now or --force: no window, no message boxes.
   bool Unattended() const;
-  // One check and, when the page is due, one publish.
+  // One check and, when the page is due, one publish; the boxes come after the run's turn.
   RunOutcome CheckAndPublish();
+  RunOutcome CheckAndPublishInTurn();
   RunOutcome SettingsUnreadable();
   // The web slots a check asks, in order: the visible one; in a run without the window, then
   // every other slot that holds a URL.
@@ -165,6 +167,7 @@ class frmMain {
 
   Settings& settings_;
   Dialogs& dialogs_;
+  HeldBoxes boxes_{dialogs_};  // the check's and the transfers' boxes
   const RunLog& log_;
   Inet& inet_;
   std::string program_folder_;

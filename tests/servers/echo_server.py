@@ -9,10 +9,7 @@ reason=TEXT (%XX decoded), reason_header=NAME (that request header's value as th
 server or proxy may repeat what it got). Request lines go to --commands; asked as a proxy, it
 answers for the URL it is asked for.
 """
-import argparse
-import os
-import time
-import urllib.parse
+import argparse, os, time, urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 p = argparse.ArgumentParser()

@@ -2,9 +2,7 @@
 """An FTP (or explicit-TLS FTPS) server on 127.0.0.1 for the tests, on pyftpdlib: the script
 and the faults are those of FtpOptions in support/servers.h; every command goes to --commands.
 """
-import argparse
-import os
-import time
+import argparse, os, time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, TLS_DTPHandler, TLS_FTPHandler
@@ -13,10 +11,9 @@ from pyftpdlib.servers import FTPServer
 p = argparse.ArgumentParser()
 for name in ("--root", "--user", "--password", "--port-file", "--commands", "--script"):
     p.add_argument(name, required=True)
-p.add_argument("--cert")
-p.add_argument("--key")
+for name in ("--cert", "--key", "--login-folder"):
+    p.add_argument(name)
 p.add_argument("--exit-after-upload", action="store_true")
-p.add_argument("--login-folder")
 p.add_argument("--keep-bytes", type=int, default=-1)
 a = p.parse_args()
 log = open(a.commands, "a", buffering=1, encoding="utf-8", errors="replace")

@@ -6,10 +6,7 @@ The user "pell" logs in with --password. The client's "/" is --root and its home
 A fresh host key goes to --known-hosts as "[127.0.0.1]:<port> ssh-rsa ...", the port to
 --port-file, every login to --commands as "login accepted" or "login refused".
 """
-import argparse
-import os
-import posixpath
-import socket
+import argparse, os, posixpath, socket
 
 import paramiko
 

@@ -1,7 +1,6 @@
 // The settings in the store: the 41 values saved and loaded, grouped reads, and files that are
 // no store or were planted in its place.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include "platform/registry.h"
 #include "settings/hp_reg.h"
@@ -16,16 +15,8 @@ using namespace testing;
 
 // The stored values as name=text in the order they were made, as another program reads them.
 Texts StoredValues(const std::string& file) {
-  sqlite3* db = nullptr;
-  sqlite3_stmt* rows = nullptr;
-  sqlite3_open(file.c_str(), &db);
-  sqlite3_prepare_v2(db, "SELECT name || '=' || data FROM vals ORDER BY rowid", -1, &rows, nullptr);
-  Texts values;
-  while (sqlite3_step(rows) == SQLITE_ROW)
-    values.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(rows, 0)));
-  sqlite3_finalize(rows);
-  sqlite3_close(db);
-  return values;
+  return Lines(
+      RunProgram({"sqlite3", file, "SELECT name || '=' || data FROM vals ORDER BY rowid"}).out);
 }
 
 class StoreTest : public ::testing::Test {

@@ -56,9 +56,7 @@ Env::Env(const EnvVars& vars) {
 }
 
 Env::~Env() {
-  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-    SetVariable(it->first, it->second);
-  }
+  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) SetVariable(it->first, it->second);
 }
 
 void Env::Set(const std::string& name, const std::optional<std::string>& value) {
@@ -69,17 +67,16 @@ void Env::Set(const std::string& name, const std::optional<std::string>& value) 
 
 EnvVars NoProxies() {
   EnvVars vars;
-  for (const char* n : {"http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy"}) {
-    std::string upper = n;
-    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-    vars[n] = vars[upper] = std::nullopt;
+  for (const char* n : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "ftp_proxy",
+                        "FTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
+    vars[n] = std::nullopt;
   }
   return vars;
 }
 
 Texts RecordingDialogs::Shown() const {
   Texts texts;
-  for (const auto& box : boxes) texts.push_back(box.first);
+  for (const auto& [text, kind] : boxes) texts.push_back(text);
   return texts;
 }
 

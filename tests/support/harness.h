@@ -58,14 +58,18 @@ EnvVars NoProxies();
 // Records every message box and what is opened; the file chooser is always cancelled.
 class RecordingDialogs final : public Dialogs {
  public:
-  void MsgBox(const std::string& text, MsgKind kind) override { boxes.emplace_back(text, kind); }
+  void MsgBox(const std::string& text, MsgKind kind) override {
+    boxes.emplace_back(text, kind);
+    if (while_open) while_open();
+  }
   std::optional<std::string> ChooseFile(const FileChooserRequest&) override { return {}; }
   void OpenUrl(const std::string& url) override { opened.push_back(url); }
   void OpenInEditor(const std::string& path) override { opened.push_back(path); }
   testing::Texts Shown() const;  // the boxes' texts
 
   std::vector<std::pair<std::string, MsgKind>> boxes;
-  testing::Texts opened;  // the URLs and files handed to the desktop
+  testing::Texts opened;             // the URLs and files handed to the desktop
+  std::function<void()> while_open;  // runs while a box is open, as a user leaving it open
 };
 
 struct ProgramResult {
@@ -133,6 +137,7 @@ SettingsRecord SampleRecord(const std::string& tag);
 // when it died otherwise.
 pid_t Spawn(const std::function<int()>& body);
 int Waited(pid_t child);
+std::vector<char*> ExecArgs(std::vector<std::string>& strings);  // for exec, nullptr at the end
 inline int InChild(const std::function<int()>& body) { return Waited(Spawn(body)); }
 
 // One text stored under `name` in the settings key through the registry calls, as another
@@ -162,8 +167,6 @@ class FaultyFiles final : public FileSystem {
   bool Rename(const std::string& from, const std::string& to) override {
     return RealFileSystem().Rename(from, to);
   }
-  bool Exists(const std::string& path) override { return RealFileSystem().Exists(path); }
-  bool Remove(const std::string& path) override { return RealFileSystem().Remove(path); }
   // What of `bytes` still fits; takes it from the room left.
   std::string_view Fit(std::string_view bytes);
   bool Hits(const std::string& path) const { return path.ends_with(faults.only); }

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 
@@ -31,22 +32,23 @@ std::string ReadAll(int fd) {
 }
 }  // namespace
 
+std::vector<char*> ExecArgs(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (std::string& s : strings) pointers.push_back(s.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
 ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& env,
                          const std::string& input) {
-  std::vector<std::string> vars;
+  std::vector<std::string> vars, args_copy = argv;
   for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    if (env.count(entry.substr(0, entry.find('='))) == 0) vars.push_back(entry);
+    if (!env.contains(std::string(*e, std::strcspn(*e, "=")))) vars.push_back(*e);
   }
   for (const auto& [name, value] : env) {
     if (value) vars.push_back(name + "=" + *value);
   }
-  std::vector<std::string> args_copy = argv;
-  std::vector<char*> envp, args;
-  for (auto& v : vars) envp.push_back(v.data());
-  for (auto& a : args_copy) args.push_back(a.data());
-  envp.push_back(nullptr);
-  args.push_back(nullptr);
+  std::vector<char*> envp = ExecArgs(vars), args = ExecArgs(args_copy);
   int out[2], err[2];
   ProgramResult result;
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return result;

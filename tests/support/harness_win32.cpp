@@ -62,25 +62,18 @@ void ClearSettingsKey() {
 
 // Internet Options as the user's: an HTTP proxy on a dead port on 127.0.0.1, which 127.0.0.1
 // itself bypasses, so that the built-in echo page, which a -now run asks when a slot fails,
-// reaches nothing beyond this machine. Nothing when `on` is false.
-void SetInternetOptions(bool on) {
+// reaches nothing beyond this machine. Each test run has a Wine prefix of its own.
+void SetInternetOptions() {
   ::HKEY key = nullptr;
-  if (RegCreateKeyExW(kUserKey, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
-                      0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  const DWORD enable = on ? 1 : 0;
-  RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable),
-                 sizeof enable);
+  RegCreateKeyExW(kUserKey, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
+                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  const DWORD on = 1;
+  RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
   for (const auto& [name, value] :
        {std::pair{L"ProxyServer", L"http=127.0.0.1:1;https=127.0.0.1:1"},
         std::pair{L"ProxyOverride", L"127.0.0.1;<local>"}}) {
-    if (on) {
-      RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                     static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
-    } else {
-      RegDeleteValueW(key, name);
-    }
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
   }
   RegCloseKey(key);
 }
@@ -144,11 +137,10 @@ Sandbox::Sandbox() {
     throw std::runtime_error("no folder " + path_);
   }
   ClearSettingsKey();
-  SetInternetOptions(true);
+  SetInternetOptions();
 }
 
 Sandbox::~Sandbox() {
-  SetInternetOptions(false);
   ClearSettingsKey();
   std::error_code ec;
   std::filesystem::remove_all(std::filesystem::path(Widen(path_)), ec);

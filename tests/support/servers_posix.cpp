@@ -18,34 +18,31 @@
 
 namespace pellvane::testing {
 
-int FreePort() {
+namespace {
+// A TCP socket bound to 127.0.0.1:`port` (0: any free port), or connected there; -1 when not.
+int Loopback(int port, bool connected) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const auto* address = reinterpret_cast<const sockaddr*>(&a);
+  if ((connected ? connect(fd, address, sizeof a) : bind(fd, address, sizeof a)) == 0) return fd;
+  close(fd);
+  return -1;
+}
+}  // namespace
+
+int FreePort() {
+  const int fd = Loopback(0, false);
+  sockaddr_in a{};
   socklen_t len = sizeof a;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&a), len) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+  if (fd < 0 || getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
     throw std::runtime_error("no free port on 127.0.0.1");
   }
   close(fd);
   return ntohs(a.sin_port);
 }
-
-namespace {
-
-bool Connectable(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<std::uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-  close(fd);
-  return ok;
-}
-
-}  // namespace
 
 ChildServer::ChildServer(std::string scheme) : scheme_(std::move(scheme)) {
   char name[] = "/tmp/pellvane-server.XXXXXX";
@@ -66,10 +63,7 @@ void ChildServer::Launch(std::vector<std::string> argv, const std::string& log,
     const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     dup2(fd, 1);
     dup2(fd, 2);
-    std::vector<char*> args;
-    for (std::string& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
+    execvp(argv[0].c_str(), ExecArgs(argv).data());
     _exit(127);
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
@@ -79,7 +73,7 @@ void ChildServer::Launch(std::vector<std::string> argv, const std::string& log,
       throw std::runtime_error(argv[0] + " ended at start:\n" + ReadFile(log));
     }
     if (port_ == 0 && FileExists(port_file)) port_ = std::stoi(ReadFile(port_file));
-    if (port_ != 0 && Connectable(port_)) return;
+    if (const int fd = port_ != 0 ? Loopback(port_, true) : -1; fd >= 0) return void(close(fd));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   throw std::runtime_error(argv[0] + " did not come up:\n" + ReadFile(log));

@@ -44,7 +44,8 @@ std::string AskBroker(const std::vector<std::string>& fields) {
   const char* broker = std::getenv("PELLVANE_SERVER_BROKER");
   const SOCKET s = Loopback(broker != nullptr ? std::atoi(broker) : 0, true);
   std::string request = fields[0];
-  for (std::size_t i = 1; i < fields.size(); ++i) request += "\x1f" + LinuxPath(fields[i]);
+  for (std::size_t i = 1; i < fields.size(); ++i)
+    request.append("\x1f").append(LinuxPath(fields[i]));
   request += "\n";
   send(s, request.data(), static_cast<int>(request.size()), 0);
   std::string answer;

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <thread>
@@ -110,31 +111,27 @@ TEST_F(FetchTest, ProxyModesChooseTheProxy) {
   using M = ProxyMode;
   struct Case {
     M mode;
-    std::string server, port, env_proxy;
+    std::string port, env_proxy;
     bool answered, through_proxy;
   };
-  const std::string dead = "127.0.0.1:1", host = "127.0.0.1";
-  const std::string port = proxy.HostPort().substr(proxy.HostPort().rfind(':') + 1);
-  // The proxy's log lines that name `request`.
-  const auto handled = [&proxy](const std::string& request) {
-    const Texts lines = proxy.Commands();
-    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
-      return l.find(request) != std::string::npos;
-    });
+  const std::string request = "GET " + echo_.Url("/ip");
+  const auto handled = [&] {  // the proxy's log lines that name the request
+    return std::ranges::count_if(proxy.Commands(),
+                                 [&](auto& l) { return l.find(request) != l.npos; });
   };
+  const std::string port = std::to_string(proxy.port()), proxied = "http://" + proxy.HostPort();
   for (const Case& c :
-       {Case{M::kNamed, host, port, "", true, true}, Case{M::kNamed, host, "", "", true, true},
-        Case{M::kNamed, host, "1", "", false, false},
-        Case{M::kDirect, host, "1", "http://" + dead, true, false},
-        Case{ProxyModeFrom(7), host, "1", "http://" + proxy.HostPort(), true, true},
-        Case{M::kSystem, host, "1", "", true, false}}) {
+       {Case{M::kNamed, port, "", true, true}, Case{M::kNamed, "", "", true, true},
+        Case{M::kNamed, "1", "", false, false},
+        Case{M::kDirect, "1", "http://127.0.0.1:1", true, false},
+        Case{ProxyModeFrom(7), "1", proxied, true, true}, Case{M::kSystem, "1", "", true, false}}) {
     SCOPED_TRACE(std::to_string(static_cast<int>(c.mode)) + " " + c.port + " " + c.env_proxy);
     const auto env_proxy = c.env_proxy.empty() ? std::nullopt : std::optional(c.env_proxy);
     Env env({{"http_proxy", env_proxy}, {"ALL_PROXY", env_proxy}});
-    const long seen = handled("GET " + echo_.Url("/ip"));
-    ApplyProxy(*inet_, c.mode, c.server, c.port);
+    const long seen = handled();
+    ApplyProxy(*inet_, c.mode, "127.0.0.1", c.port);
     EXPECT_EQ(Fetch("/ip"), c.answered ? "203.0.113.7" : "") << inet_->ResponseInfo();
-    EXPECT_EQ(handled("GET " + echo_.Url("/ip")) - seen, c.through_proxy);
+    EXPECT_EQ(handled() - seen, c.through_proxy);
   }
   // A proxy (the echo page, asked as one) that repeats the login it got in Basic spelling,
   // named by the Proxy text or by the environment, shows it masked.

@@ -92,7 +92,8 @@ TEST_F(WindowModelTest, OpensOnTheStoredDefaultsAndStoresEveryEditAtOnce) {
 }
 
 // A changed address is published once to the visible FTP slot and stays due while the upload
-// fails; servers typed without a scheme get it.
+// fails; servers typed without a scheme get it. What is uploaded is the page the run wrote,
+// though tmp.htm is replaced once written (at the log's next yield).
 TEST_F(WindowModelTest, CheckPublishesAChangedAddressOnceFromTheVisibleSlots) {
   SeedServers();
   echo_.Serve("/other", "203.0.113.99");
@@ -103,6 +104,9 @@ TEST_F(WindowModelTest, CheckPublishesAChangedAddressOnceFromTheVisibleSlots) {
   });
   auto m = Open();
   frmMain& w = m->window;
+  m->log.SetYieldHook([this] {
+    if (ReadFile(box_.File("tmp.htm")).starts_with("<p>")) WriteFile(box_.File("tmp.htm"), "x");
+  });
   // A refused login shows no password and leaves the change due.
   w.txtFTPPass[0]->SetText("Wrong-pw-0815");
   const Texts boxes = Check(w);
@@ -210,18 +214,23 @@ TEST_F(WindowModelTest, ALockThatCannotBeTakenSkipsTheCheckAndSaysWhy) {
   EXPECT_EQ(Count(ftp_.Commands(), "STOR"), 0);
 }
 
-// tmp.htm replaced by another file once it is written (the log's first yield after it): the
-// upload still sends the page the run wrote.
-TEST_F(WindowModelTest, TheUploadSendsThePageTheRunWrote) {
+// The window's check sees what a scheduled -now published since the window opened; a box of it
+// left open while the next -now runs keeps that run waiting for nothing: it publishes the newer
+// address, and page and address agree at the end.
+TEST_F(WindowModelTest, ABoxLeftOpenKeepsNoScheduledRunWaiting) {
   SeedServers();
   auto m = Open();
-  const std::string page = box_.File("tmp.htm");
-  m->log.SetYieldHook([&] {
-    if (ReadFile(page).starts_with("<p>")) WriteFile(page, "forged");
-  });
-  Check(m->window);
-  EXPECT_EQ(ReadFile(ftp_.root() + "/slot0.html"), "<p>203.0.113.7</p>\r\r\n");
-  EXPECT_EQ(ReadFile(page), "forged");
+  ASSERT_EQ(box_.Run(PELLVANE_BIN, {"-now"}).status, 0);
+  int status = -1;
+  dialogs_.while_open = [&] {
+    if (status == -1)
+      echo_.Serve("/ip", "203.0.113.8"), status = box_.Run(PELLVANE_BIN, {"-now"}).status;
+  };
+  EXPECT_EQ(Check(m->window),
+            (Texts{"Keine Änderung der IP-Adresse", "Ihrer aktuelle IP-Adresse: 203.0.113.7"}));
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadFile(ftp_.root() + "/slot0.html"), "<p>203.0.113.8</p>\r\r\n");
+  EXPECT_EQ(box_.Stored().lastip, "203.0.113.8");
 }
 
 }  // namespace

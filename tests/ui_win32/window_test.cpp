@@ -42,16 +42,14 @@ class BoxAnswerer {
       : thread_([this] {
           while (!stop_) {
             HWND box = FindWindowW(L"#32770", nullptr);
-            if (box != nullptr && IsWindowVisible(box)) {
-              wchar_t text[512] = {};
-              GetDlgItemTextW(box, 0xFFFF, text, 512);
-              {
-                const std::lock_guard<std::mutex> lock(mutex_);
-                // 1088: the icon of Wine's message box.
-                const bool plain = !GetDlgItem(box, IDCANCEL) && !GetDlgItem(box, IDNO) &&
-                                   !SendDlgItemMessageW(box, 1088, STM_GETICON, 0, 0);
-                seen_.push_back(Text(box) + ": " + Narrow(text) + (plain ? "" : " +"));
-              }
+            if (IsWindowVisible(box)) {
+              // 1088: the icon of Wine's message box.
+              const bool plain = !GetDlgItem(box, IDCANCEL) && !GetDlgItem(box, IDNO) &&
+                                 !SendDlgItemMessageW(box, 1088, STM_GETICON, 0, 0);
+              std::unique_lock lock(mutex_);
+              seen_.push_back(Text(box) + ": " + Text(GetDlgItem(box, 0xFFFF)) +
+                              (plain ? "" : " +"));
+              lock.unlock();
               PostMessageW(box, WM_COMMAND, IDOK, 0);
               while (IsWindow(box)) Sleep(5);
             }
