@@ -38,9 +38,8 @@ std::wstring Environment(const EnvVars& env) {
     if (env.count(entry.substr(0, entry.find('=', 1))) == 0) block += std::wstring(e) + L'\0';
   }
   FreeEnvironmentStringsW(own);
-  for (const auto& [name, value] : env) {
+  for (const auto& [name, value] : env)
     if (value) block += Widen(name + "=" + *value) + L'\0';
-  }
   return block + L'\0';
 }
 
@@ -133,9 +132,8 @@ Sandbox::Sandbox() {
   wchar_t temp[MAX_PATH + 1];
   GetTempPathW(MAX_PATH + 1, temp);
   path_ = Narrow(temp) + "pellvane-test-" + std::to_string(random());
-  if (!CreateDirectoryW(Widen(path_).c_str(), nullptr)) {
+  if (!CreateDirectoryW(Widen(path_).c_str(), nullptr))
     throw std::runtime_error("no folder " + path_);
-  }
   ClearSettingsKey();
   SetInternetOptions();
 }
