@@ -103,10 +103,9 @@ TEST_F(Win32WindowTest, OpensFixedAtItsClientSizeWithItsCaptionsWholeAtItsMonito
   EXPECT_EQ(screen_dpi, want != nullptr ? std::atoi(want) : screen_dpi);
   for (const int dpi : {screen_dpi, 120}) {
     RECT client{20, 20, 40, 40};
-    if (dpi != screen_dpi) {
+    if (dpi != screen_dpi)
       SendMessageW(view_->hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                    reinterpret_cast<LPARAM>(&client));
-    }
     GetClientRect(view_->hwnd(), &client);
     EXPECT_EQ(std::pair(client.right, client.bottom),
               (std::pair<LONG, LONG>(MulDiv(4950, dpi, 1440), MulDiv(6915, dpi, 1440))));
