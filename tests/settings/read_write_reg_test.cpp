@@ -31,11 +31,10 @@ class ReadWriteRegTest : public ::testing::Test {
   Stored Raw(const std::string& name) {
     std::uint32_t type = 0, size = 1024;
     std::string data(size, '\0');
-    if (EnvRegistry().RegQueryValueEx(raw_, name, &type, reinterpret_cast<std::uint8_t*>(&data[0]),
-                                      &size) != ERROR_SUCCESS) {
-      return {99, ""};
-    }
-    return {type, data.substr(0, size)};
+    const bool found =
+        EnvRegistry().RegQueryValueEx(raw_, name, &type, reinterpret_cast<std::uint8_t*>(&data[0]),
+                                      &size) == ERROR_SUCCESS;
+    return found ? Stored{type, data.substr(0, size)} : Stored{99, ""};
   }
   void Put(const std::string& name, const Stored& v) {
     EnvRegistry().RegSetValueEx(raw_, name, v.first,
