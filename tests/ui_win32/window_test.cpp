@@ -165,9 +165,8 @@ TEST_F(Win32WindowTest, EditsAreStoredAtOnceAndTheFtpSwitchGreysTheFtpFields) {
   for (const bool on : {true, false}) {
     SendMessageW(H(W().chkUseFTP), BM_CLICK, 0, 0);
     EXPECT_EQ(SendMessageW(H(W().chkUseFTP), BM_GETCHECK, 0, 0), on ? BST_CHECKED : BST_UNCHECKED);
-    for (HWND c : {H(*W().txtFTPserver[0]), H(*W().txtFTPPass[0]), H(W().vscrFtpserver)}) {
+    for (HWND c : {H(*W().txtFTPserver[0]), H(*W().txtFTPPass[0]), H(W().vscrFtpserver)})
       EXPECT_EQ(IsWindowEnabled(c) != 0, on);
-    }
     EXPECT_TRUE(IsWindowEnabled(H(W().cmdSelectFile)));
     EXPECT_EQ(box_.Stored().useftp, on);
   }
