@@ -216,8 +216,7 @@ TEST_P(RemoteTest, TlsTheServerCannotProveFailsBeforeThePassword) {
   Connect(*server_);
   EXPECT_FALSE(inet_->Execute("", "put " + Local("clear") + " clear.htm"));
   EXPECT_EQ(inet_->ResponseInfo(), "Datei nicht lesbar: " + box_.File("ca.pem"));
-  EXPECT_EQ(Count(plain.Commands(), "PASS "), 0);
-  EXPECT_EQ(Count(server_->Commands(), "PASS "), 0);
+  EXPECT_EQ(Count(plain.Commands(), "PASS ") + Count(server_->Commands(), "PASS "), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Schemes, RemoteTest, ::testing::Values("ftp", "ftps"),
