@@ -5,7 +5,6 @@
 // session's end ends them with their log line, and whose message boxes have an OK button alone.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <future>
 #include <mutex>
@@ -39,8 +38,8 @@ void Pump() {
 class BoxAnswerer {
  public:
   BoxAnswerer()
-      : thread_([this] {
-          while (!stop_) {
+      : thread_([this](std::stop_token stop) {
+          while (!stop.stop_requested()) {
             HWND box = FindWindowW(L"#32770", nullptr);
             if (IsWindowVisible(box)) {
               // 1088: the icon of Wine's message box.
@@ -56,20 +55,15 @@ class BoxAnswerer {
             Sleep(5);
           }
         }) {}
-  ~BoxAnswerer() {
-    stop_ = true;
-    thread_.join();
-  }
   Texts Seen() {
     const std::lock_guard<std::mutex> lock(mutex_);
     return std::exchange(seen_, {});
   }
 
  private:
-  std::atomic<bool> stop_{false};
   std::mutex mutex_;
   Texts seen_;
-  std::thread thread_;
+  std::jthread thread_;  // last: stopped and joined before the texts go
 };
 
 class Win32WindowTest : public ::testing::Test {
