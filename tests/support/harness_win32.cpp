@@ -110,8 +110,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& en
   const bool started =
       CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
                      environment.data(), nullptr, &si, &pi);
-  CloseHandle(out_write);
-  CloseHandle(err_write);
+  for (const HANDLE h : {out_write, err_write}) CloseHandle(h);
   if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
   // Small outputs only: stdout is read to its end before stderr.
   result.out = Drain(out_read);
@@ -120,8 +119,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& en
   WaitForSingleObject(pi.hProcess, INFINITE);
   DWORD status = 0;
   GetExitCodeProcess(pi.hProcess, &status);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+  for (const HANDLE h : {pi.hProcess, pi.hThread}) CloseHandle(h);
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.status = static_cast<int>(status);
   return result;
