@@ -31,11 +31,10 @@ class ReadWriteRegTest : public ::testing::Test {
   Stored Raw(const std::string& name) {
     std::uint32_t type = 0, size = 1024;
     std::string data(size, '\0');
-    if (EnvRegistry().RegQueryValueEx(raw_, name, &type, reinterpret_cast<std::uint8_t*>(&data[0]),
-                                      &size) != ERROR_SUCCESS) {
-      return {99, ""};
-    }
-    return {type, data.substr(0, size)};
+    const bool found =
+        EnvRegistry().RegQueryValueEx(raw_, name, &type, reinterpret_cast<std::uint8_t*>(&data[0]),
+                                      &size) == ERROR_SUCCESS;
+    return found ? Stored{type, data.substr(0, size)} : Stored{99, ""};
   }
   void Put(const std::string& name, const Stored& v) {
     EnvRegistry().RegSetValueEx(raw_, name, v.first,
@@ -99,14 +98,12 @@ TEST_F(ReadWriteRegTest, WritesTheTypesItTakesByteForByteAndReadsEveryType) {
 TEST_F(ReadWriteRegTest, OpensWalksListsAndDeletesKeysAndValues) {
   EXPECT_EQ(std::pair(reg_.RegistryRootKey(), reg_.SubDirectory()),
             std::pair(HKEY_LOCAL_MACHINE, kKey));
-  EXPECT_TRUE(reg_.CreateDirectory("C\\D"));
-  EXPECT_TRUE(reg_.CreateDirectory("C"));
+  EXPECT_TRUE(reg_.CreateDirectory("C\\D") && reg_.CreateDirectory("C"));
   EXPECT_EQ(reg_.GetAllSubDirectories(), Variant(VariantArray{"A", "C"}));
   EXPECT_FALSE(reg_.DeleteDirectory("C")) << "a key with sub-keys stays";
   EXPECT_TRUE(reg_.DeleteDirectory("C\\D") && reg_.DeleteDirectory("C"));
-  for (const char* name : {"a1", "b2", "c3", "d4", "e5"}) {
+  for (const char* name : {"a1", "b2", "c3", "d4", "e5"})
     reg_.CreateValue(name, name[0] == 'd' ? std::string(241, 'x') : "v", REG_SZ);
-  }
   EXPECT_EQ(reg_.GetAllValues(), Variant(VariantArray{"a1", "b2", "c3"}));
   EXPECT_TRUE(reg_.DeleteValue("b2"));
   EXPECT_FALSE(reg_.DeleteValue("b2"));
@@ -124,8 +121,7 @@ TEST_F(ReadWriteRegTest, OpensWalksListsAndDeletesKeysAndValues) {
   ASSERT_TRUE(reg_.OpenRegistry(HKEY_LOCAL_MACHINE, kKey));
   EXPECT_FALSE(reg_.OpenRegistry(HKEY_LOCAL_MACHINE, kKey + "\\missing")) << "closes the held key";
   EXPECT_EQ(reg_.GetValue("a1"), Variant());
-  ASSERT_TRUE(reg_.OpenRegistry(HKEY_LOCAL_MACHINE, kKey));
-  EXPECT_TRUE(reg_.CloseRegistry());
+  ASSERT_TRUE(reg_.OpenRegistry(HKEY_LOCAL_MACHINE, kKey) && reg_.CloseRegistry());
   EXPECT_EQ(std::tuple(reg_.GetAllSubDirectories(), reg_.GetAllValues(), reg_.GetValue("a1")),
             std::tuple(Variant(), Variant(), Variant()));
   EXPECT_FALSE(reg_.CreateValue("a1", "w", REG_SZ) || reg_.DeleteValue("a1") ||

@@ -38,9 +38,8 @@ std::wstring Environment(const EnvVars& env) {
     if (env.count(entry.substr(0, entry.find('=', 1))) == 0) block += std::wstring(e) + L'\0';
   }
   FreeEnvironmentStringsW(own);
-  for (const auto& [name, value] : env) {
+  for (const auto& [name, value] : env)
     if (value) block += Widen(name + "=" + *value) + L'\0';
-  }
   return block + L'\0';
 }
 
@@ -111,8 +110,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& en
   const bool started =
       CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
                      environment.data(), nullptr, &si, &pi);
-  CloseHandle(out_write);
-  CloseHandle(err_write);
+  for (const HANDLE h : {out_write, err_write}) CloseHandle(h);
   if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
   // Small outputs only: stdout is read to its end before stderr.
   result.out = Drain(out_read);
@@ -121,8 +119,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const EnvVars& en
   WaitForSingleObject(pi.hProcess, INFINITE);
   DWORD status = 0;
   GetExitCodeProcess(pi.hProcess, &status);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+  for (const HANDLE h : {pi.hProcess, pi.hThread}) CloseHandle(h);
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.status = static_cast<int>(status);
   return result;
@@ -133,9 +130,8 @@ Sandbox::Sandbox() {
   wchar_t temp[MAX_PATH + 1];
   GetTempPathW(MAX_PATH + 1, temp);
   path_ = Narrow(temp) + "pellvane-test-" + std::to_string(random());
-  if (!CreateDirectoryW(Widen(path_).c_str(), nullptr)) {
+  if (!CreateDirectoryW(Widen(path_).c_str(), nullptr))
     throw std::runtime_error("no folder " + path_);
-  }
   ClearSettingsKey();
   SetInternetOptions();
 }

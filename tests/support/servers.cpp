@@ -13,9 +13,8 @@ std::vector<std::string> ChildServer::Commands() const {
 
 void ChildServer::Start(std::vector<std::string> argv) {
   const std::string port_file = dir_ + "/port";
-  if (argv[0] == "/usr/bin/python3") {
+  if (argv[0] == "/usr/bin/python3")
     argv.insert(argv.end(), {"--port-file", port_file, "--commands", dir_ + "/commands"});
-  }
   Launch(std::move(argv), dir_ + "/server.log", port_file);
 }
 

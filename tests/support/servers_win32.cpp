@@ -26,9 +26,8 @@ SOCKET Loopback(int port, bool connected) {
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   const auto* address = reinterpret_cast<const sockaddr*>(&a);
   if (s == INVALID_SOCKET ||
-      (connected ? connect(s, address, sizeof a) : bind(s, address, sizeof a)) != 0) {
+      (connected ? connect(s, address, sizeof a) : bind(s, address, sizeof a)) != 0)
     throw std::runtime_error("no socket on 127.0.0.1:" + std::to_string(port));
-  }
   return s;
 }
 
@@ -43,9 +42,8 @@ std::string LinuxPath(std::string path) {
 std::string AskBroker(const std::vector<std::string>& fields) {
   const char* broker = std::getenv("PELLVANE_SERVER_BROKER");
   const SOCKET s = Loopback(broker != nullptr ? std::atoi(broker) : 0, true);
-  std::string request = fields[0];
-  for (std::size_t i = 1; i < fields.size(); ++i)
-    request.append("\x1f").append(LinuxPath(fields[i]));
+  std::string request;  // the fields apart by US, paths as Linux names them
+  for (const std::string& f : fields) request += (request.empty() ? "" : "\x1f") + LinuxPath(f);
   request += "\n";
   send(s, request.data(), static_cast<int>(request.size()), 0);
   std::string answer;

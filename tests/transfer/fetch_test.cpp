@@ -55,8 +55,7 @@ TEST_F(FetchTest, FetchesWholeBodiesAndFailsWithCodeAndTextButNoBody) {
   };
   std::string chain = "/ip", digits;
   for (int i = 0; i < 7; ++i) chain = "/ip?redirect=" + chain;
-  while (digits.size() < kCap) digits += "0123456789";
-  digits.resize(kCap);
+  for (std::size_t i = 0; i < kCap; ++i) digits += static_cast<char>('0' + i % 10);
   const std::string cap = std::to_string(kCap), over = std::to_string(kCap + 1);
   const std::string ip = "203.0.113.7", big = "Antwort größer als 64 KiB";
   echo_.Serve("/new", "198.51.100.2");

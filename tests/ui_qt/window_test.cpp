@@ -90,16 +90,12 @@ TEST_F(WindowTest, TheMakerLinksHandAndMaskedPasswords) {
 }
 
 TEST_F(WindowTest, FocusFollowsTabAndThePagersArrowsAndTheSessionsEndUnloads) {
-  Open([](SettingsRecord& r) {
-    r.useftp = true;
-    r.writelog = true;
-  });
+  Open([](SettingsRecord& r) { r.useftp = r.writelog = true; });
   // Tab goes along the command row left to right, not in the order the buttons were made.
   Texts chain;
   for (QWidget* w = view_->findChild<QWidget*>("cmdNow"); chain.size() < 4;
-       w = w->nextInFocusChain()) {
+       w = w->nextInFocusChain())
     if (w->focusPolicy() & Qt::TabFocus) chain.push_back(w->objectName().toStdString());
-  }
   EXPECT_EQ(chain, (Texts{"cmdNow", "cmdEnd", "chkLOG", "cmdLOG"}));
   QApplication::setActiveWindow(view_.get());
   ASSERT_TRUE(QTest::qWaitForWindowActive(view_.get()));

@@ -5,7 +5,6 @@
 // session's end ends them with their log line, and whose message boxes have an OK button alone.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <future>
 #include <mutex>
@@ -39,8 +38,8 @@ void Pump() {
 class BoxAnswerer {
  public:
   BoxAnswerer()
-      : thread_([this] {
-          while (!stop_) {
+      : thread_([this](std::stop_token stop) {
+          while (!stop.stop_requested()) {
             HWND box = FindWindowW(L"#32770", nullptr);
             if (IsWindowVisible(box)) {
               // 1088: the icon of Wine's message box.
@@ -56,20 +55,15 @@ class BoxAnswerer {
             Sleep(5);
           }
         }) {}
-  ~BoxAnswerer() {
-    stop_ = true;
-    thread_.join();
-  }
   Texts Seen() {
     const std::lock_guard<std::mutex> lock(mutex_);
     return std::exchange(seen_, {});
   }
 
  private:
-  std::atomic<bool> stop_{false};
   std::mutex mutex_;
   Texts seen_;
-  std::thread thread_;
+  std::jthread thread_;  // last: stopped and joined before the texts go
 };
 
 class Win32WindowTest : public ::testing::Test {
@@ -103,10 +97,9 @@ TEST_F(Win32WindowTest, OpensFixedAtItsClientSizeWithItsCaptionsWholeAtItsMonito
   EXPECT_EQ(screen_dpi, want != nullptr ? std::atoi(want) : screen_dpi);
   for (const int dpi : {screen_dpi, 120}) {
     RECT client{20, 20, 40, 40};
-    if (dpi != screen_dpi) {
+    if (dpi != screen_dpi)
       SendMessageW(view_->hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                    reinterpret_cast<LPARAM>(&client));
-    }
     GetClientRect(view_->hwnd(), &client);
     EXPECT_EQ(std::pair(client.right, client.bottom),
               (std::pair<LONG, LONG>(MulDiv(4950, dpi, 1440), MulDiv(6915, dpi, 1440))));
@@ -166,9 +159,8 @@ TEST_F(Win32WindowTest, EditsAreStoredAtOnceAndTheFtpSwitchGreysTheFtpFields) {
   for (const bool on : {true, false}) {
     SendMessageW(H(W().chkUseFTP), BM_CLICK, 0, 0);
     EXPECT_EQ(SendMessageW(H(W().chkUseFTP), BM_GETCHECK, 0, 0), on ? BST_CHECKED : BST_UNCHECKED);
-    for (HWND c : {H(*W().txtFTPserver[0]), H(*W().txtFTPPass[0]), H(W().vscrFtpserver)}) {
+    for (HWND c : {H(*W().txtFTPserver[0]), H(*W().txtFTPPass[0]), H(W().vscrFtpserver)})
       EXPECT_EQ(IsWindowEnabled(c) != 0, on);
-    }
     EXPECT_TRUE(IsWindowEnabled(H(W().cmdSelectFile)));
     EXPECT_EQ(box_.Stored().useftp, on);
   }
