@@ -156,8 +156,8 @@ TEST_F(ProgramTest, NowRepublishesWhenThePageOrWhereItGoesChanged) {
   // The address changed while FTP was off is just stored; switching FTP on publishes it.
   echo_.Serve("/ip", "203.0.113.8");
   EXPECT_EQ(Run("-now").status, 0);
-  EXPECT_EQ(std::pair(box_.Stored().lastip, Count(log_, "Starte FTP")),
-            std::pair(std::string("203.0.113.8"), 0L));
+  EXPECT_EQ(std::tuple(box_.Stored().lastip, Count(log_, "Starte FTP")),
+            std::tuple("203.0.113.8", 0L));
   box_.Seed([](SettingsRecord& r) { r.useftp = true; });
   EXPECT_EQ(Run("-now").status, 0);
   EXPECT_EQ(log_.at(5), "......Seite wird neu veröffentlicht: Adresse noch nicht veröffentlicht");
@@ -206,8 +206,8 @@ TEST_F(ProgramTest, NowAsksTheOtherSlotsInOrderAndTakesTheBareAddress) {
                           "404 : HTTP/1.1 404 Not Found", "Keine gültige IP erhalten",
                           "Prüfe IP-Adresse mit " + kEchoUrl + "...", "Keine gültige IP erhalten",
                           "...neue IP-Adresse: 203.0.113.9"}));
-  EXPECT_EQ(std::pair(box_.Stored().lastip, Uploaded()),
-            std::pair(std::string("203.0.113.9"), Page("203.0.113.9")));
+  EXPECT_EQ(std::tuple(box_.Stored().lastip, Uploaded()),
+            std::tuple("203.0.113.9", Page("203.0.113.9")));
   box_.Seed([&](SettingsRecord& r) { r.wserver[3] = echo_.Url("/page"), r.wserver[4] = ""; });
   const ProgramResult r = Run("-now");
   const std::string shown = "<html>\\x1b[2J" + std::string(67, 'x') + "…";
@@ -364,9 +364,8 @@ TEST_F(ProgramTest, SecondRunWaitsForTheFirstAndKeepsAnEditMadeMeanwhile) {
   second.join();
   EXPECT_EQ(Uploaded(), Page("203.0.113.8"));
   const SettingsRecord stored = box_.Stored();
-  EXPECT_EQ(
-      std::tuple(stored.lastip, stored.wserver[1], stored.ftpuser[3]),
-      std::tuple(std::string("203.0.113.8"), "http://" + edit, std::string("edited meanwhile")));
+  EXPECT_EQ(std::tuple(stored.lastip, stored.wserver[1], stored.ftpuser[3]),
+            std::tuple("203.0.113.8", "http://" + edit, "edited meanwhile"));
 }
 
 // Another process holds the store locked while this one starts: nothing is saved over the
@@ -408,13 +407,11 @@ TEST_F(ProgramTest, SettingsCommandsSetGetAndShowTheWindowsValues) {
     return box_.Run(PELLVANE_BIN, args, {}, box_.File("input"));
   };
   // A fresh install lists all 41 in load order, at the values a run would use, none stored.
-  const Texts fresh = Lines(run("--show").out);
-  ASSERT_EQ(fresh.size(), SettingsTable().size());
-  for (std::size_t i = 0; i < fresh.size(); ++i) {
-    const SettingInfo& s = SettingsTable()[i];
-    EXPECT_EQ(fresh[i],
-              s.value_name + "=" + (i == 0 ? kEchoUrl : s.default_text) + "  (nicht gespeichert)");
-  }
+  Texts fresh;
+  for (const SettingInfo& s : SettingsTable())
+    fresh.push_back(s.value_name + "=" + (fresh.empty() ? kEchoUrl : s.default_text) +
+                    "  (nicht gespeichert)");
+  EXPECT_EQ(Lines(run("--show").out), fresh);
   for (const char* arg : {"WDEFSERVER=3", "useftp=true", "proxyport=8080", "wserver2=http://a/ip"})
     EXPECT_EQ(run(std::string("--set ") + arg).status, 0) << arg;
   EXPECT_EQ(run("--set ftppass0", "geheim\n").status, 0);
@@ -483,7 +480,7 @@ TEST_F(ProgramTest, BackupAndRestoreRoundTripBeforeTheWindowOpens) {
   const ProgramResult restore = box_.Run(
       PELLVANE_BIN, {"-restore"},
       {{"QT_QPA_PLATFORM", "offscreen"}, {"PELLVANE_SCREENSHOT", box_.File("window.png")}});
-  EXPECT_EQ(std::pair(restore.status, box_.Stored().wserver[1]), std::pair(0, std::string("kept")));
+  EXPECT_EQ(std::tuple(restore.status, box_.Stored().wserver[1]), std::tuple(0, "kept"));
   EXPECT_EQ(ReadFile(box_.File("window.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
   // --restore without a window: the same checks; a file cut short or missing changes nothing.
   const std::string saved = ReadFile(box_.File("pellvane.sav"));
