@@ -24,7 +24,9 @@ void MakeTextSlots(Slots<T>& slots, const std::string& name) {
 }
 
 // Why a run that needs the stored settings cannot go on.
-const std::string kNotLoaded = "Einstellungen nicht lesbar: ";
+std::string NotLoaded(Settings& settings) {
+  return "Einstellungen nicht lesbar: " + settings.registry().store_path();
+}
 
 // A stored default outside the slots opens the first one.
 int SlotOrFirst(int index) { return index >= 0 && index < kSlots ? index : 0; }
@@ -165,8 +167,7 @@ std::optional<RunOutcome> frmMain::Form_Load() {
     const bool ok =
         settings_.loaded()
             ? BackupSettings(settings_.record(), program_folder_, log_, dialogs_, files_)
-            : BackupFailed(program_folder_, kNotLoaded + settings_.registry().store_path(), log_,
-                           dialogs_);
+            : BackupFailed(program_folder_, NotLoaded(settings_), log_, dialogs_);
     Form_Unload();
     return ok ? RunOutcome::kDone : RunOutcome::kBackupFailed;
   }
@@ -182,7 +183,7 @@ std::optional<RunOutcome> frmMain::Form_Load() {
     // cannot be saved over either.
     bool ok = false;
     if (!settings_.loaded()) {
-      const std::string why = "Einstellungen nicht lesbar: " + settings_.registry().store_path();
+      const std::string why = NotLoaded(settings_);
       log_.WriteLog(why);
       dialogs_.MsgBox(why, MsgKind::kError);
     } else if ((ok =
@@ -224,7 +225,7 @@ void frmMain::cmdNow_Click() {
 }
 
 RunOutcome frmMain::SettingsUnreadable() {
-  failure_ = kNotLoaded + settings_.registry().store_path();
+  failure_ = NotLoaded(settings_);
   log_.WriteLog(failure_);
   return RunOutcome::kNoAddress;
 }
