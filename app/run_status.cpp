@@ -29,19 +29,13 @@ std::string When(std::time_t t, const std::string& result) {
 
 }  // namespace
 
-void RunRecorder::Observe(std::string_view line) {
-  constexpr std::string_view kAddress = "...neue IP-Adresse: ";
-  if (line.starts_with(kAddress)) address_ = line.substr(kAddress.size());
-  if (line.starts_with("Starte FTP Verbindung mit ")) publish_begun_ = true;
-}
-
-void RunRecorder::Finish(bool ok, const std::string& failure, std::time_t now, FileSystem& files,
-                         const std::string& folder) const {
+void RecordRun(const std::string& address, bool publish_begun, bool ok, const std::string& failure,
+               std::time_t now, FileSystem& files, const std::string& folder) {
   RunStatus status = ReadRunStatus(files, folder);
   status.checked = now;
   // A publish that failed had its address; a check that failed did not.
-  status.check_result = address_.empty() ? failure : "gültige Adresse " + address_;
-  if (publish_begun_) {
+  status.check_result = address.empty() ? failure : "gültige Adresse " + address;
+  if (publish_begun) {
     status.published = now;
     status.publish_result = ok ? "FTP Fertig" : failure;
   }

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
-#include <string_view>
 
 #include "platform/file_system.h"
 
@@ -23,19 +22,11 @@ struct RunStatus {
   bool operator==(const RunStatus&) const = default;
 };
 
-// Follows a check run's log lines and records how its check and publish ended.
-class RunRecorder {
- public:
-  void Observe(std::string_view line);
-  // Replaces the check's entry, and the publish's when one was begun, in pellvane.status;
-  // `failure` is the run's reason when it did not end with 0.
-  void Finish(bool ok, const std::string& failure, std::time_t now, FileSystem& files,
-              const std::string& folder) const;
-
- private:
-  std::string address_;  // the valid address the check got
-  bool publish_begun_ = false;
-};
+// Replaces the check's entry, and the publish's when one was begun, in pellvane.status:
+// `address` is the valid address the check got (empty: none), `failure` the run's reason when
+// it did not end with 0.
+void RecordRun(const std::string& address, bool publish_begun, bool ok, const std::string& failure,
+               std::time_t now, FileSystem& files, const std::string& folder);
 
 // What pellvane.status in `folder` holds; a missing or unreadable file reads as never.
 RunStatus ReadRunStatus(FileSystem& files, const std::string& folder);

@@ -69,13 +69,14 @@ CheckResult CheckIP(const CheckContext& ctx) {
   ctx.log.WriteLog("...alte IP-Adresse: " + record.lastip);
   CheckResult result;
   for (TextField* slot : ctx.web_slots) {
-    if ((result.valid = AskSlot(ctx, *slot, result.failure))) break;
+    result.valid = AskSlot(ctx, *slot, result.failure);
+    result.only_builtin = result.only_builtin && slot->text() == kEchoUrl;
+    if (result.valid) break;
   }
   if (!result.valid) {
     if (!ctx.unattended) {
-      ctx.dialogs.MsgBox(ctx.inet.URL() == kEchoUrl
-                             ? std::string(kNoAddress) + "\n\n" + kOwnEchoPageHint
-                             : std::string(kNoAddress));
+      ctx.dialogs.MsgBox(result.only_builtin ? std::string(kNoAddress) + "\n\n" + kOwnEchoPageHint
+                                             : std::string(kNoAddress));
     }
     return result;
   }

@@ -45,8 +45,9 @@ struct CheckContext {
 };
 
 struct CheckResult {
-  bool valid = false;    // cur_ip holds a valid address
-  bool publish = false;  // the page is due
+  bool valid = false;        // cur_ip holds a valid address
+  bool publish = false;      // the page is due
+  bool only_builtin = true;  // every page asked was the built-in one
   // Why no valid address came: "Keine gültige IP erhalten", with what the last slot asked
   // gave in brackets when it said anything.
   std::string failure;

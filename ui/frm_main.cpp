@@ -241,6 +241,7 @@ std::vector<TextField*> frmMain::WebSlotsToAsk() const {
 
 RunOutcome frmMain::CheckAndPublish() {
   failure_.clear();
+  report_ = {};
   boxes_.Hold();
   const RunOutcome outcome = CheckAndPublishInTurn();
   boxes_.Release();
@@ -300,9 +301,12 @@ RunOutcome frmMain::CheckAndPublishInTurn() {
   const CheckResult checked = CheckIP(check);
   if (!checked.valid) {
     failure_ = checked.failure;
+    report_.only_builtin = checked.only_builtin;
     return RunOutcome::kNoAddress;
   }
+  report_.address = CurIP;
   if (!checked.publish) return RunOutcome::kDone;
+  report_.publish_begun = true;
   const PublishResult published = PublishIP(publish, lastip_before);
   failure_ = published.failure;
   return published.ok ? RunOutcome::kDone : RunOutcome::kPublishFailed;

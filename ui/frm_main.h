@@ -68,6 +68,13 @@ class frmMain {
   // Why the run that ended by itself failed, in the run's own words ("FTP fehlgeschlagen
   // (530 : ...)"); empty when it did not fail.
   const std::string& failure() const { return failure_; }
+  // What the last check and publish did, for the scheduler's line and --status.
+  struct RunReport {
+    std::string address;         // the valid address the check got; empty when it got none
+    bool publish_begun = false;  // the page was due and its publish began
+    bool only_builtin = false;   // no address, and only the built-in echo page was asked
+  };
+  const RunReport& report() const { return report_; }
 
   void cmdNow_Click();
   // How long a check waits for its turn before it gives up.
@@ -177,6 +184,7 @@ class frmMain {
   const TextBox* focused_ = nullptr;
   std::string reported_;  // the state-event handler's line for the latest request
   std::string failure_;
+  RunReport report_;
   bool unloaded_ = false;
   bool busy_ = false;
   bool close_asked_ = false;
